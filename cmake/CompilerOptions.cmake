@@ -1,0 +1,17 @@
+# Warnings and the optional sanitizer build, applied to every target.
+add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+
+if(TEVRANO_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Hot paths (parsing, conversion, scaling) are written to be vectorised; the
+# files that hold them add tevrano_hot_path() to get -O3 in optimised builds.
+function(tevrano_hot_path)
+  if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
+    set_source_files_properties(${ARGN} DIRECTORY ${CMAKE_SOURCE_DIR}
+                                PROPERTIES COMPILE_OPTIONS "-O3")
+  endif()
+endfunction()

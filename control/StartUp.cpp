@@ -1,0 +1,129 @@
+// Form creation and the start-up sequence. The order of the steps matters:
+// later subsystems hook in at their numbered place.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "control/BmpFile.h"
+#include "control/TevranoImpl1.h"
+
+namespace tevrano {
+
+TevranoX::TevranoX(platform::Platform platform, int* startUpCount)
+    : platform_(platform), startUpCount_(startUpCount ? startUpCount : &ownStartUpCount_) {}
+
+TevranoX::~TevranoX() = default;
+
+void TevranoX::ActiveFormCreate() {
+  // 1. The form is this object's own (FormInstance).
+  // 2. The start-up sequence.
+  InitializeViewer();
+  // 3. The main loop runs from now on, even when the start-up stopped early.
+  form_.Timer1.SetEnabled(true);
+  // 4. The speed-dome pad form exists from the start (hidden).
+  // 5. The event-mark overlay table: every mark named and off.
+  eventMarks_.Initialize();
+  markText_ = platform_.text.CreateTextSurface(EventMarkTable::kTextAreaWidth,
+                                               EventMarkTable::kTextAreaHeight);
+  // 6. The speaker button starts off with both images hidden.
+  speaker_ = SpeakerState{};
+  form_.Image_Trumpet_On.SetVisible(false);
+  form_.Image_Trumpet_Off.SetVisible(false);
+  // 7. Off-screen surfaces for drawing channel titles.
+  CreateTitleImages();
+  // 8. The overlay layer.
+  form_.Image2.picture.SetSize(704, 576);
+  form_.Image2.picture.Fill(0x00FFFFFF);
+  form_.Image2.Invalidate();
+  // 9. The audio thread.
+}
+
+void TevranoX::InitializeViewer() {
+  // 1. One control per process.
+  if (*startUpCount_ != 0) std::exit(1);
+  ++*startUpCount_;
+
+  // 2. Client sockets of both recorder contexts.
+
+  // 3. The video image: 32-bit pixels, the image's size.
+  form_.Image_video.picture.SetSize(form_.Image_video.width, form_.Image_video.height);
+  form_.Image_video.SetEnabled(false);
+
+  // 4. Video decoders 0 and 1; without them nothing else is set up.
+
+  // 5.
+  form_.Label_time.SetCaption("Connecting ...");
+
+  // 6. The settings tabs' Apply buttons.
+
+  // 7. Where the skins and pictures are.
+  FindSystemFolder();
+
+  // 8. Both recorder contexts reset; socket 0 of context 0 wants a connection.
+
+  // 9. Protocol modules, in this order: ZELL, ICMD, VIDO, the two stream
+  //    connections, VDTT, ICTL, the named items, the watermark parameters,
+  //    PBBA, SPDM, RK9P.
+
+  // 10. The decoders' frame buffers.
+
+  // 11. The PPPoE, DDNS and mail input fields cleared.
+
+  // 12. The on-screen interface marked for a full redraw and initialised.
+
+  // 13. The key panel and speed-dome skins.
+
+  // 14. The main-form background.
+  LoadMainFormBitmap();
+
+  // 15.
+  form_.Label_Version.SetCaption(std::string("Ver.") + (kVersion + 2));
+
+  // 16. Periodic stamps cleared; ElapsedTicks counts from here.
+  loop_ = MainLoopState{};
+  startMarkMs_ = platform_.clock.TickCountMs();
+  startUpComplete_ = true;
+}
+
+void TevranoX::CreateTitleImages() {
+  for (int i = 0; i < 7; ++i) {
+    const bool large = i == 5 || i == 6;
+    titleImages_[i] = platform_.text.CreateTextSurface(large ? 704 : 0, large ? 576 : 0);
+    platform::FontSpec font;
+    font.style = platform::kFontBold;
+    font.color = 0x000000;
+    titleImages_[i]->SetFont(font);
+    titleImages_[i]->Fill(0x00FFFFFF);
+  }
+}
+
+// The data folder that holds skins and pictures: TEVRANO_DATA_DIR when set,
+// else the installed data folder, else the build tree's.
+void TevranoX::FindSystemFolder() {
+  std::error_code ec;
+  if (auto dir = platform_.environment.Get("TEVRANO_DATA_DIR"); dir && !dir->empty()) {
+    systemFolder_ = *dir;
+  } else if (std::filesystem::is_directory(TEVRANO_INSTALLED_DATA_DIR, ec)) {
+    systemFolder_ = TEVRANO_INSTALLED_DATA_DIR;
+  } else {
+    systemFolder_ = TEVRANO_BUILD_DATA_DIR;
+  }
+  if (systemFolder_.size() > 127) systemFolder_.resize(127);
+}
+
+void TevranoX::LoadMainFormBitmap() {
+  char path[512];
+  std::snprintf(path, sizeof path, "%s/TevranoMainForm_%s.bmp", systemFolder_.c_str(), kVersion);
+  if (LoadBmpFile(path, form_.Image3.picture)) form_.Image3.Invalidate();
+}
+
+void TevranoX::PrepareUnload() {
+  // The audio thread is suspended and its output stopped here once audio exists.
+}
+
+ControlStatus TevranoX::Status() const {
+  ControlStatus s;
+  return s;
+}
+
+}  // namespace tevrano

@@ -1,0 +1,51 @@
+#pragma once
+// The control's library entry points, for any host. The control is created
+// on the host's user-interface thread and used only from it. One control per
+// process: a second create ends the process with exit code 1.
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct TevranoXHandle TevranoXHandle;
+
+// A VARIANT as the property accessors see it: vt 0 empty, 3 integer, 8 text.
+typedef struct {
+  uint16_t vt;
+  int32_t intVal;
+  const char* str;  // UTF-8, for vt 8
+} TevranoVariantIn;
+
+// `platform` points at a tevrano::platform::Platform the host keeps alive.
+// Runs form creation; returns null on failure.
+TevranoXHandle* TevranoX_Create(void* platform);
+
+// HRESULT-style results: 0 success, negative failure.
+int32_t TevranoX_PutProperty(TevranoXHandle* control, int32_t dispid, const TevranoVariantIn* value);
+// Copies the stored VARIANT: its type to *vt, an integer to *intVal and its
+// text (zero-terminated, cut to the buffer) to text.
+int32_t TevranoX_GetProperty(TevranoXHandle* control, int32_t dispid, uint16_t* vt, int32_t* intVal,
+                             char* text, size_t textSize);
+
+// One run of the main loop; the host calls it 10 ms after the end of the
+// previous run while TevranoX_TimerEnabled says so.
+void TevranoX_Timer(TevranoXHandle* control);
+int TevranoX_TimerEnabled(TevranoXHandle* control);
+
+// The form model (a tevrano::TTevranoX) and the control object (a
+// tevrano::TevranoX) for C++ hosts that bind widgets to it.
+void* TevranoX_Form(TevranoXHandle* control);
+void* TevranoX_Object(TevranoXHandle* control);
+
+// The type library description (a const tevrano::TypeLibraryDescription*).
+const void* TevranoX_TypeLibrary(void);
+
+// 0 (S_OK) when the library may be unloaded, 1 (S_FALSE) otherwise. Stops
+// the control's audio first, every time it is asked.
+int32_t DllCanUnloadNow(void);
+
+#ifdef __cplusplus
+}
+#endif

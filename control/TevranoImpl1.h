@@ -1,0 +1,99 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "control/EventMarks.h"
+#include "control/Form.h"
+#include "control/MainLoop.h"
+#include "control/Properties.h"
+#include "control/Ticks.h"
+#include "platform/Platform.h"
+
+namespace tevrano {
+
+// What the host reports about the control (the --dump "control" object).
+struct ControlStatus {
+  int loggedIn = 0;
+  uint32_t sessionId = 0;
+  int loginState = 0;
+  int viewMode = 0;
+  int page = 0;
+  int layout = 0;
+};
+
+// The control: the form, the four properties and every subsystem's state,
+// built once by the start-up sequence. All of it runs on the thread that
+// created it; the audio thread is the only other one.
+class TevranoX {
+ public:
+  static constexpr const char* kVersion = "02030330";
+
+  // `startUpCount` is the process-wide count of start-ups (the library entry
+  // point passes its own); tests leave it null to get a private count.
+  explicit TevranoX(platform::Platform platform, int* startUpCount = nullptr);
+  ~TevranoX();
+  TevranoX(const TevranoX&) = delete;
+  TevranoX& operator=(const TevranoX&) = delete;
+
+  // Form creation (OnCreate): the start-up sequence, then Timer1 runs.
+  void ActiveFormCreate();
+  // One run of the 10 ms main loop. The host calls it 10 ms after the end of
+  // the previous run while Timer1 is enabled.
+  void Timer1Timer();
+  // The library's unload query: stops the audio output first.
+  void PrepareUnload();
+
+  int32_t GetProperty(int dispid, Variant& out) const { return properties_.Get(dispid, out); }
+  int32_t PutProperty(int dispid, const Variant& value) { return properties_.Put(dispid, value); }
+  const ControlProperties& Properties() const { return properties_; }
+
+  TTevranoX& Form() { return form_; }
+  const TTevranoX& Form() const { return form_; }
+  platform::Platform& Platform() { return platform_; }
+
+  // Time since start-up in 10 µs units (milliseconds × 100), wrapping.
+  Ticks ElapsedTicks() const {
+    return (platform_.clock.TickCountMs() - startMarkMs_) * kTicksPerMs;
+  }
+
+  // True once the start-up sequence ran to its end (no "Decode_File Err").
+  bool StartUpComplete() const { return startUpComplete_; }
+  const std::string& SystemFolder() const { return systemFolder_; }
+  const MainLoopState& MainLoop() const { return loop_; }
+  MainLoopState& MainLoop() { return loop_; }
+  EventMarkTable& EventMarks() { return eventMarks_; }
+  SpeakerState& Speaker() { return speaker_; }
+  platform::TextSurface* TitleImage(int index) { return titleImages_[index].get(); }
+
+  ControlStatus Status() const;
+
+  // Speaker button: hides both images, then shows the one for the state
+  // when the pointer is over it, audio is heard and the view carries audio.
+  void ShowSpeakerImages(bool hot, bool audioHeard, bool enabled, bool previousEnabled);
+
+ private:
+  void InitializeViewer();
+  void CreateTitleImages();
+  void FindSystemFolder();
+  void LoadMainFormBitmap();
+  void SpeakerTimeout();
+  bool ViewCarriesAudio() const;
+
+  platform::Platform platform_;
+  int ownStartUpCount_ = 0;
+  int* startUpCount_;
+  bool startUpComplete_ = false;
+
+  TTevranoX form_;
+  ControlProperties properties_;
+  std::string systemFolder_;
+  uint32_t startMarkMs_ = 0;
+  MainLoopState loop_;
+  EventMarkTable eventMarks_;
+  std::unique_ptr<platform::TextSurface> markText_;
+  SpeakerState speaker_;
+  std::unique_ptr<platform::TextSurface> titleImages_[7];
+};
+
+}  // namespace tevrano

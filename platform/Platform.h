@@ -1,0 +1,21 @@
+#pragma once
+#include "platform/AudioDevice.h"
+#include "platform/ClientSocket.h"
+#include "platform/Clock.h"
+#include "platform/HostServices.h"
+#include "platform/TextSurface.h"
+
+namespace tevrano::platform {
+
+// Everything the control needs from the machine. The host owns the
+// implementations and keeps them alive as long as the control.
+struct Platform {
+  Clock& clock;
+  SocketFactory& sockets;
+  AudioDeviceFactory& audio;
+  TextSurfaceFactory& text;
+  HostServices& host;
+  Environment& environment;
+};
+
+}  // namespace tevrano::platform

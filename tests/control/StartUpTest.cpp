@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include "control/TevranoImpl1.h"
+#include "platform/fake/FakePlatform.h"
+
+namespace tevrano {
+namespace {
+
+struct StartedControl {
+  platform::FakePlatform fakes;
+  TevranoX control{fakes.platform()};
+  StartedControl() { control.ActiveFormCreate(); }
+};
+
+TEST(StartUp, ShowsConnectingAndTheVersion) {
+  StartedControl s;
+  const TTevranoX& form = s.control.Form();
+  EXPECT_EQ(form.Label_time.caption, "Connecting ...");
+  EXPECT_EQ(form.Label_Version.caption, "Ver.030330");
+  EXPECT_TRUE(form.Timer1.enabled);
+  EXPECT_TRUE(s.control.StartUpComplete());
+  EXPECT_EQ(form.Image_video.picture.Width(), 704);
+  EXPECT_EQ(form.Image_video.picture.Height(), 576);
+  EXPECT_EQ(form.Image2.picture.Width(), 704);
+  EXPECT_EQ(form.Image2.picture.At(0, 0), 0x00FFFFFFu);
+}
+
+TEST(StartUp, FormHasItsComponentsInPlace) {
+  StartedControl s;
+  const TTevranoX& form = s.control.Form();
+  EXPECT_EQ(form.Caption, "TevranoX");
+  struct Place {
+    const char* name;
+    int left, top, width, height;
+    bool visible, enabled;
+  };
+  const Place places[] = {
+      {"Image3", 0, 0, 740, 640, true, true},
+      {"Label_time", 272, 14, 217, 21, true, true},
+      {"Image1", 740, 0, 324, 640, true, true},
+      {"Image_Disconn", 32, 24, 8, 12, true, true},
+      {"Image_Conn", 32, 24, 8, 12, false, true},
+      {"Image_Trumpet_BG", 34, 43, 704, 576, true, true},
+      {"Image2", 34, 43, 704, 576, true, false},
+      {"Image_video", 34, 43, 704, 576, true, false},
+      {"Image_Trumpet_Off", 681, 59, 24, 24, false, true},
+      {"Image_SpeedDome_On", 710, 15, 28, 28, false, false},
+      {"Image_Loader", 614, 18, 40, 40, false, true},
+      {"PageControl1", 34, 43, 704, 576, false, true},
+  };
+  for (const Place& p : places) {
+    SCOPED_TRACE(p.name);
+    const Component* c = form.Find(p.name);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->left, p.left);
+    EXPECT_EQ(c->top, p.top);
+    EXPECT_EQ(c->width, p.width);
+    EXPECT_EQ(c->height, p.height);
+    EXPECT_EQ(c->visible, p.visible);
+    EXPECT_EQ(c->enabled, p.enabled);
+  }
+  ASSERT_EQ(form.PageControl1.pages.size(), 8u);
+  EXPECT_EQ(form.Tab(0)->caption, "System");
+  EXPECT_EQ(form.Tab(7)->caption, "Update");
+}
+
+TEST(StartUp, TitleImagesOnlyFiveAndSixAreFullSize) {
+  StartedControl s;
+  for (int i = 0; i < 7; ++i) {
+    SCOPED_TRACE(i);
+    platform::TextSurface* t = s.control.TitleImage(i);
+    ASSERT_NE(t, nullptr);
+    const bool large = i == 5 || i == 6;
+    EXPECT_EQ(t->Width(), large ? 704 : 0);
+    EXPECT_EQ(t->Height(), large ? 576 : 0);
+  }
+}
+
+TEST(StartUp, SystemFolderComesFromTheEnvironment) {
+  platform::FakePlatform fakes;
+  fakes.environment.variables["TEVRANO_DATA_DIR"] = "/opt/tevrano-data";
+  TevranoX control(fakes.platform());
+  control.ActiveFormCreate();
+  EXPECT_EQ(control.SystemFolder(), "/opt/tevrano-data");
+}
+
+TEST(StartUpDeathTest, SecondStartUpInOneProcessEndsIt) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        platform::FakePlatform fakes;
+        int processCount = 0;
+        TevranoX first(fakes.platform(), &processCount);
+        first.ActiveFormCreate();
+        TevranoX second(fakes.platform(), &processCount);
+        second.ActiveFormCreate();
+      },
+      ::testing::ExitedWithCode(1), "");
+}
+
+}  // namespace
+}  // namespace tevrano
