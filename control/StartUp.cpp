@@ -121,6 +121,11 @@ void TevranoX::PrepareUnload() {
   // The audio thread is suspended and its output stopped here once audio exists.
 }
 
+std::optional<TevranoX::SkinTarget> TevranoX::FindSkinTarget(std::string_view, std::string_view,
+                                                            int) const {
+  return std::nullopt;  // no skins are loaded yet
+}
+
 ControlStatus TevranoX::Status() const {
   ControlStatus s;
   return s;

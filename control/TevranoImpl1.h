@@ -1,7 +1,9 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "control/EventMarks.h"
 #include "control/Form.h"
@@ -67,6 +69,16 @@ class TevranoX {
   platform::TextSurface* TitleImage(int index) { return titleImages_[index].get(); }
 
   ControlStatus Status() const;
+
+  // Where a scripted click on a skin element lands: the centre of item
+  // `item` (1-based) of the first element of the skin whose file name
+  // contains `skin` and whose target binding is `binding`.
+  struct SkinTarget {
+    std::string image;  // the form component showing that skin ("Image1", "Image5")
+    int x = 0, y = 0;   // in that image's pixels
+  };
+  std::optional<SkinTarget> FindSkinTarget(std::string_view skin, std::string_view binding,
+                                           int item) const;
 
   // Speaker button: hides both images, then shows the one for the state
   // when the pointer is over it, audio is heard and the view carries audio.
