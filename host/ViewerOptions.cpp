@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 namespace tevrano::host {
 
@@ -69,7 +70,12 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
       o.headless = true;
       continue;
     }
-    if (i + 1 >= args.size()) return fail("missing value or unknown option: " + a);
+    static const char* const kWithValue[] = {"--dvr-ip", "--port",      "--user",    "--password",
+                                             "--token",  "--http-page", "--run-for", "--snapshot",
+                                             "--dump",   "--script"};
+    if (std::find(std::begin(kWithValue), std::end(kWithValue), a) == std::end(kWithValue))
+      return fail("unknown option: " + a);
+    if (i + 1 >= args.size()) return fail(a + " needs a value");
     const std::string& v = args[++i];
     if (a == "--dvr-ip") {
       if (v.empty()) return fail("--dvr-ip needs an address");
@@ -99,8 +105,6 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
       o.dumpPath = v;
     } else if (a == "--script") {
       o.scriptPath = v;
-    } else {
-      return fail("unknown option: " + a);
     }
   }
   if (o.user.has_value() != o.password.has_value())
