@@ -262,6 +262,9 @@ void FormWindow::Apply(Binding& b) {
       label->setFont(font);
       label->setStyleSheet(QString("color: %1;").arg(Rgb(model.fontColor).name()));
       label->setAutoFillBackground(!model.transparentBackground);
+      QPalette palette = label->palette();
+      palette.setColor(QPalette::Window, Rgb(FormRenderer::kFormColor));
+      label->setPalette(palette);
       label->setAlignment((model.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
       label->setText(Q(c.caption));
       if (!model.centred)  // labels grow to their text
