@@ -71,7 +71,9 @@ class LoopReader : public QIODevice {
 
 class QtAudioDevice::Output : public QObject {
  public:
-  explicit Output(LoopBuffer& buffer) : buffer_(buffer), reader_(buffer) {}
+  explicit Output(LoopBuffer& buffer) : buffer_(buffer), reader_(buffer) {
+    reader_.setParent(this);  // moves to the output thread with its owner
+  }
   ~Output() override {
     if (sink_) sink_->stop();
   }
