@@ -71,6 +71,26 @@ void ImageWidget::mouseReleaseEvent(QMouseEvent* event) {
   changed_();
 }
 
+namespace {
+// A label that hands its clicks to the component (some labels act as links).
+class ClickableLabel : public QLabel {
+ public:
+  ClickableLabel(Component& component, std::function<void()> changed, QWidget* parent)
+      : QLabel(parent), component_(component), changed_(std::move(changed)) {}
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint())) return;
+    UserActions::Click(component_);
+    changed_();
+  }
+
+ private:
+  Component& component_;
+  std::function<void()> changed_;
+};
+}  // namespace
+
 FormWindow::FormWindow(TTevranoX& form) : form_(form) {
   setWindowTitle(Q(form.Caption));
   setFixedSize(TTevranoX::kWidth, TTevranoX::kHeight);
