@@ -200,7 +200,7 @@ void RecorderNet::CloseStreamSocket(RecorderContext& c, int k) {
   link_.StreamState = 0;
   platform::ClientSocket* s = c.StreamSocket[k].get();
   if (!s || !s->Active()) return;
-  if (&c == &contexts_[0]) streamClosedByUs_[k] = true;
+  if (&c == &contexts_[0] && watchdogClosing_) streamClosedByUs_[k] = true;
   s->SetActive(false);
 }
 
@@ -280,8 +280,9 @@ void RecorderNet::OnDisconnect(platform::ClientSocket& socket) {
   }
 }
 
-// A stream socket that we closed ourselves (a reset) only ends the stream;
-// one lost from the other side resets both contexts and reconnects.
+// A lost stream socket resets both contexts and reconnects. The one the
+// watchdog closes in its first step only ends the stream: otherwise its
+// disconnect would run the second step's reset at once.
 void RecorderNet::StreamSocketLost(bool closedByUs) {
   link_.StreamState = 0;
   if (hooks_.StreamLost) hooks_.StreamLost();
@@ -346,7 +347,9 @@ void RecorderNet::LinkWatchdog() {
   if (link_.WatchdogPhase == 0) {
     link_.WatchdogPhase = 1;
     RecorderContext& c = contexts_[0];
+    watchdogClosing_ = true;
     ResetContext(c);
+    watchdogClosing_ = false;
     CloseCommandSockets(c);
     link_.LastReceiveTime = (now + kWatchdogSecondStepMs) ? now + kWatchdogSecondStepMs : 1;
     if (hooks_.AudioOn && hooks_.AudioOn()) {
