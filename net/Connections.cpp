@@ -138,8 +138,10 @@ void RecorderNet::ConnectRecorder(int context, int k) {
   RecorderContext& c = contexts_[context];
   // Nothing connects before the page has put three properties.
   if (properties_.PutCount() < 3) return;
-  // A socket whose attempts keep failing waits a little between them.
-  if (static_cast<int32_t>(c.NextConnectMs[k] - NowMs()) > 0) return;
+  // A socket whose attempts keep failing waits a little between them. The
+  // time is only compared while a wait is running (at most a second old),
+  // so the signed difference holds at any tick count.
+  if (c.ConnectFailures[k] > 1 && static_cast<int32_t>(c.NextConnectMs[k] - NowMs()) > 0) return;
 
   CopyField(c.RecorderAddress, sizeof c.RecorderAddress, properties_.DvrIp());
   c.RecorderPort = static_cast<uint32_t>(ParseLooseInt(properties_.HttpPortText()));
@@ -257,6 +259,9 @@ void RecorderNet::OnConnect(platform::ClientSocket& socket) {
   }
   if (c.LoggedIn) c.LoggedInSinceAttempt[p.socket] = true;
   link_.CommandLinkUp = 1;
+  // A recorder that accepts the connection but never answers would stall
+  // the login for ever: the watchdog watches from the first connection on.
+  if (link_.LastReceiveTime == 0) link_.LastReceiveTime = NowMs() ? NowMs() : 1;
 }
 
 void RecorderNet::OnDisconnect(platform::ClientSocket& socket) {

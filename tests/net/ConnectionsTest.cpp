@@ -234,6 +234,25 @@ TEST_F(WatchdogTest, TwentySecondsOfSilenceCloseAndThirtyMoreResetEverything) {
   EXPECT_EQ(C0().ConnState[0], uint32_t(kConnReconnectWanted));
 }
 
+TEST_F(WatchdogTest, ALoginThatStallsFromTheFirstConnectionIsEnded) {
+  PutProperties();
+  Connect();
+  Tick();  // Hello; the recorder never answers
+  ASSERT_EQ(C0().LoginState, uint32_t(kLoginHelloSent));
+  Silence(20);
+  EXPECT_EQ(net.Link().WatchdogPhase, 1u);
+  Tick();
+  EXPECT_EQ(Cmd(0).ConnectAttempts(), 2);
+}
+
+TEST(ConnectBackOff, AHighTickCountDoesNotHoldBackTheFirstConnect) {
+  test::FreshNet f;
+  f.fakes.clock.SetTickCountMs(0xF0000000u);
+  f.PutProperties();
+  f.Tick();
+  EXPECT_EQ(f.Cmd(0).ConnectAttempts(), 1);
+}
+
 TEST_F(WatchdogTest, UnarmedItDoesNothing) {
   PutProperties();
   Silence(40);
