@@ -289,5 +289,37 @@ TEST(ConnectGate, TheThirdPutOfAnyPropertyLetsTheNextTickConnect) {
   EXPECT_EQ(control.Status().loginState, 0);
 }
 
+// Through the control's main loop, the status the host reports follows the login.
+TEST(ControlStatus, ReportsTheLoginOfContextZero) {
+  platform::FakePlatform fakes;
+  TevranoX control(fakes.platform());
+  control.ActiveFormCreate();
+  for (int dispid : {kDispidDvrIp, kDispidHttpPort, kDispidDvrUk})
+    control.PutProperty(dispid, Variant::Text(dispid == kDispidDvrIp ? "10.0.0.9" : "80"));
+  auto& cmd0 = static_cast<platform::FakeClientSocket&>(*control.Net().Context(0).CommandSocket[0]);
+  auto tick = [&] {
+    fakes.clock.AdvanceMs(10);
+    control.Timer1Timer();
+    fakes.network.Pump();
+  };
+  tick();
+  fakes.network.AcceptConnect(cmd0);
+  fakes.network.Pump();
+  EXPECT_TRUE(control.Form().Image_Conn.visible);
+  tick();
+  EXPECT_EQ(control.Status().loginState, 3);
+  fakes.network.Deliver(cmd0, Answer(Frame(kCmdAssign, 0x5000)));
+  tick();
+  tick();
+  EXPECT_EQ(control.Status().loginState, 4);
+  EXPECT_EQ(control.Status().sessionId, 0x5000u);
+  fakes.network.Deliver(
+      cmd0, Answer(Frame(kCmdExchange, 0x5000, 0,
+                         test::Message("ZELL", test::SubBody(0x5000, 1, test::SystemInfo(1))))));
+  tick();
+  tick();
+  EXPECT_EQ(control.Status().loggedIn, 1);
+}
+
 }  // namespace
 }  // namespace tevrano

@@ -90,6 +90,33 @@ TEST(LoginAnswers, AnswersSplitAtEveryByteBoundaryAreTakenOnceWhole) {
   }
 }
 
+TEST_F(LoginTest, PollsCarryTheQueuedMessagesInBatches) {
+  LogIn();
+  struct Case {
+    std::vector<uint32_t> queued;
+    std::vector<size_t> payloads;  // one per poll
+  };
+  const Case cases[] = {{{1000, 600}, {1000, 600}}, {{600, 600}, {1200, 0}}};
+  for (const Case& c : cases) {
+    Deliver(Cmd(0), Answer(Frame(kCmdExchange, 0x5000)));
+    net.TakeAnswers();
+    Cmd(0).TakeSent();
+    for (uint32_t n : c.queued) {
+      Bytes m = Message("TEST", Bytes(n - 32, uint8_t(n)));
+      ASSERT_EQ(net.QueueMessage(C0(), m.data(), n), 0);
+    }
+    for (size_t expected : c.payloads) {
+      Tick();
+      auto sent = Frames(Cmd(0).TakeSent());
+      ASSERT_EQ(sent.size(), 1u);
+      EXPECT_EQ(sent[0].command, uint32_t(kCmdExchange));
+      EXPECT_EQ(sent[0].payload.size(), expected);
+      Deliver(Cmd(0), Answer(Frame(kCmdExchange, 0x5000)));
+    }
+    net.TakeAnswers();
+  }
+}
+
 TEST_F(LoginTest, TwoAnswersInOneReadAreTakenOnTwoTicks) {
   LogIn();
   Cmd(0).TakeSent();
