@@ -19,21 +19,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   static fuzz::NetRig* rig = new fuzz::NetRig();  // built once, reset per input
   rig->Reset();
-  auto& cmd0 = static_cast<platform::FakeClientSocket&>(*rig->net.Context(0).CommandSocket[0]);
+  platform::ClientSocket& cmd0 = *rig->net.Context(0).CommandSocket[0];
   const size_t piece = 1 + data[0] % 97;
   for (size_t at = 1; at < size; at += piece) {
     const size_t n = size - at < piece ? size - at : piece;
-    rig->fakes.network.Deliver(cmd0, std::vector<uint8_t>(data + at, data + at + n));
-    rig->fakes.network.Pump();
+    rig->network.Deliver(cmd0, data + at, n);
     rig->fakes.clock.AdvanceMs(10);
     rig->net.TakeAnswers();
     rig->net.PollRecorder(rig->net.Context(0));
-    rig->fakes.network.Pump();
+    rig->network.Pump();
+    if (!cmd0.Connected()) {  // dropped: reconnect and log in again
+      rig->net.ConnectWanted();
+      rig->network.Accept(cmd0);
+    }
   }
   for (int i = 0; i < 8; ++i) {
     rig->net.TakeAnswers();
     rig->net.PollRecorder(rig->net.Context(0));
-    rig->fakes.network.Pump();
+    rig->network.Pump();
   }
   // The body on its own, as a frame handed over by the framing.
   rig->net.HandleCommandFrame(data, static_cast<uint32_t>(size));
