@@ -70,10 +70,8 @@ void TevranoX::InitializeViewer() {
   //    connections, VDTT, ICTL, the named items, the watermark parameters,
   //    PBBA, SPDM, RK9P.
   net_.RegisterZell();
-  // ICMD, VIDO, the two stream connections, VDTT.
   items_.RegisterModule();
   items_.RegisterItems();
-  // The watermark parameters, PBBA, SPDM.
   net_.RegisterRk9p();
 
   // 10. The decoders' frame buffers.
