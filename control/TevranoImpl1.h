@@ -11,6 +11,7 @@
 #include "control/Properties.h"
 #include "control/Ticks.h"
 #include "platform/Platform.h"
+#include "video/Video.h"
 
 namespace tevrano {
 
@@ -65,6 +66,8 @@ class TevranoX {
   const MainLoopState& MainLoop() const { return loop_; }
   MainLoopState& MainLoop() { return loop_; }
   EventMarkTable& EventMarks() { return eventMarks_; }
+  // Decoder slots and the frame display.
+  Video& GetVideo() { return video_; }
   SpeakerState& Speaker() { return speaker_; }
   platform::TextSurface* TitleImage(int index) { return titleImages_[index].get(); }
 
@@ -98,6 +101,7 @@ class TevranoX {
   bool startUpComplete_ = false;
 
   TTevranoX form_;
+  Video video_{form_};
   ControlProperties properties_;
   std::string systemFolder_;
   uint32_t startMarkMs_ = 0;

@@ -39,6 +39,9 @@ class Video : public VideoFrameSink {
   // Start-up: opens the H.264 decoder of a slot. 0 on success, -1 on failure
   // (the start-up then shows "Decode_File Err" and stops).
   int Video_Decoder_Open(int slot);
+  // The libavcodec decoder the slots open ("h264"); tests name a missing
+  // one to see the start-up fail.
+  void UseDecoder(const char* name) { decoderName_ = name; }
   // Start-up, after the decoders are opened: the picture pools of the opened
   // slots and the display's work buffers. Until then decode calls do
   // nothing. Returns false when memory could not be had.
@@ -58,6 +61,10 @@ class Video : public VideoFrameSink {
 
   // The slot being decoded; valid during a decode call.
   int CurrentSlot() const { return currentSlot_; }
+  // The slice error flag: -1 while the newest picture has a failed slice.
+  int SliceError() const { return sliceError_; }
+  // Pictures drawn into the video image so far.
+  uint64_t PicturesShown() const { return picturesShown_; }
   VideoDecoder& Decoder(int slot);
   Yuv2& Display() { return *display_; }
 
@@ -69,7 +76,10 @@ class Video : public VideoFrameSink {
   std::unique_ptr<VideoDecoder> slots_[kSlotCount];
   VideoContext* contexts_[kSlotCount] = {};
   std::function<void(int)> markerRefresh_;
+  const char* decoderName_ = "h264";
   int currentSlot_ = 0;
+  int sliceError_ = 0;
+  uint64_t picturesShown_ = 0;
   bool framesAllocated_ = false;
 };
 
