@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "control/Form.h"
+#include "video/AllocationCounter.h"
 #include "video/FakeVideoContext.h"
 #include "video/TestStream.h"
 #include "video/Video.h"
@@ -206,6 +207,17 @@ TEST(VideoDecoder, PicturesLargerThanTheWorkBuffersAreRefused) {
   const auto& good = Stream704x576();
   v.Feed(good[0]);
   EXPECT_EQ(v.video.PicturesShown(), 1u);
+}
+
+TEST(VideoDecoder, DecodingAndDrawingAllocateNothingInTheControl) {
+  OpenVideo v;
+  v.video.SetMarkerRefresh(nullptr);
+  const auto& units = Stream704x576();
+  for (int i = 0; i < 5; ++i) v.Feed(units[i]);
+  test::AllocationCounter counter;  // counts every C++ allocation
+  for (size_t i = 5; i < units.size(); ++i) v.Feed(units[i]);
+  EXPECT_EQ(counter.Count(), 0u);
+  EXPECT_EQ(v.video.PicturesShown(), units.size());
 }
 
 TEST(VideoDecoder, TheTwoSlotsDecodeIndependently) {
