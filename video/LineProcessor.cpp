@@ -51,8 +51,8 @@ bool LineProcessor::Allocate() {
 // asked for and remembered for the row (both scans ask for most of the same
 // ones; most groups need only one or two offsets).
 int LineProcessor::Cost(int group, int d) {
-  uint8_t& memo = costs_[group * 16 + d + 7];
-  if (memo != kUnknown) return memo;
+  uint16_t& memo = costs_[group * 16 + d + 7];
+  if ((memo >> 8) == generation_) return memo & 0xFF;
   const uint8_t* a = above_ + group * 8 + d;
   const uint8_t* b = below_ + group * 8 - d;
 #if defined(__SSE2__)
@@ -66,8 +66,9 @@ int LineProcessor::Cost(int group, int d) {
   int sum = 32 + 2 * std::abs(d);
   for (int i = 0; i < 8; i += 2) sum += std::abs(a[i] - b[i]);
 #endif
-  memo = static_cast<uint8_t>((sum & 0x7F0) >> 4);
-  return memo;
+  const int cost = (sum & 0x7F0) >> 4;
+  memo = static_cast<uint16_t>(generation_ << 8 | cost);
+  return cost;
 }
 
 // Picks the offset of one group from the tracker's neighbourhood and moves
@@ -115,7 +116,11 @@ void LineProcessor::InterpolateRow(const uint8_t* above, const uint8_t* below, i
   const int groups = (width + 7) / 8;
   above_ = above;
   below_ = below;
-  std::memset(costs_, kUnknown, static_cast<size_t>(groups) * 16);
+  // A new generation forgets the previous row's costs without clearing them.
+  if (++generation_ == 256) {
+    generation_ = 1;
+    std::memset(costs_, 0, sizeof costs_);
+  }
   int t = 0;
   for (int g = 0; g < groups; ++g) forward_[g] = static_cast<int8_t>(Choose(g, t));
   t = 0;
