@@ -10,7 +10,9 @@
 #include "control/MainLoop.h"
 #include "control/Properties.h"
 #include "control/Ticks.h"
+#include "net/RecorderNet.h"
 #include "platform/Platform.h"
+#include "ui/NamedItems.h"
 
 namespace tevrano {
 
@@ -70,6 +72,11 @@ class TevranoX {
 
   ControlStatus Status() const;
 
+  // The recorder connection and the named items exchanged with it.
+  RecorderNet& Net() { return net_; }
+  const RecorderNet& Net() const { return net_; }
+  NamedItems& Items() { return items_; }
+
   // Where a scripted click on a skin element lands: the centre of item
   // `item` (1-based) of the first element of the skin whose file name
   // contains `skin` and whose target binding is `binding`.
@@ -106,6 +113,8 @@ class TevranoX {
   std::unique_ptr<platform::TextSurface> markText_;
   SpeakerState speaker_;
   std::unique_ptr<platform::TextSurface> titleImages_[7];
+  RecorderNet net_;
+  NamedItems items_;
 };
 
 }  // namespace tevrano
