@@ -42,7 +42,7 @@ int StreamSystem::RegisterPictureOutput(int contextIndex, const std::string& add
 void StreamSystem::FeedStream(const uint8_t* bytes, uint32_t n) {
   for (StreamConnection& c : connections_) {
     if (!c.Context || !c.Context->view || !c.Context->stats) continue;
-    if (streamState == 2) streamState = 3;
+    if (*streamState_ == 2) *streamState_ = 3;
     // A chunk is taken whole or not at all, so the ring never holds half a chunk.
     if (c.MainRing.Allocated() && c.MainRing.UsableFree() >= n) c.MainRing.Write(bytes, n);
   }

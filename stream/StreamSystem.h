@@ -65,14 +65,15 @@ class StreamSystem {
   PictureGlobals& Picture() { return picture_; }
   const PictureGlobals& Picture() const { return picture_; }
 
-  // 0 closed, 1 opened, 2 stream requested, 3 data flowing. The connection
-  // layer sets 0..2.
-  int streamState = 0;
+  // StreamState: 0 closed, 1 opened, 2 stream requested, 3 data flowing.
+  // The connection layer owns it and sets 0..2; FeedStream sets 3.
+  void UseStreamState(uint32_t* state) { streamState_ = state ? state : &ownStreamState_; }
+  uint32_t& StreamState() { return *streamState_; }
   // The connection layer has selected the stream socket protocol of the
   // newer recorder family ("GVDO" request); with streamState 3 packets are
   // then marker-framed.
   bool rk9pProtocol = true;
-  bool MarkerFraming() const { return rk9pProtocol && streamState == 3; }
+  bool MarkerFraming() const { return rk9pProtocol && *streamState_ == 3; }
   bool Buffering() const { return buffering_; }
   void ClearBuffering() { buffering_ = false; }
 
@@ -125,6 +126,8 @@ class StreamSystem {
   StreamConnection connections_[2];
   std::string address_;
   uint32_t port_ = 0;
+  uint32_t ownStreamState_ = 0;
+  uint32_t* streamState_ = &ownStreamState_;
   bool buffering_ = false;
   bool audioSwitchedOffByBuffering_ = false;
   int loaderIndex_ = 0;

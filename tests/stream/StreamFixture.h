@@ -38,7 +38,7 @@ class StreamFixture : public ::testing::Test {
   uint32_t ChannelClock(int ch) { return stream.Clocks().Read(StreamClocks::ChannelId(ch)); }
   void UseMarkerFraming() {
     stream.rk9pProtocol = true;
-    stream.streamState = 3;
+    stream.StreamState() = 3;
   }
 
   platform::ManualClock clock;

@@ -20,9 +20,9 @@ TEST_F(StreamFramingTest, AChunkIsWrittenWhenItFitsExactlyAndDroppedWholeWhenNot
 }
 
 TEST_F(StreamFramingTest, FeedingAfterTheStreamRequestMarksTheStreamFlowing) {
-  stream.streamState = 2;
+  stream.StreamState() = 2;
   Feed({1, 2, 3});
-  EXPECT_EQ(stream.streamState, 3);
+  EXPECT_EQ(stream.StreamState(), 3u);
   EXPECT_TRUE(stream.MarkerFraming());
 }
 
