@@ -54,6 +54,10 @@ void TevranoX::InitializeViewer() {
   form_.Image_video.SetEnabled(false);
 
   // 4. Video decoders 0 and 1; without them nothing else is set up.
+  if (video_.Video_Decoder_Open(0) != 0 || video_.Video_Decoder_Open(1) != 0) {
+    form_.Label_time.SetCaption("Decode_File Err");
+    return;
+  }
 
   // 5.
   form_.Label_time.SetCaption("Connecting ...");
@@ -74,7 +78,8 @@ void TevranoX::InitializeViewer() {
   items_.RegisterItems();
   net_.RegisterRk9p();
 
-  // 10. The decoders' frame buffers.
+  // 10. The decoders' frame buffers (and the display's work buffers).
+  video_.AllocateFrameBuffers();
 
   // 11. The PPPoE, DDNS and mail input fields cleared.
 

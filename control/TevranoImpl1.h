@@ -13,6 +13,7 @@
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
 #include "ui/NamedItems.h"
+#include "video/Video.h"
 
 namespace tevrano {
 
@@ -67,6 +68,8 @@ class TevranoX {
   const MainLoopState& MainLoop() const { return loop_; }
   MainLoopState& MainLoop() { return loop_; }
   EventMarkTable& EventMarks() { return eventMarks_; }
+  // Decoder slots and the frame display.
+  Video& GetVideo() { return video_; }
   SpeakerState& Speaker() { return speaker_; }
   platform::TextSurface* TitleImage(int index) { return titleImages_[index].get(); }
 
@@ -105,6 +108,7 @@ class TevranoX {
   bool startUpComplete_ = false;
 
   TTevranoX form_;
+  Video video_{form_};
   ControlProperties properties_;
   std::string systemFolder_;
   uint32_t startMarkMs_ = 0;
