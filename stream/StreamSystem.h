@@ -75,7 +75,7 @@ class StreamSystem {
   bool rk9pProtocol = true;
   bool MarkerFraming() const { return rk9pProtocol && *streamState_ == 3; }
   bool Buffering() const { return buffering_; }
-  void ClearBuffering() { buffering_ = false; }
+  void ClearBuffering() { StopBuffering(); }
 
   // Picture outputs; -1 for the context index searches context 0 by address.
   int RegisterPictureOutput(int contextIndex, const std::string& address, uint32_t port,

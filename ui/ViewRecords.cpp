@@ -17,6 +17,19 @@ uint8_t* ViewState::RecordOfType(uint32_t type) {
   }
 }
 
+int LayoutOf(const LiveRecord& live) {
+  switch (live.SplitKind) {
+    case 0:
+      return live.Channel < 16 ? int(live.Channel) : 0;
+    case 1:
+      return 16 + int(live.FirstChannel / 4 % 4);
+    case 2:
+      return live.FirstChannel == 9 ? 21 : 20;
+    default:
+      return 22;
+  }
+}
+
 void ViewState::Initialize() {
   std::memset(this, 0, sizeof *this);
   Live.Width = 704;

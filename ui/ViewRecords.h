@@ -78,6 +78,10 @@ struct ViewState {
   void Initialize();
 };
 
+// The on-screen layout a live record shows: 0..15 one channel, 16..22 the
+// splits (four from 0, 4, 8, 12; nine from 0, 9; sixteen).
+int LayoutOf(const LiveRecord& live);
+
 static_assert(sizeof(LiveRecord) == 64 && sizeof(PlaybackRecord) == 64 &&
               sizeof(BackupRecord) == 64);
 static_assert(offsetof(ViewState, Live) == 12 && offsetof(ViewState, Playback) == 76 &&
