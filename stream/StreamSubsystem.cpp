@@ -60,13 +60,10 @@ PictureTime UnpackRecorderTime(uint32_t seconds) {
   int year = 0;
   while (year < 99 && days >= (leap(year) ? 366u : 365u)) days -= leap(year++) ? 366 : 365;
   static constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  auto monthLength = [&](int m) { return uint32_t(kMonthDays[m] + (m == 1 && leap(year))); };
   int month = 0;
-  for (; month < 11; ++month) {
-    const uint32_t length = kMonthDays[month] + (month == 1 && leap(year) ? 1 : 0);
-    if (days < length) break;
-    days -= length;
-  }
-  if (days >= uint32_t(kMonthDays[month])) days = kMonthDays[month] - 1;  // beyond 2099
+  for (; month < 11 && days >= monthLength(month); ++month) days -= monthLength(month);
+  if (days >= monthLength(month)) days = monthLength(month) - 1;  // beyond 2099
   t.year = 2000 + year;
   t.month = month + 1;
   t.day = int(days) + 1;
