@@ -13,6 +13,7 @@ void TevranoX::Timer1Timer() {
   // 2. Command answers of both contexts, then the packets that came over the
   //    command channel, then the view state's delayed actions.
   net_.TakeAnswers();
+  stream_.DeliverPackets();
 
   // 3. One-second job: backup progress and the link watchdog.
   if (TicksSince(now, loop_.stamps[0]) > MainLoopState::kOneSecond) {
@@ -36,6 +37,7 @@ void TevranoX::Timer1Timer() {
   net_.PollRecorder(net_.Context(0));
 
   // 7. Parse the received streams.
+  stream_.ParseStreams();
 
   // 8. Event marks into the overlay.
   if (eventMarks_.Changed()) {

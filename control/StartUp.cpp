@@ -74,6 +74,7 @@ void TevranoX::InitializeViewer() {
   //    connections, VDTT, ICTL, the named items, the watermark parameters,
   //    PBBA, SPDM, RK9P.
   net_.RegisterZell();
+  stream_.RegisterModules();
   items_.RegisterModule();
   items_.RegisterItems();
   net_.RegisterRk9p();
@@ -85,7 +86,8 @@ void TevranoX::InitializeViewer() {
 
   // 12. The on-screen interface marked for a full redraw and initialised.
 
-  // 13. The key panel and speed-dome skins.
+  // 13. The key panel and speed-dome skins, and the playback loader frames.
+  stream_.LoadSkinPictures(systemFolder_, kVersion);
 
   // 14. The main-form background.
   LoadMainFormBitmap();
@@ -143,6 +145,10 @@ std::optional<TevranoX::SkinTarget> TevranoX::FindSkinTarget(std::string_view, s
 ControlStatus TevranoX::Status() const {
   ControlStatus s;
   const RecorderContext& c = net_.Context(0);
+  const ViewState& view = stream_.ViewOf(0);
+  s.viewMode = static_cast<int>(view.Mode);
+  s.page = static_cast<int>(view.Mode);
+  s.layout = LayoutOf(view.Live);
   s.loggedIn = static_cast<int>(c.LoggedIn);
   s.sessionId = c.SessionId;
   s.loginState = static_cast<int>(c.LoginState);

@@ -118,7 +118,12 @@ bool Recorder::Listen(std::string& error) {
           .Add("channels", options_.channels)
           .Add("stream_socket", options_.streamSocket)
           .Add("connections", options_.connections)
-          .Add("model", options_.ModelText()),
+          .Add("model", options_.ModelText())
+          .Add("fps", options_.fps)
+          .Add("drop_after", int64_t(options_.dropAfter * 1000))
+          .Add("stall_after", int64_t(options_.stallAfter * 1000))
+          .Add("garbage_every", options_.garbageEvery)
+          .Add("refuse", options_.refuse),
       true);
   return true;
 }

@@ -39,6 +39,7 @@ struct Session {
   bool refused = false;  // a refusal is queued; the session ends with the next answer
   uint32_t kind = 0;     // first word of the viewer's hello
   double loginTime = 0;
+  int helloConnection = 0;                               // the connection that said hello
   std::array<std::array<uint8_t, 64>, 3> viewRecords{};  // live, playback, backup
   uint32_t mode = 0;                                     // the viewer's view mode as last told
   uint32_t icmdCounter = 0;                              // counter of the "ICMD" messages sent

@@ -67,9 +67,13 @@ void StreamSource::Tick(uint32_t seconds, uint32_t frame, const LiveView& view, 
 
 void StreamSource::SendVideo(const EncodedFrame& f, uint32_t channel, const FrameHeaderFields& base,
                              PacketInfo info, const PacketSink& sink) {
+  // A split frame's packets are joined by their payloads, so every packet
+  // but the last is filled exactly: 32 header bytes + 64 k - 32 payload.
   size_t chunk = f.units.size();
-  if (splitFrames_ > 0 && f.units.size() > size_t(splitFrames_))
+  if (splitFrames_ > 0 && f.units.size() > size_t(splitFrames_)) {
     chunk = std::max<size_t>(size_t(splitFrames_), (f.units.size() + 15) / 16);
+    chunk = (chunk + 32 + 63) / 64 * 64 - 32;
+  }
   const size_t count = chunk ? (f.units.size() + chunk - 1) / chunk : 1;
   FrameHeaderFields h = base;
   h.type = 1;
