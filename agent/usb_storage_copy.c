@@ -32,6 +32,12 @@ enum {
   STCO_HEAD = 16,     /* size, type, version/flags, entry count */
 };
 
+/* A request's 64-byte name field: terminated, and staying below its folder. A
+ * field without a terminator holds a name too long for File_Path. */
+static int IsRequestName(const char name[64]) {
+  return memchr(name, '\0', 64) != 0 && IsNameInsideFolder(name);
+}
+
 static int IsTag(const unsigned char* p, const char* tag) { return memcmp(p, tag, 4) == 0; }
 
 static int64_t FileSize(int fd) {
@@ -97,7 +103,7 @@ static int WriteChunk(const UsbWriteRequest* request) {
   long length = (long)request->sectors * 512;
   /* Without the whole chunk there is nothing defined to write. */
   if (ProcRead(kProcData, QT_Buf, (unsigned long)length) != length) return STATUS_BAD_CHUNK;
-  if (!IsNameInsideFolder(request->name) || BuildFilePath("/mnt/", request->name) != 0)
+  if (!IsRequestName(request->name) || BuildFilePath("/mnt/", request->name) != 0)
     return STATUS_OPEN_FAILED;
   const char* path = RootedPath(File_Path);
   if (!path) return STATUS_OPEN_FAILED;
@@ -120,7 +126,6 @@ void usb_storage_write(void) {
   memset(File_Path, 0, FILE_PATH_SIZE);
   memset(&request, 0, sizeof request);
   ProcRead(kProcInf, &request, sizeof request);
-  request.name[sizeof request.name - 1] = '\0';
   ProcWriteInt(kProcStatus, WriteChunk(&request));
 }
 
@@ -211,7 +216,7 @@ static void SendIndex(int fd, const UsbReadRequest* request) {
 
 static int ReadFromStick(const UsbReadRequest* request) {
   const char* folder = request->in_root ? "/mnt/" : "/mnt/Movie/";
-  if (!IsNameInsideFolder(request->name) || BuildFilePath(folder, request->name) != 0)
+  if (!IsRequestName(request->name) || BuildFilePath(folder, request->name) != 0)
     return STATUS_READ_FAILED;
   const char* path = RootedPath(File_Path);
   int fd = path ? open(path, O_RDONLY) : -1;
@@ -232,7 +237,6 @@ void usb_storage_read(void) {
   memset(&Usb_QTI, 0, sizeof Usb_QTI);
   memset(&request, 0, sizeof request);
   ProcRead(kProcInf, &request, sizeof request);
-  request.name[sizeof request.name - 1] = '\0';
   ProcWriteInt(kProcStatus, ReadFromStick(&request));
 }
 
@@ -245,12 +249,12 @@ static void FillTestPiece(uint32_t piece) {
 
 void usb_storage_write_test(void) {
   memset(QT_Buf, 0, QT_BUF_SIZE);
-  BuildFilePath("/mnt/Movie/", "Test_Write_File.txt");
-  const char* path = RootedPath(File_Path);
-  if (path) unlink(path);
   UsbWriteRequest request;
   memset(&request, 0, sizeof request);
   ProcRead(kProcInf, &request, sizeof request);
+  BuildFilePath("/mnt/Movie/", "Test_Write_File.txt");
+  const char* path = RootedPath(File_Path);
+  if (path) unlink(path);
   if (request.sectors < 1) {
     ProcWriteInt(kProcStatus, STATUS_BAD_CHUNK);
     return;

@@ -40,9 +40,11 @@ std::string Env(const char* name, const char* fallback) {
 // only if present.
 std::string StubScript(const std::string& tool) {
   return "#!/bin/sh\n"
-         "printf '%s\\n' \"" +
+         "line=" +
          tool +
-         " $*\" >> \"$STUB_DIR/calls.log\"\n"
+         "\n"
+         "if [ $# -gt 0 ]; then line=\"$line $*\"; fi\n"
+         "printf '%s\\n' \"$line\" >> \"$STUB_DIR/calls.log\"\n"
          "if [ -f \"$STUB_DIR/" +
          tool + ".sh\" ]; then . \"$STUB_DIR/" + tool +
          ".sh\"; fi\n"
@@ -296,7 +298,9 @@ ScriptedRun AgentTest::RunScript(const std::vector<int32_t>& codes, int32_t tail
 int AgentTest::CountClosesAfterWrite(const std::string& rel, const std::function<void()>& run) {
   int fd = inotify_init1(IN_NONBLOCK);
   EXPECT_GE(fd, 0);
-  EXPECT_GE(inotify_add_watch(fd, At(rel).c_str(), IN_CLOSE_WRITE), 0) << rel;
+  // Opens are watched too: inotify merges identical events in a row, and an
+  // open between two closes keeps them apart.
+  EXPECT_GE(inotify_add_watch(fd, At(rel).c_str(), IN_OPEN | IN_CLOSE_WRITE), 0) << rel;
   run();
   int count = 0;
   alignas(inotify_event) char buffer[4096];

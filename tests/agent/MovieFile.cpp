@@ -68,11 +68,10 @@ Movie BuildMovie(const MovieSpec& spec) {
   PutBe32(mvhd, 600);
   PutBe32(mvhd, 6000);
   PutBe32(mvhd, 0x00010000);
-  mvhd.push_back(1);
+  mvhd.push_back(1);  // volume 1.0
   mvhd.push_back(0);
-  mvhd.push_back(0);
-  mvhd.push_back(0);
-  PutTag(mvhd, "vorn");
+  PutTag(mvhd, "vorn");  // the reserved area: movie atom + 42
+  EXPECT_EQ(mvhd.size() + 8, 42u + 4);
   mvhd.push_back(static_cast<uint8_t>(spec.format_a));
   mvhd.push_back(static_cast<uint8_t>(spec.format_b));
   mvhd.resize(108, 0);
