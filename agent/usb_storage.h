@@ -38,11 +38,11 @@ enum {
 
 /* The listing answer, written whole to /proc/dvr/usb_storage_inf. */
 typedef struct USB_DI {
-  int32_t total_kib;     /* 0: file system size, 1 KiB blocks */
-  int32_t used_kib;      /* 4: used space, 1 KiB blocks */
-  int32_t rom_count;     /* 8 */
-  int32_t movie_count;   /* 12 */
-  int32_t picture_count; /* 16 */
+  int32_t total_kib;                       /* 0: file system size, 1 KiB blocks */
+  int32_t used_kib;                        /* 4: used space, 1 KiB blocks */
+  int32_t rom_count;                       /* 8 */
+  int32_t movie_count;                     /* 12 */
+  int32_t picture_count;                   /* 16 */
   UsbFileEntry rom[USB_ROM_SLOTS];         /* 20 */
   UsbFileEntry movie[USB_MOVIE_SLOTS];     /* 88 */
   UsbFileEntry picture[USB_PICTURE_SLOTS]; /* 1,176 */
@@ -87,10 +87,10 @@ typedef struct UsbTestMark {
 enum {
   FILE_PATH_SIZE = 69, /* a path of at most 68 characters */
   FILE_NAME_SIZE = 64,
-  QT_BUF_SIZE = 270336,       /* 264 KiB */
-  QT_PIECE = 262144,          /* read and write-test piece, 256 KiB */
-  WRITE_MAX_SECTORS = 527,    /* largest chunk that fits QT_Buf */
-  INDEX_MAX_ENTRIES = 65535,  /* largest index table sent */
+  QT_BUF_SIZE = 270336,      /* 264 KiB */
+  QT_PIECE = 262144,         /* read and write-test piece, 256 KiB */
+  WRITE_MAX_SECTORS = 527,   /* largest chunk that fits QT_Buf */
+  INDEX_MAX_ENTRIES = 65535, /* largest index table sent */
   DEVICE_PATH_SIZE = 64,
 };
 

@@ -21,15 +21,15 @@ static const char kProcStsz[] = "/proc/dvr/usb_storage_stsz";
 static const char kProcStco[] = "/proc/dvr/usb_storage_stco";
 
 enum {
-  FILE_HEAD = 48,     /* lead-in atoms and the media data atom's header */
-  MOVIE_HEAD = 576,   /* bytes read at the movie atom */
-  MOVIE_FIELDS = 48,  /* of those, the ones looked at */
-  FIRST_TRACK = 116,  /* track atoms start here within the movie atom */
+  FILE_HEAD = 48,    /* lead-in atoms and the media data atom's header */
+  MOVIE_HEAD = 576,  /* bytes read at the movie atom */
+  MOVIE_FIELDS = 48, /* of those, the ones looked at */
+  FIRST_TRACK = 116, /* track atoms start here within the movie atom */
   MAX_TRACKS = 3,
   STSS_WINDOW = 2048, /* searched for the sync-sample atom after MOVIE_HEAD */
   ATOM_HEADER = 8,
-  STSZ_HEAD = 20,     /* size, type, version/flags, sample size, entry count */
-  STCO_HEAD = 16,     /* size, type, version/flags, entry count */
+  STSZ_HEAD = 20, /* size, type, version/flags, sample size, entry count */
+  STCO_HEAD = 16, /* size, type, version/flags, entry count */
 };
 
 /* A request's 64-byte name field: terminated, and staying below its folder. A
@@ -38,7 +38,9 @@ static int IsRequestName(const char name[64]) {
   return memchr(name, '\0', 64) != 0 && IsNameInsideFolder(name);
 }
 
-static int IsTag(const unsigned char* p, const char* tag) { return memcmp(p, tag, 4) == 0; }
+static int IsTag(const unsigned char* p, const char* tag) {
+  return memcmp(p, tag, 4) == 0;
+}
 
 static int64_t FileSize(int fd) {
   struct stat st;

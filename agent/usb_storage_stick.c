@@ -26,7 +26,9 @@ static void ReadDevicePath(char device[DEVICE_PATH_SIZE]) {
 
 /* The device path reaches the shell only as a plain path; an empty one would
  * make mount take the system table's entry for /mnt. */
-static int IsUsableDevice(const char* device) { return IsPlainPath(device); }
+static int IsUsableDevice(const char* device) {
+  return IsPlainPath(device);
+}
 
 void usb_storage_remount(void) {
   char device[DEVICE_PATH_SIZE];
@@ -108,7 +110,9 @@ static int DigitsToInt(const char* text, size_t length) {
   return (int)value;
 }
 
-int Str2Int(const char* text) { return DigitsToInt(text, (size_t)-1); }
+int Str2Int(const char* text) {
+  return DigitsToInt(text, (size_t)-1);
+}
 
 int StrN2Int(const char* text, int index, int n) {
   if (index < 0 || n <= 0 || (size_t)index > strlen(text)) return 0;
@@ -123,7 +127,9 @@ int StrN2Int(const char* text, int index, int n) {
   return DigitsToInt(start, (size_t)length);
 }
 
-static int IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+static int IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 /* Copies the next whitespace-separated field into out (cut to its size);
  * returns the position after it, or 0 when no field is left. */
@@ -175,10 +181,10 @@ static int IsDirectory(const char* absolute) {
 }
 
 typedef struct Listing {
-  const char* folder;    /* with the trailing "/" */
-  int kind;              /* Check_FileType kind */
-  int name_rule;         /* 0 none, 1 movies (skip > 0), 2 pictures (skip != 0) */
-  int must_have_data;    /* skip files of length 0 */
+  const char* folder; /* with the trailing "/" */
+  int kind;           /* Check_FileType kind */
+  int name_rule;      /* 0 none, 1 movies (skip > 0), 2 pictures (skip != 0) */
+  int must_have_data; /* skip files of length 0 */
   UsbFileEntry* table;
   int slots;
   int32_t* count;

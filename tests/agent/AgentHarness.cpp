@@ -169,7 +169,8 @@ void AgentTest::TearDown() {
 void AgentTest::WriteFile(const std::string& rel, const Bytes& bytes) {
   fs::create_directories(fs::path(At(rel)).parent_path());
   std::ofstream out(At(rel), std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   ASSERT_TRUE(out.good()) << rel;
 }
 
@@ -187,7 +188,9 @@ bool AgentTest::Exists(const std::string& rel) const {
   return lstat(At(rel).c_str(), &st) == 0;
 }
 
-void AgentTest::MakeDir(const std::string& rel) { fs::create_directories(At(rel)); }
+void AgentTest::MakeDir(const std::string& rel) {
+  fs::create_directories(At(rel));
+}
 
 void AgentTest::Remove(const std::string& rel) {
   std::error_code ignored;
@@ -213,8 +216,7 @@ void AgentTest::MakeStickFolders() {
 
 std::string UsualDfOutput(const std::string& device, int64_t total_kib, int64_t used_kib,
                           const std::string& mounted_on) {
-  std::string header =
-      "Filesystem           1K-blocks      Used Available Use% Mounted on\n";
+  std::string header = "Filesystem           1K-blocks      Used Available Use% Mounted on\n";
   char line[512];
   int64_t available = total_kib - used_kib;
   int percent = total_kib ? static_cast<int>(used_kib * 100 / total_kib) : 0;

@@ -60,7 +60,7 @@ struct ListedFile {
 struct Listing {
   int32_t total_kib, used_kib, rom_count, movie_count, picture_count;
   std::vector<ListedFile> roms, movies, pictures;  // every slot up to its count
-  static Listing Decode(const Bytes& record);       // the 3,352-byte record
+  static Listing Decode(const Bytes& record);      // the 3,352-byte record
 };
 
 // What a resident run did with a scripted command file.
@@ -87,7 +87,9 @@ class AgentTest : public ::testing::Test {
   void MakeDir(const std::string& rel);
   void Remove(const std::string& rel);
 
-  void PutProc(const std::string& name, const Bytes& bytes) { WriteFile("proc/dvr/" + name, bytes); }
+  void PutProc(const std::string& name, const Bytes& bytes) {
+    WriteFile("proc/dvr/" + name, bytes);
+  }
   void PutProcInt(const std::string& name, int32_t value);
   Bytes Proc(const std::string& name) const { return ReadFile("proc/dvr/" + name); }
   int32_t ProcInt(const std::string& name) const;

@@ -34,8 +34,8 @@ TEST_F(CommandLoop, ResidentRunCarriesOutPostedCommandsAndEndsAfterAThousandIdle
   // A nonzero read sets the idle counter back to 1; each read of 0 adds 1
   // and the run ends when the counter reaches 1,000.
   EXPECT_EQ(run.codes_read, 3u + 999u);
-  EXPECT_EQ(ToolCalls(), (std::vector<std::string>{"umount " + Mnt(),
-                                                   "mount /dev/sda1 " + Mnt(), "df " + Mnt()}));
+  EXPECT_EQ(ToolCalls(), (std::vector<std::string>{"umount " + Mnt(), "mount /dev/sda1 " + Mnt(),
+                                                   "df " + Mnt()}));
   EXPECT_EQ(ProcInt("usb_storage_mount"), 0);
   EXPECT_EQ(Proc("usb_storage_inf").size(), 3352u);
   EXPECT_EQ(ProcInt("usb_storage_running"), 0);
@@ -93,6 +93,24 @@ TEST_F(CommandLoop, CodesThatDoNothingPauseLikeTheIdlePass) {
     // The first pass (code 11) pauses too.
     EXPECT_GE(elapsed, std::chrono::microseconds(kPauseUs * (kPasses + 1)));
   }
+}
+
+// In a resident run each write chunk is followed by the idle pause, which
+// paces the driver's chunks; the last chunk's pause is taken too.
+TEST_F(CommandLoop, ResidentWriteChunksArePaced) {
+  constexpr long kPauseUs = 40000;
+  SetPauseMicroseconds(kPauseUs);
+  MakeStickFolders();
+  WriteRequest r{.sectors = 1, .mode = 0, .create = 0, .no_index = 0, .name = "Movie/m.mov"};
+  PutProc("usb_storage_inf", r.Encode());
+  PutProc("usb_storage_data", Bytes(512, 3));
+  auto start = std::chrono::steady_clock::now();
+  ScriptedRun run = RunScript({11, 5, 5, 5, 12});
+  auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(ReadFile("mnt/Movie/m.mov").size(), 3u * 512);
+  EXPECT_EQ(ProcInt("usb_storage"), 2);
+  EXPECT_GE(elapsed, std::chrono::microseconds(kPauseUs * 4));  // code 11 and three chunks
 }
 
 TEST_F(CommandLoop, UnopenableProcFilesEndTheRunWithMinusOne) {

@@ -37,21 +37,21 @@ TEST_F(ListingCommand, FilesLandInTheirTablesByTheNameRules) {
   };
   const Case cases[] = {
       {"mnt/Movie/ch01_20100101_120000.mov", 1, true},
-      {"mnt/Movie/ch02_20100101_120000.mov", 0, false},      // empty
-      {"mnt/Movie/CH01_20100101_120000.mov", 7, true},       // sorts before "ch"
-      {"mnt/Movie/ch01-20100101.mov", 8, true},              // no underscore
-      {"mnt/Movie/ch01_2010_0101.mov", 9, true},             // -1 is not above 0
-      {"mnt/Movie/ch01_20100101_120000_x.mov", 10, true},    // a fourth underscore: -1
-      {"mnt/Movie/zz01_20100101_120000.mov", 11, false},     // sorts after "ch"
-      {"mnt/Movie/clip.MOV", 12, false},                     // extensions are case-sensitive
-      {"mnt/Movie/ch01_20100101_120000.mov.txt", 13, false}, // the last dot wins
-      {"mnt/Movie/ch03_20100101_120000.movie", 14, true},    // three characters count
+      {"mnt/Movie/ch02_20100101_120000.mov", 0, false},       // empty
+      {"mnt/Movie/CH01_20100101_120000.mov", 7, true},        // sorts before "ch"
+      {"mnt/Movie/ch01-20100101.mov", 8, true},               // no underscore
+      {"mnt/Movie/ch01_2010_0101.mov", 9, true},              // -1 is not above 0
+      {"mnt/Movie/ch01_20100101_120000_x.mov", 10, true},     // a fourth underscore: -1
+      {"mnt/Movie/zz01_20100101_120000.mov", 11, false},      // sorts after "ch"
+      {"mnt/Movie/clip.MOV", 12, false},                      // extensions are case-sensitive
+      {"mnt/Movie/ch01_20100101_120000.mov.txt", 13, false},  // the last dot wins
+      {"mnt/Movie/ch03_20100101_120000.movie", 14, true},     // three characters count
       {"mnt/Picture/ch01_20100101_120000.jpg", 20, true},
-      {"mnt/Picture/ch02_20100101_120000.jpg", 0, false},    // empty
-      {"mnt/Picture/CH01_20100101_120000.jpg", 21, false},   // pictures refuse negatives
+      {"mnt/Picture/ch02_20100101_120000.jpg", 0, false},   // empty
+      {"mnt/Picture/CH01_20100101_120000.jpg", 21, false},  // pictures refuse negatives
       {"mnt/Picture/ch01_2010_0101.jpg", 22, false},
-      {"mnt/Picture/photo.jpeg", 23, false},                 // extension "jpe"
-      {"mnt/Picture/ch01_20100101_120001.mov", 24, false},   // a movie among pictures
+      {"mnt/Picture/photo.jpeg", 23, false},                // extension "jpe"
+      {"mnt/Picture/ch01_20100101_120001.mov", 24, false},  // a movie among pictures
       {"mnt/fw.rom", 30, true},
   };
   for (const Case& c : cases) PutFile(c.path, c.size);
@@ -65,9 +65,12 @@ TEST_F(ListingCommand, FilesLandInTheirTablesByTheNameRules) {
     if (!c.listed) continue;
     std::string name = c.path.substr(c.path.rfind('/') + 1);
     ListedFile f{name, static_cast<int32_t>(c.size)};
-    if (c.path.starts_with("mnt/Movie/")) movies.push_back(f);
-    else if (c.path.starts_with("mnt/Picture/")) pictures.push_back(f);
-    else roms.push_back(f);
+    if (c.path.starts_with("mnt/Movie/"))
+      movies.push_back(f);
+    else if (c.path.starts_with("mnt/Picture/"))
+      pictures.push_back(f);
+    else
+      roms.push_back(f);
   }
   EXPECT_EQ(Sorted(l.movies), Sorted(movies));
   EXPECT_EQ(Sorted(l.pictures), Sorted(pictures));
@@ -193,8 +196,7 @@ TEST_F(ListingCommand, FilesOfTwoGibibytesAndMoreAreListedWithTheLargestSize) {
 // usual layout these are the numbers the fixed windows at bytes 87 and 97
 // pick, and the columns also hold for long device names and ten digits.
 TEST_F(ListingCommand, DfFiguresAreReadByColumn) {
-  const std::string header =
-      "Filesystem           1K-blocks      Used Available Use% Mounted on\n";
+  const std::string header = "Filesystem           1K-blocks      Used Available Use% Mounted on\n";
   struct Case {
     const char* what;
     std::string output;

@@ -10,7 +10,9 @@ void PutBe32(Bytes& out, uint32_t value) {
   for (int i = 3; i >= 0; --i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-void PutTag(Bytes& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void PutTag(Bytes& out, const char* tag) {
+  out.insert(out.end(), tag, tag + 4);
+}
 
 // An atom of the given size whose body is a counting pattern.
 Bytes FillerAtom(const char* tag, uint32_t size) {
@@ -26,7 +28,7 @@ Bytes TableAtom(const char* tag, const std::vector<uint32_t>& entries, bool with
   uint32_t head = with_sample_size ? 20 : 16;
   PutBe32(a, head + 4 * static_cast<uint32_t>(entries.size()));
   PutTag(a, tag);
-  PutBe32(a, 0);                  // version and flags
+  PutBe32(a, 0);                        // version and flags
   if (with_sample_size) PutBe32(a, 0);  // sample size 0: the table holds them
   PutBe32(a, static_cast<uint32_t>(entries.size()));
   for (uint32_t e : entries) PutBe32(a, e);
@@ -92,8 +94,8 @@ Movie BuildMovie(const MovieSpec& spec) {
   size_t stco_in_track = 8 + body.size();
   Bytes stco = TableAtom("stco", spec.chunk_offsets, false);
   body.insert(body.end(), stco.begin(), stco.end());
-  uint32_t track_size = spec.first_track_size ? spec.first_track_size
-                                              : static_cast<uint32_t>(8 + body.size());
+  uint32_t track_size =
+      spec.first_track_size ? spec.first_track_size : static_cast<uint32_t>(8 + body.size());
   body.resize(track_size - 8, 0);
   Bytes track;
   PutBe32(track, track_size);

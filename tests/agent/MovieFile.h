@@ -19,11 +19,11 @@ struct MovieSpec {
   uint32_t modification = 0x1234A000;
   std::vector<uint32_t> sample_sizes = {4000, 1200, 1100};
   std::vector<uint32_t> chunk_offsets = {48, 4048, 5248};
-  uint32_t filler = 600;                 // bytes of track 1 before its stss atom
-  std::vector<uint32_t> more_tracks;     // sizes of tracks 2 and 3 (plain atoms)
-  int64_t moov_size = -1;                // -1: the sum of its children
-  uint32_t first_track_size = 0;         // 0: what its children need; else padded
-  uint32_t tail = 672;                   // signature block and padding after moov
+  uint32_t filler = 600;              // bytes of track 1 before its stss atom
+  std::vector<uint32_t> more_tracks;  // sizes of tracks 2 and 3 (plain atoms)
+  int64_t moov_size = -1;             // -1: the sum of its children
+  uint32_t first_track_size = 0;      // 0: what its children need; else padded
+  uint32_t tail = 672;                // signature block and padding after moov
 };
 
 struct Movie {

@@ -119,16 +119,15 @@ TEST_F(ReadCommand, IndexWithoutTrustworthyTablesReportsCountZero) {
   const Case cases[] = {
       {"entry count 0", [&](Bytes& b) { SetBe32(b, movie.stsz + 16, 0); }, true},
       {"entry count above 65,535", [&](Bytes& b) { SetBe32(b, movie.stsz + 16, 65536); }, true},
-      {"entry count beyond the sample-size atom",
-       [&](Bytes& b) { SetBe32(b, movie.stsz + 16, 4); }, true},
+      {"entry count beyond the sample-size atom", [&](Bytes& b) { SetBe32(b, movie.stsz + 16, 4); },
+       true},
       {"chunk-offset table shorter than the count",
        [&](Bytes& b) { SetBe32(b, movie.stco, 16 + 8); }, true},
-      {"file cut inside the chunk-offset table",
-       [&](Bytes& b) { b.resize(movie.stco + 16 + 4); }, true},
-      {"file cut inside the sample-size table",
-       [&](Bytes& b) { b.resize(movie.stsz + 24); }, true},
-      {"no stss in the window", [&](Bytes& b) { std::copy_n("xxxx", 4, b.begin() + movie.stss + 4); },
-       false},
+      {"file cut inside the chunk-offset table", [&](Bytes& b) { b.resize(movie.stco + 16 + 4); },
+       true},
+      {"file cut inside the sample-size table", [&](Bytes& b) { b.resize(movie.stsz + 24); }, true},
+      {"no stss in the window",
+       [&](Bytes& b) { std::copy_n("xxxx", 4, b.begin() + movie.stss + 4); }, false},
       {"sync-sample atom of size 0", [&](Bytes& b) { SetBe32(b, movie.stss, 0); }, false},
       {"passed-over atom of size 0", [&](Bytes& b) { SetBe32(b, movie.stss + 20, 0); }, false},
       {"passed-over atom beyond the file",
@@ -142,9 +141,8 @@ TEST_F(ReadCommand, IndexWithoutTrustworthyTablesReportsCountZero) {
     c.damage(file);
     WriteFile("mnt/Movie/m.mov", file);
     EXPECT_EQ(Read({.op = 1, .format_a = 2, .format_b = 1, .name = "m.mov"}), 4);
-    Bytes expected = c.positions_known
-                         ? Qti(movie, spec, 0)
-                         : Le32s({spec.creation, spec.modification, 0, 0, 0});
+    Bytes expected = c.positions_known ? Qti(movie, spec, 0)
+                                       : Le32s({spec.creation, spec.modification, 0, 0, 0});
     EXPECT_EQ(Proc("usb_storage_inf"), expected);
     EXPECT_FALSE(HasProc("usb_storage_stsz"));
     EXPECT_FALSE(HasProc("usb_storage_stco"));
@@ -248,13 +246,12 @@ TEST_F(RangeRead, RangesOutsideTheFileAreRefused) {
   struct Case {
     int32_t offset, length;
   };
-  const Case cases[] = {{-1, 10},     {0, -1},         {INT32_MIN, 100}, {100, INT32_MIN},
-                        {0, 700001},  {699999, 2},     {700001, 0},      {INT32_MAX, INT32_MAX}};
+  const Case cases[] = {{-1, 10},    {0, -1},     {INT32_MIN, 100}, {100, INT32_MIN},
+                        {0, 700001}, {699999, 2}, {700001, 0},      {INT32_MAX, INT32_MAX}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.offset << " + " << c.length);
     ReadRequest r{.op = 0, .offset = c.offset, .length = c.length, .name = "r.mov"};
-    int pieces =
-        CountClosesAfterWrite("proc/dvr/usb_storage_data", [&] { EXPECT_EQ(Read(r), 3); });
+    int pieces = CountClosesAfterWrite("proc/dvr/usb_storage_data", [&] { EXPECT_EQ(Read(r), 3); });
     EXPECT_EQ(pieces, 0);
   }
   ReadRequest whole{.op = 0, .offset = 699000, .length = 1000, .name = "r.mov"};

@@ -19,8 +19,7 @@ class StickCommands : public AgentTest {
 TEST_F(StickCommands, MountRemountsTheDeviceAndReportsDone) {
   PutDevice("/dev/sda1");
   EXPECT_EQ(RunCommand(2), 0);
-  EXPECT_EQ(ToolCalls(),
-            (std::vector<std::string>{"umount " + Mnt(), "mount /dev/sda1 " + Mnt()}));
+  EXPECT_EQ(ToolCalls(), (std::vector<std::string>{"umount " + Mnt(), "mount /dev/sda1 " + Mnt()}));
   EXPECT_EQ(ProcInt("usb_storage_mount"), 0);
 }
 
@@ -29,8 +28,7 @@ TEST_F(StickCommands, MountGoesOnWhenNothingWasMounted) {
   SetToolExit("umount", 1);
   SetToolExit("mount", 32);
   EXPECT_EQ(RunCommand(2), 0);
-  EXPECT_EQ(ToolCalls(),
-            (std::vector<std::string>{"umount " + Mnt(), "mount /dev/sda1 " + Mnt()}));
+  EXPECT_EQ(ToolCalls(), (std::vector<std::string>{"umount " + Mnt(), "mount /dev/sda1 " + Mnt()}));
   EXPECT_EQ(ProcInt("usb_storage_mount"), 0);
 }
 
@@ -129,8 +127,8 @@ TEST_F(StickCommands, DeleteRefusesNamesOutsideTheMovieFolder) {
   WriteText("mnt/Movie/" + too_long, "m");
   std::string just_fits(57, 'n');
   WriteText("mnt/Movie/" + just_fits, "n");
-  const std::string names[] = {"../Picture/p.jpg", "..", ".", "sub/x.mov", "../keep.rom",
-                               "",                 too_long};
+  const std::string names[] = {"../Picture/p.jpg", "..", ".",     "sub/x.mov",
+                               "../keep.rom",      "",   too_long};
   for (const std::string& n : names) {
     SCOPED_TRACE(n);
     Bytes field;

@@ -46,8 +46,8 @@ TEST_F(WriteCommand, ChunkSizesFromOneTo527SectorsAreTaken) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sectors);
     Remove("mnt/Movie/a.bin");
-    WriteRequest r{.sectors = c.sectors, .mode = 0, .create = 1, .no_index = 1,
-                   .name = "Movie/a.bin"};
+    WriteRequest r{
+        .sectors = c.sectors, .mode = 0, .create = 1, .no_index = 1, .name = "Movie/a.bin"};
     Bytes data = Chunk(c.sectors > 0 ? std::min(c.sectors, 528) : 1, 1);
     EXPECT_EQ(Write(r, data), c.status);
     if (c.status == 2)
@@ -160,8 +160,8 @@ TEST_F(WriteCommand, DamagedTrackSizesNeverMoveTheMovieEnd) {
     const char* what;
     uint32_t first_track_size;
   };
-  const Case cases[] = {{"past the end of the file", 0x7FFFFFF0}, {"smaller than a header", 4},
-                        {"zero", 0}};
+  const Case cases[] = {
+      {"past the end of the file", 0x7FFFFFF0}, {"smaller than a header", 4}, {"zero", 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Bytes file = movie.bytes;
@@ -197,10 +197,14 @@ TEST_F(WriteCommand, MissingOrShortChunkDataWritesNothing) {
   const Case cases[] = {
       {"no data file", false, 0, {.sectors = 1, .mode = 0, .create = 1, .name = "Movie/n.mov"}},
       {"short data", true, 511, {.sectors = 1, .mode = 0, .create = 1, .name = "Movie/n.mov"}},
-      {"short rewrite", true, 100, {.sectors = 2, .mode = 2, .create = 0, .no_index = 0,
-                                    .name = "Movie/old.mov"}},
-      {"short append with create", true, 1000, {.sectors = 2, .mode = 0, .create = 1,
-                                                .name = "Movie/old.mov"}},
+      {"short rewrite",
+       true,
+       100,
+       {.sectors = 2, .mode = 2, .create = 0, .no_index = 0, .name = "Movie/old.mov"}},
+      {"short append with create",
+       true,
+       1000,
+       {.sectors = 2, .mode = 0, .create = 1, .name = "Movie/old.mov"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -217,8 +221,8 @@ TEST_F(WriteCommand, MissingOrShortChunkDataWritesNothing) {
 
 TEST_F(WriteCommand, NamesThatLeaveTheStickAreRefused) {
   WriteFile("outside.bin", Bytes(10, 1));
-  const std::string names[] = {"../outside.bin", "/outside.bin", "Movie/../../outside.bin",
-                               "..",             "",             "Movie/.."};
+  const std::string names[] = {
+      "../outside.bin", "/outside.bin", "Movie/../../outside.bin", "..", "", "Movie/.."};
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     WriteRequest r{.sectors = 1, .mode = 0, .create = 1, .no_index = 1, .name = name};
@@ -253,11 +257,11 @@ TEST_F(WriteCommand, FailedWriteToTheStickGivesSixAndStillFlushes) {
   for (int32_t mode : {0, 2}) {
     SCOPED_TRACE(mode);
     Remove("bin/calls.log");
-    WriteRequest r{.sectors = 1, .mode = mode, .create = 0, .no_index = 0,
-                   .name = "Movie/full.mov"};
+    WriteRequest r{
+        .sectors = 1, .mode = mode, .create = 0, .no_index = 0, .name = "Movie/full.mov"};
     EXPECT_EQ(Write(r, Chunk(1, 5)), 6);
-    EXPECT_EQ(ToolCalls(), mode == 2 ? std::vector<std::string>{"sync"}
-                                     : std::vector<std::string>{});
+    EXPECT_EQ(ToolCalls(),
+              mode == 2 ? std::vector<std::string>{"sync"} : std::vector<std::string>{});
   }
 }
 

@@ -27,8 +27,8 @@ class WriteSpeedTest : public AgentTest {
 TEST_F(WriteSpeedTest, ThousandSectorsWriteTwoCountingPiecesBetweenTwoMarks) {
   WriteFile("mnt/Movie/Test_Write_File.txt", Bytes(3000000, 1));  // an earlier test's file
   Request(1000);
-  int marks = CountClosesAfterWrite("proc/dvr/usb_storage_test",
-                                    [&] { EXPECT_EQ(RunCommand(10), 0); });
+  int marks =
+      CountClosesAfterWrite("proc/dvr/usb_storage_test", [&] { EXPECT_EQ(RunCommand(10), 0); });
   EXPECT_EQ(marks, 2);
   EXPECT_EQ(Proc("usb_storage_test"), Mark(0, 512));
   EXPECT_EQ(ProcInt("usb_storage"), 0);
@@ -61,8 +61,8 @@ TEST_F(WriteSpeedTest, SizeBelowOneSectorIsRefusedWithoutMarks) {
   for (int32_t sectors : {0, -1, INT32_MIN}) {
     SCOPED_TRACE(sectors);
     Request(sectors);
-    int marks = CountClosesAfterWrite("proc/dvr/usb_storage_test",
-                                      [&] { EXPECT_EQ(RunCommand(10), 0); });
+    int marks =
+        CountClosesAfterWrite("proc/dvr/usb_storage_test", [&] { EXPECT_EQ(RunCommand(10), 0); });
     EXPECT_EQ(marks, 0);
     EXPECT_EQ(ProcInt("usb_storage"), 5);
     EXPECT_FALSE(Exists("mnt/Movie/Test_Write_File.txt"));
@@ -72,8 +72,8 @@ TEST_F(WriteSpeedTest, SizeBelowOneSectorIsRefusedWithoutMarks) {
 TEST_F(WriteSpeedTest, StickWithoutMovieFolderGivesOneWithoutMarks) {
   Remove("mnt/Movie");
   Request(1000);
-  int marks = CountClosesAfterWrite("proc/dvr/usb_storage_test",
-                                    [&] { EXPECT_EQ(RunCommand(10), 0); });
+  int marks =
+      CountClosesAfterWrite("proc/dvr/usb_storage_test", [&] { EXPECT_EQ(RunCommand(10), 0); });
   EXPECT_EQ(marks, 0);
   EXPECT_EQ(ProcInt("usb_storage"), 1);
 }
