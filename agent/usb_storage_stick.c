@@ -25,9 +25,10 @@ static void ReadDevicePath(char device[DEVICE_PATH_SIZE]) {
 }
 
 /* The device path reaches the shell only as a plain path; an empty one would
- * make mount take the system table's entry for /mnt. */
+ * make mount take the system table's entry for /mnt, and one that begins with
+ * "-" would be taken as an option by mount and mkdosfs. */
 static int IsUsableDevice(const char* device) {
-  return IsPlainPath(device);
+  return IsPlainPath(device) && device[0] != '-';
 }
 
 void usb_storage_remount(void) {

@@ -42,10 +42,12 @@ TEST_F(StickCommands, DevicePathOfSixtyFourBytesCountsAsSixtyThree) {
 }
 
 // Only a plain path (letters, digits, "/", "_", "-", ".") reaches the shell;
-// an empty one would make mount take the system table's entry.
+// an empty one would make mount take the system table's entry, and a leading
+// "-" would make it an option of mount or mkdosfs.
 TEST_F(StickCommands, DevicePathsThatAreNotPlainPathsAreRefused) {
   const char* devices[] = {"",         "/dev/sda1; reboot", "$(reboot)", "/dev/sd a1",
-                           "`reboot`", "/dev/sda1\n",       "a|b",       "/dev/sda1&"};
+                           "`reboot`", "/dev/sda1\n",       "a|b",       "/dev/sda1&",
+                           "--bind",   "-oremount"};
   for (int code : {2, 8}) {
     for (const char* device : devices) {
       SCOPED_TRACE(std::string("code ") + std::to_string(code) + " device '" + device + "'");
