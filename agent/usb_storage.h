@@ -97,12 +97,12 @@ enum {
 /* Completion statuses written to /proc/dvr/usb_storage. */
 enum {
   STATUS_MOVIE_CLOSED = 0, /* mode-2 write done; also write test done */
-  STATUS_OPEN_FAILED = 1,  /* write: target can't be opened or name refused */
+  STATUS_OPEN_FAILED = 1,  /* write, write test: target can't be opened or name refused */
   STATUS_APPENDED = 2,     /* write: appended chunk done */
   STATUS_READ_FAILED = 3,  /* read: file can't be opened or request refused */
   STATUS_READ_DONE = 4,    /* read finished (also when the index checks failed) */
-  STATUS_BAD_CHUNK = 5,    /* write: sector count refused or chunk data missing */
-  STATUS_WRITE_FAILED = 6, /* write: writing to the stick failed */
+  STATUS_BAD_CHUNK = 5,    /* write, write test: sector count refused; chunk data missing */
+  STATUS_WRITE_FAILED = 6, /* write, write test: writing to the stick failed */
 };
 
 extern USB_DI Usb_DI;
@@ -163,7 +163,7 @@ int BuildFilePath(const char* folder, const char* name);
 const char* MntForShell(void);
 /* Formats a command and runs it through the shell; returns the tool's exit
  * status (0 = success), or -1 when it did not fit or could not run. */
-int RunShell(const char* format, ...);
+int RunShell(const char* format, ...) __attribute__((format(printf, 1, 2)));
 /* Sleeps the idle pause (150,000 us unless USB_AGENT_PAUSE_US says otherwise). */
 void PausePass(void);
 

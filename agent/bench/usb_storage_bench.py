@@ -142,12 +142,12 @@ def time_agent_single_shot(root, agent):
     return size / wall
 
 
-def idle_cpu(root, agent, seconds):
+def idle_cpu(root, argv, seconds):
     """A resident run that sees only idle passes (150 ms each, as on the recorder)."""
     passes = max(1, int(seconds / 0.15))
     fd = root.script([11] + [0] * passes + [12])
     try:
-        wall, cpu = run([agent], root.env(None))
+        wall, cpu = run(argv, root.env(None))
     finally:
         os.close(fd)
     return wall, cpu, passes
@@ -191,9 +191,15 @@ def main():
                              ("agent single-shot, 1 run per chunk", single_m)):
             print(f"  {label:38s} {value / MIB:8.1f}   {value / zero_m:5.2f}   {value / file_m:5.2f}")
 
-        wall, cpu, passes = idle_cpu(root, agent, args.idle_seconds)
-        print(f"idle resident run: {passes} idle passes in {wall:.2f} s, CPU {cpu * 1000:.1f} ms"
-              f" = {100 * cpu / wall:.3f} % of one core, {cpu / passes * 1e6:.0f} us per pass")
+        runs = [("host build", [agent])]
+        if args.mips and shutil.which("qemu-mipsel"):
+            runs.append(("MIPS build under qemu-mipsel (emulation included)",
+                         ["qemu-mipsel", os.path.abspath(args.mips)]))
+        for label, argv in runs:
+            wall, cpu, passes = idle_cpu(root, argv, args.idle_seconds)
+            print(f"idle resident run, {label}: {passes} idle passes in {wall:.2f} s,"
+                  f" CPU {cpu * 1000:.1f} ms = {100 * cpu / wall:.3f} % of one core,"
+                  f" {cpu / passes * 1e6:.0f} us per pass")
     finally:
         root.remove()
 
