@@ -1,6 +1,7 @@
 #include "AgentHarness.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
@@ -8,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -317,6 +319,35 @@ int AgentTest::CountClosesAfterWrite(const std::string& rel, const std::function
   }
   close(fd);
   return count;
+}
+
+Bytes AgentTest::CollectThroughFifo(const std::string& rel, const std::function<void()>& run) {
+  Remove(rel);
+  EXPECT_EQ(mkfifo(At(rel).c_str(), 0666), 0);
+  // Held open for reading and writing: the agent's opens never block and the
+  // reader never sees an end between two of them.
+  int reader = open(At(rel).c_str(), O_RDWR);
+  EXPECT_GE(reader, 0);
+  Bytes received;
+  std::atomic<bool> run_ended{false};
+  std::thread drain([&] {
+    uint8_t buf[65536];
+    for (;;) {
+      pollfd p{reader, POLLIN, 0};
+      if (poll(&p, 1, 50) <= 0) {
+        if (run_ended) break;  // everything written has been taken
+        continue;
+      }
+      ssize_t n = read(reader, buf, sizeof buf);
+      if (n <= 0) break;
+      received.insert(received.end(), buf, buf + n);
+    }
+  });
+  run();
+  run_ended = true;
+  drain.join();
+  close(reader);
+  return received;
 }
 
 }  // namespace tevrano::agent_test

@@ -121,6 +121,10 @@ class AgentTest : public ::testing::Test {
   // run() ran: one per record the agent sent through it.
   int CountClosesAfterWrite(const std::string& rel, const std::function<void()>& run);
 
+  // Makes rel a FIFO and returns every byte the agent wrote into it while
+  // run() ran, across all its opens.
+  Bytes CollectThroughFifo(const std::string& rel, const std::function<void()>& run);
+
   // The idle pause the agent sleeps (set small so resident runs stay quick).
   void SetPauseMicroseconds(long us) { pause_us_ = us; }
 

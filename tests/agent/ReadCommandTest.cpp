@@ -1,12 +1,9 @@
 // The read command: a movie's index (all entries or the first), the checks
 // that keep a damaged movie's index from being sent, and range copies.
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <thread>
 
 #include "AgentHarness.h"
 #include "MovieFile.h"
@@ -208,31 +205,8 @@ TEST_F(RangeRead, SixHundredThousandBytesFromOffsetHundredGoInThreePieces) {
 }
 
 TEST_F(RangeRead, PiecesTogetherAreTheRequestedBytes) {
-  // The data file as a FIFO: a reader takes every byte the agent writes.
-  Remove("proc/dvr/usb_storage_data");
-  ASSERT_EQ(mkfifo(At("proc/dvr/usb_storage_data").c_str(), 0666), 0);
-  int reader = open(At("proc/dvr/usb_storage_data").c_str(), O_RDWR);
-  ASSERT_GE(reader, 0);
-  Bytes received;
-  std::atomic<bool> agent_ended{false};
-  std::thread drain([&] {
-    uint8_t buf[65536];
-    for (;;) {
-      pollfd p{reader, POLLIN, 0};
-      if (poll(&p, 1, 50) <= 0) {
-        if (agent_ended) break;  // everything it wrote has been taken
-        continue;
-      }
-      ssize_t n = read(reader, buf, sizeof buf);
-      if (n <= 0) break;
-      received.insert(received.end(), buf, buf + n);
-    }
-  });
   ReadRequest r{.op = -1, .offset = 100, .length = 600000, .name = "r.mov"};
-  EXPECT_EQ(Read(r), 4);
-  agent_ended = true;
-  drain.join();
-  close(reader);
+  Bytes received = CollectThroughFifo("proc/dvr/usb_storage_data", [&] { EXPECT_EQ(Read(r), 4); });
   EXPECT_EQ(received, Slice(100, 600000));
 }
 

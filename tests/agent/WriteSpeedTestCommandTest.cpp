@@ -42,6 +42,16 @@ TEST_F(WriteSpeedTest, ThousandSectorsWriteTwoCountingPiecesBetweenTwoMarks) {
   EXPECT_TRUE(ToolCalls().empty());  // no flush
 }
 
+TEST_F(WriteSpeedTest, MarksStartAndEndTheTest) {
+  Request(1000);
+  Bytes marks =
+      CollectThroughFifo("proc/dvr/usb_storage_test", [&] { EXPECT_EQ(RunCommand(10), 0); });
+  Bytes expected = Mark(1, 512);
+  Bytes end = Mark(0, 512);
+  expected.insert(expected.end(), end.begin(), end.end());
+  EXPECT_EQ(marks, expected);
+}
+
 TEST_F(WriteSpeedTest, SizesRoundUpToWholePieces) {
   struct Case {
     int32_t sectors;
