@@ -120,8 +120,8 @@ bool Recorder::Listen(std::string& error) {
           .Add("connections", options_.connections)
           .Add("model", options_.ModelText())
           .Add("fps", options_.fps)
-          .Add("drop_after", int64_t(options_.dropAfter * 1000))
-          .Add("stall_after", int64_t(options_.stallAfter * 1000))
+          .Add("drop_after_ms", int64_t(options_.dropAfter * 1000))
+          .Add("stall_after_ms", int64_t(options_.stallAfter * 1000))
           .Add("garbage_every", options_.garbageEvery)
           .Add("refuse", options_.refuse),
       true);
