@@ -25,12 +25,6 @@ constexpr size_t kMaxInput = 256 * 1024;
 constexpr size_t kStreamBacklog = 1024 * 1024;
 constexpr size_t kVideoQueueBacklog = 2 * 1024 * 1024;
 
-std::string TimeText(const std::tm& t) {
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &t);
-  return buf;
-}
-
 std::tm LocalNow() {
   std::time_t now = std::time(nullptr);
   std::tm t{};
@@ -51,7 +45,7 @@ LiveView Session::liveView() const {
 Recorder::Recorder(const SimOptions& options, JsonLog& log)
     : options_(options),
       log_(log),
-      loops_(options.fps, options.channels, TimeText(LocalNow())),
+      loops_(options.fps, options.channels),
       nextSessionId_(uint32_t(std::time(nullptr)) & 0x7FFFFFFF),
       upnpSetting_((options.upnp ? 0u : 0u) | options.listenPort),
       random_(options.seed) {
@@ -66,14 +60,16 @@ Recorder::Recorder(const SimOptions& options, JsonLog& log)
   pages_[16] = {16, std::vector<uint8_t>(256, 0)};
 
   // Encode what a viewer asks for first, then the rest.
+  const uint32_t minute = uint32_t(std::time(nullptr) / 60);
   std::vector<PictureKey> keys;
   for (const Resolution& r : options_.resolutions) {
-    for (int ch = 0; ch < options_.channels; ++ch) keys.push_back({r.width, r.height, 0, ch});
+    for (int ch = 0; ch < options_.channels; ++ch)
+      keys.push_back({r.width, r.height, 0, ch, minute});
     const std::pair<int, int> splits[] = {{1, 0}, {1, 4}, {1, 8}, {1, 12}, {2, 0}, {2, 9}, {3, 0}};
     for (auto [kind, first] : splits)
-      if (first < options_.channels) keys.push_back({r.width, r.height, kind, first});
+      if (first < options_.channels) keys.push_back({r.width, r.height, kind, first, minute});
   }
-  loops_.WarmUp(std::move(keys));
+  loops_.WarmUp(keys);
 }
 
 Recorder::~Recorder() {
@@ -313,6 +309,11 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
   const uint32_t seconds = startSeconds_ + uint32_t(slot / fps);
   const uint32_t frame = uint32_t(slot % fps);
   const Resolution size = CurrentResolution(now);
+  const uint32_t minute = uint32_t(std::time(nullptr) / 60);
+  if (minute != lastMinute_) {
+    lastMinute_ = minute;
+    loops_.ForgetBefore(minute - 1);
+  }
 
   for (auto& [id, cp] : connections_) {
     Connection& c = *cp;
@@ -321,7 +322,7 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
     if (Session* s = FindSession(c.sessionId)) c.view = s->liveView();
     const bool congested = c.pending() > kStreamBacklog;
     c.source->Tick(
-        seconds, frame, c.view, size, now, congested,
+        seconds, frame, minute, c.view, size, now, congested,
         [&](const uint8_t* p, size_t n, const PacketInfo&) { SendStreamPacket(c, p, n); });
     Flush(c);
   }
@@ -339,7 +340,7 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
                                                      options_.splitFrames);
     const bool congested =
         s.videoQueued[0] > kVideoQueueBacklog || s.videoQueued[1] > kVideoQueueBacklog;
-    s.videoSource->Tick(seconds, frame, s.liveView(), size, now, congested,
+    s.videoSource->Tick(seconds, frame, minute, s.liveView(), size, now, congested,
                         [&](const uint8_t* p, size_t n, const PacketInfo& info) {
                           QueueVideoMessage(s, p, n, info);
                         });

@@ -142,6 +142,7 @@ class Recorder {
   double start_ = 0;
   uint32_t startSeconds_ = 0;  // recorder time at start-up
   uint64_t lastSlot_ = 0;
+  uint32_t lastMinute_ = 0;
   bool dropped_ = false;
   bool stalled_ = false;
   std::mt19937 random_;
