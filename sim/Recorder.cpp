@@ -24,6 +24,8 @@ constexpr size_t kMaxInput = 256 * 1024;
 // Stream data a slow viewer may have waiting before frames are left out.
 constexpr size_t kStreamBacklog = 1024 * 1024;
 constexpr size_t kVideoQueueBacklog = 2 * 1024 * 1024;
+// Answers a command connection may leave unread before it is closed.
+constexpr size_t kMaxUnread = 8 * 1024 * 1024;
 
 std::tm LocalNow() {
   std::time_t now = std::time(nullptr);
@@ -216,6 +218,8 @@ void Recorder::ReadFrom(Connection& c) {
     }
     if (stalled_) continue;  // a stalled recorder takes the bytes and says nothing
     c.in.insert(c.in.end(), buf, buf + n);
+    if (c.in.size() > kMaxInput) Process(c);
+    if (c.dead) return;
     if (c.in.size() > kMaxInput) {
       Log(JsonEvent("garbage").Add("conn", c.id).Add("reason", "too much input without a frame"),
           true);
@@ -228,6 +232,11 @@ void Recorder::ReadFrom(Connection& c) {
 
 void Recorder::Send(Connection& c, const std::vector<uint8_t>& bytes) {
   if (c.dead) return;
+  if (c.pending() > kMaxUnread) {
+    // A peer that sends requests but never reads the answers.
+    Close(c, "answers not read");
+    return;
+  }
   c.out.insert(c.out.end(), bytes.begin(), bytes.end());
   Flush(c);
 }

@@ -2,8 +2,8 @@
 // connections (login, module messages, polls), stream connections (pushed
 // marker-framed packets after a "GVDO" request) and, without a stream
 // socket, video inside the poll answers. Single-threaded: one poll() loop
-// runs sockets, frame slots and fault switches; only the loop encoder's
-// warm-up runs on another thread.
+// runs sockets, frame slots and fault switches; only the loop library's
+// encoding worker runs on another thread.
 #pragma once
 
 #include <array>

@@ -79,7 +79,7 @@ struct Viewer {
 };
 
 TEST(SimulatorFaults, DropAfterClosesEverythingOnceThenAcceptsLoginsAgain) {
-  SimProcess sim({"--drop-after", "1"});
+  SimProcess sim({"--drop-after", "2"});
   ASSERT_TRUE(sim.running());
   Viewer v(sim.port());
   ASSERT_NE(v.session, 0u);
@@ -100,12 +100,12 @@ TEST(SimulatorFaults, DropAfterClosesEverythingOnceThenAcceptsLoginsAgain) {
 }
 
 TEST(SimulatorFaults, StallAfterGoesSilentButKeepsConnectionsOpen) {
-  SimProcess sim({"--stall-after", "1"});
+  SimProcess sim({"--stall-after", "2"});
   ASSERT_TRUE(sim.running());
   Viewer v(sim.port());
   ASSERT_NE(v.session, 0u);
   v.RequestStream();
-  std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2300));
   Received before = ReadPackets(v.stream, 1000, 300);
   EXPECT_GT(before.packets.size(), 0u);
   v.stream.in.clear();

@@ -285,6 +285,24 @@ TEST(Simulator, RandomModuleBodiesAreAnsweredWithoutHarm) {
   EXPECT_TRUE(sim.Alive());
 }
 
+TEST(Simulator, ManyFramesInOneBurstAreAllAnswered) {
+  SimProcess sim({});
+  ASSERT_TRUE(sim.running());
+  Socket command(sim.port());
+  const uint32_t session = Login(command);
+  ASSERT_NE(session, 0u);
+  // 6000 polls of 64 bytes: more than the simulator reads in one go.
+  std::vector<uint8_t> burst;
+  const std::vector<uint8_t> poll = Frame(kExchange, session, 0, {});
+  for (int i = 0; i < 6000; ++i) burst.insert(burst.end(), poll.begin(), poll.end());
+  std::thread sender([&] { command.Send(burst); });
+  int answers = 0;
+  std::vector<uint8_t> body;
+  while (answers < 6000 && AwaitAnswer(command, body, 5000)) ++answers;
+  sender.join();
+  EXPECT_EQ(answers, 6000);
+}
+
 TEST(Simulator, VideoTravelsInPollAnswersOverBothConnections) {
   SimProcess sim({"--stream-socket", "no", "--connections", "2"});
   ASSERT_TRUE(sim.running());
