@@ -49,7 +49,7 @@ Recorder::Recorder(const SimOptions& options, JsonLog& log)
       log_(log),
       loops_(options.fps, options.channels),
       nextSessionId_(uint32_t(std::time(nullptr)) & 0x7FFFFFFF),
-      upnpSetting_((options.upnp ? 0u : 0u) | options.listenPort),
+      upnpSetting_(options.listenPort),  // UPnP off, on the web port
       random_(options.seed) {
   start_ = Now();
   startSeconds_ = PackRecorderTime(LocalNow());
@@ -110,19 +110,19 @@ bool Recorder::Listen(std::string& error) {
             std::strerror(errno);
     return false;
   }
-  Log(JsonEvent("listen")
-          .Add("address", options_.listenAddress)
-          .Add("port", int(options_.listenPort))
-          .Add("channels", options_.channels)
-          .Add("stream_socket", options_.streamSocket)
-          .Add("connections", options_.connections)
-          .Add("model", options_.ModelText())
-          .Add("fps", options_.fps)
-          .Add("drop_after_ms", int64_t(options_.dropAfter * 1000))
-          .Add("stall_after_ms", int64_t(options_.stallAfter * 1000))
-          .Add("garbage_every", options_.garbageEvery)
-          .Add("refuse", options_.refuse),
-      true);
+  JsonEvent e("listen");
+  e.Add("address", options_.listenAddress)
+      .Add("port", int(options_.listenPort))
+      .Add("channels", options_.channels)
+      .Add("stream_socket", options_.streamSocket)
+      .Add("connections", options_.connections)
+      .Add("model", options_.ModelText())
+      .Add("fps", options_.fps);
+  if (options_.dropAfter >= 0) e.Add("drop_after_ms", int64_t(options_.dropAfter * 1000));
+  if (options_.stallAfter >= 0) e.Add("stall_after_ms", int64_t(options_.stallAfter * 1000));
+  if (options_.garbageEvery > 0) e.Add("garbage_every", options_.garbageEvery);
+  if (options_.refuse) e.Add("refuse", true);
+  Log(e, true);
   return true;
 }
 
