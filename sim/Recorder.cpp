@@ -333,6 +333,7 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
     c.source->Tick(
         seconds, frame, minute, c.view, size, now, congested,
         [&](const uint8_t* p, size_t n, const PacketInfo&) { SendStreamPacket(c, p, n); });
+    LogPicture(c.id, c.sessionId, *c.source, c.logged);
     Flush(c);
   }
 
@@ -353,7 +354,26 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
                         [&](const uint8_t* p, size_t n, const PacketInfo& info) {
                           QueueVideoMessage(s, p, n, info);
                         });
+    LogPicture(0, s.id, *s.videoSource, s.logged);
   }
+}
+
+// Tells the log what a stream carries whenever that changes, so that a test
+// can wait for the picture it asked for.
+void Recorder::LogPicture(int connection, uint32_t session, const StreamSource& source,
+                          PictureKey& logged) {
+  const PictureKey& now = source.picture();
+  if (now.SamePicture(logged)) return;
+  logged = now;
+  Log(JsonEvent("stream_picture")
+          .Add("conn", connection)
+          .Add("session", session)
+          .Add("transport", connection ? "stream" : "vido")
+          .Add("split", now.splitKind)
+          .Add("channel", now.splitKind == 0 ? now.channel : 16)
+          .Add("first", now.splitKind == 0 ? 0 : now.channel)
+          .Add("width", now.width)
+          .Add("height", now.height));
 }
 
 void Recorder::SendStreamPacket(Connection& c, const uint8_t* p, size_t n) {

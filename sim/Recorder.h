@@ -55,6 +55,7 @@ struct Session {
   std::array<size_t, 2> videoQueued{};
   uint32_t deliverySequence = 0;
   uint32_t nextSlot = 0;
+  PictureKey logged{0, 0, -1, -1, 0};
 
   LiveView liveView() const;
 };
@@ -78,6 +79,7 @@ struct Connection {
   std::unique_ptr<StreamSource> source;
   LiveView view;
   uint64_t packets = 0;
+  PictureKey logged{0, 0, -1, -1, 0};  // the picture last reported in the log
 
   size_t pending() const { return out.size() - outSent; }
 };
@@ -103,6 +105,7 @@ class Recorder {
   void SendStreamPacket(Connection& c, const uint8_t* p, size_t n);
   void QueueVideoMessage(Session& s, const uint8_t* p, size_t n, const PacketInfo& info);
   void Faults(double now);
+  void LogPicture(int connection, uint32_t session, const StreamSource& source, PictureKey& logged);
   void Tidy();
   Resolution CurrentResolution(double now) const;
   double Now() const;

@@ -46,6 +46,8 @@ class StreamSource {
   void Tick(uint32_t seconds, uint32_t frame, uint32_t minute, const LiveView& view,
             Resolution size, double now, bool congested, const PacketSink& sink);
   uint32_t shownMinute() const { return key_.minute; }
+  // What is being streamed now (minute aside).
+  const PictureKey& picture() const { return key_; }
 
   uint32_t videoPackets() const { return videoPackets_; }
   uint32_t audioPackets() const { return audioPackets_; }

@@ -221,6 +221,8 @@ TEST(SimulatorFaults, LogHoldsDecodedFramesModulesAndConnections) {
     Viewer v(sim.port());
     ASSERT_NE(v.session, 0u);
     v.SetLiveView(1, 4, 0);
+    v.RequestStream();
+    ReadPackets(v.stream, 5);
   }
   std::ifstream in(path);
   std::string line;
@@ -231,10 +233,11 @@ TEST(SimulatorFaults, LogHoldsDecodedFramesModulesAndConnections) {
     for (const char* needle :
          {"\"event\":\"connect\"", "\"event\":\"login\"", "\"event\":\"disconnect\"",
           "\"tag\":\"ZELL\",\"length\":320,\"checksum_ok\":true,\"type\":0,\"kind\":1",
-          "\"credentials_ok\":true", "\"tag\":\"ICMD\"", "\"split\":1,\"first\":4"})
+          "\"credentials_ok\":true", "\"tag\":\"ICMD\"", "\"split\":1,\"first\":4",
+          "\"event\":\"stream_picture\"", "\"split\":1,\"channel\":16,\"first\":4,\"width\":704"})
       if (line.find(needle) != std::string::npos) found.insert(needle);
   }
-  EXPECT_EQ(found.size(), 7u);
+  EXPECT_EQ(found.size(), 9u);
 }
 
 }  // namespace
