@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <set>
 
 #include "SimClient.h"
@@ -251,6 +252,57 @@ TEST(Simulator, GarbageClosesOnlyItsConnection) {
   EXPECT_NE(Login(good), 0u);
 }
 
+// Module messages with correct checksums but random bodies, for every tag
+// the simulator reads: it answers every frame and stays up.
+TEST(Simulator, RandomModuleBodiesAreAnsweredWithoutHarm) {
+  SimProcess sim({"--stream-socket", "no"});
+  ASSERT_TRUE(sim.running());
+  Socket command(sim.port());
+  const uint32_t session = Login(command);
+  ASSERT_NE(session, 0u);
+  std::mt19937 random(7);
+  const uint32_t tags[] = {Tag("ZELL"), Tag("ICTL"), Tag("ICMD"), Tag("VIDO"), Tag("XXXX")};
+  for (int round = 0; round < 300; ++round) {
+    std::vector<uint8_t> payload;
+    for (int m = 0; m < 3; ++m) {
+      std::vector<uint8_t> body(random() % 1400);
+      for (uint8_t& b : body) b = uint8_t(random());
+      // Often a plausible sub-header: this session, small type and size words.
+      if (body.size() >= 40 && random() % 2) {
+        PutLe32(&body[0], session);
+        PutLe32(&body[4], random() % 5);
+        PutLe32(&body[8], (random() % 2) ? 4096u : (256u << (random() % 4)));
+        PutLe32(&body[32], uint32_t(random() % 2000));
+      }
+      std::vector<uint8_t> message = BuildModuleMessage(tags[random() % 5], body);
+      payload.insert(payload.end(), message.begin(), message.end());
+    }
+    if (payload.size() > 60000) payload.resize(60000);
+    command.Send(Frame(kExchange, session, 0, payload));
+    std::vector<uint8_t> body;
+    ASSERT_TRUE(AwaitAnswer(command, body)) << "round " << round;
+  }
+  EXPECT_TRUE(sim.Alive());
+}
+
+TEST(Simulator, ManyFramesInOneBurstAreAllAnswered) {
+  SimProcess sim({});
+  ASSERT_TRUE(sim.running());
+  Socket command(sim.port());
+  const uint32_t session = Login(command);
+  ASSERT_NE(session, 0u);
+  // 6000 polls of 64 bytes: more than the simulator reads in one go.
+  std::vector<uint8_t> burst;
+  const std::vector<uint8_t> poll = Frame(kExchange, session, 0, {});
+  for (int i = 0; i < 6000; ++i) burst.insert(burst.end(), poll.begin(), poll.end());
+  std::thread sender([&] { command.Send(burst); });
+  int answers = 0;
+  std::vector<uint8_t> body;
+  while (answers < 6000 && AwaitAnswer(command, body, 5000)) ++answers;
+  sender.join();
+  EXPECT_EQ(answers, 6000);
+}
+
 TEST(Simulator, VideoTravelsInPollAnswersOverBothConnections) {
   SimProcess sim({"--stream-socket", "no", "--connections", "2"});
   ASSERT_TRUE(sim.running());
@@ -294,6 +346,45 @@ TEST(Simulator, VideoTravelsInPollAnswersOverBothConnections) {
   // Delivery sequences start at 1 and have no holes.
   EXPECT_EQ(bySequence.begin()->first, 1u);
   EXPECT_EQ(bySequence.rbegin()->first, uint32_t(bySequence.size()));
+}
+
+TEST(Simulator, VideoWaitingForALostConnectionGoesOutOnTheOther) {
+  SimProcess sim({"--stream-socket", "no", "--connections", "2"});
+  ASSERT_TRUE(sim.running());
+  Socket first(sim.port());
+  const uint32_t session = Login(first);
+  ASSERT_NE(session, 0u);
+  std::vector<uint8_t> status(256, 0);
+  PutLe32(&status[128], 2 * 1024 * 1024);
+  const std::vector<uint8_t> request =
+      BuildModuleMessage(Tag("VIDO"), BuildSubHeaderBody(session, 1, status));
+  std::set<uint32_t> sequences;
+  auto poll = [&](Socket& s, uint32_t k) {
+    for (const Module& m : Exchange(s, session, request, k))
+      if (m.tag == Tag("VIDO") && m.body.size() >= 32 + 128)
+        sequences.insert(GetLe32(&m.body[32 + 32]));
+  };
+  {
+    Socket second(sim.port());
+    for (int i = 0; i < 20; ++i) {
+      poll(first, 0);
+      poll(second, 1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // The second connection stops asking while packets are dealt to it,
+    // then goes away.
+    for (int i = 0; i < 30; ++i) {
+      poll(first, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  for (int i = 0; i < 50; ++i) {
+    poll(first, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_GT(sequences.size(), 30u);
+  EXPECT_EQ(*sequences.begin(), 1u);
+  EXPECT_EQ(*sequences.rbegin(), uint32_t(sequences.size())) << "a delivery sequence is missing";
 }
 
 TEST(Simulator, BadOptionsExitWithUsage) {
