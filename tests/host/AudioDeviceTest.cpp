@@ -49,6 +49,21 @@ TEST(WavFileAudioDevice, PlaysTheLoopingBufferIntoAWaveFile) {
   EXPECT_EQ(uint8_t(wav[44 + 255]), 0x40);
 }
 
+TEST(LoopBuffer, WritesWrapAtTheEndAndTheCursorFollowsThePulls) {
+  LoopBuffer buffer;
+  buffer.Reset(8);
+  const uint8_t bytes[] = {1, 2, 3, 4};
+  buffer.Write(6, bytes, 4);   // 6, 7, then 0, 1
+  buffer.Write(-6, bytes, 1);  // an offset before the start counts from the end
+  char pulled[10];
+  buffer.Pull(pulled, 10);
+  EXPECT_EQ(std::vector<int>(pulled, pulled + 10),
+            (std::vector<int>{3, 4, 1, 0, 0, 0, 1, 2, 3, 4}));
+  EXPECT_EQ(buffer.Cursor(), 2);
+  buffer.Rewind();
+  EXPECT_EQ(buffer.Cursor(), 0);
+}
+
 TEST(WavFileAudioDevice, FailsWhenItsFileCannotBeMade) {
   WavFileAudioDevice device("/nonexistent-dir/x/out.wav");
   EXPECT_FALSE(device.Create(platform::AudioFormat{}, 4096));
