@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace tevrano::host {
 
@@ -48,24 +49,39 @@ void LoopBuffer::Pull(char* into, int count) {
 }
 
 namespace {
-// The sink's view of the looping buffer: an endless sequential device.
+// The sink's view of the looping buffer: an endless sequential device that
+// hands out data only a short lead ahead of what has been played. Qt's
+// outputs would otherwise take the whole buffer at once, and the pull
+// position could not serve as a play cursor: the control writes just ahead
+// of the cursor, and those bytes must not have been taken yet.
 class LoopReader : public QIODevice {
  public:
   explicit LoopReader(LoopBuffer& buffer) : buffer_(buffer) {}
+  // playedBytes tells how much the output has played since Start.
+  void Start(std::function<qint64()> playedBytes, qint64 leadBytes) {
+    playedBytes_ = std::move(playedBytes);
+    lead_ = leadBytes;
+    pulled_ = 0;
+  }
   bool isSequential() const override { return true; }
   qint64 bytesAvailable() const override { return buffer_.Size() + QIODevice::bytesAvailable(); }
 
  protected:
   qint64 readData(char* data, qint64 maxSize) override {
-    // Hand out whole passes of at most one buffer so the cursor stays meaningful.
-    int n = static_cast<int>(std::min<qint64>(maxSize, buffer_.Size()));
+    const qint64 allowed = (playedBytes_ ? playedBytes_() : 0) + lead_ - pulled_;
+    const int n = static_cast<int>(std::min({maxSize, allowed, qint64{buffer_.Size()}}));
+    if (n <= 0) return 0;
     buffer_.Pull(data, n);
+    pulled_ += n;
     return n;
   }
   qint64 writeData(const char*, qint64) override { return -1; }
 
  private:
   LoopBuffer& buffer_;
+  std::function<qint64()> playedBytes_;
+  qint64 lead_ = 0;
+  qint64 pulled_ = 0;  // bytes handed to the output since Start
 };
 }  // namespace
 
@@ -86,6 +102,7 @@ class QtAudioDevice::Output : public QObject {
     f.setChannelCount(format.channels);
     f.setSampleFormat(format.bitsPerSample == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
     if (!device.isFormatSupported(f)) return false;
+    format_ = f;
     sink_ = std::make_unique<QAudioSink>(device, f);
     // Keep the output's own buffer short: the looping buffer is the latency.
     sink_->setBufferSize(f.bytesForDuration(100000));
@@ -96,6 +113,12 @@ class QtAudioDevice::Output : public QObject {
     sink_->stop();
     reader_.close();
     buffer_.Rewind();
+    // The lead: about 128 ms, at most half the looping buffer.
+    const qint64 lead =
+        std::min<qint64>(format_.bytesForDuration(128000), std::max(buffer_.Size() / 2, 1));
+    QAudioSink* sink = sink_.get();
+    const QAudioFormat format = format_;
+    reader_.Start([sink, format] { return format.bytesForDuration(sink->processedUSecs()); }, lead);
     reader_.open(QIODevice::ReadOnly);
     sink_->start(&reader_);
     return sink_->error() == QAudio::NoError;
@@ -107,6 +130,7 @@ class QtAudioDevice::Output : public QObject {
  private:
   LoopBuffer& buffer_;
   LoopReader reader_;
+  QAudioFormat format_;
   std::unique_ptr<QAudioSink> sink_;
 };
 

@@ -16,7 +16,8 @@ namespace tevrano::host {
 
 // The looping buffer that the sound output pulls from. The writer (the
 // control's audio thread) and the puller (the output thread) share it under
-// a mutex; the pull position is the play cursor.
+// a mutex; the pull position is the play cursor (the output pulls only a
+// short lead ahead of what it has played).
 class LoopBuffer {
  public:
   void Reset(int bytes);

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <thread>
 
 #include "host/QtAudioDevice.h"
 
@@ -62,6 +63,27 @@ TEST(LoopBuffer, WritesWrapAtTheEndAndTheCursorFollowsThePulls) {
   EXPECT_EQ(buffer.Cursor(), 2);
   buffer.Rewind();
   EXPECT_EQ(buffer.Cursor(), 0);
+}
+
+TEST(QtAudioDevice, IsDrivenFromTheControlsAudioThread) {
+  // The control's audio thread has no event loop; every call is carried to
+  // the output thread and back. Without a sound device Create says so.
+  std::thread audio([] {
+    QtAudioDevice device;
+    platform::AudioFormat format;
+    format.bitsPerSample = 8;
+    const bool created = device.Create(format, 4096);
+    if (created) {
+      const uint8_t block[512] = {};
+      EXPECT_TRUE(device.Write(0, block, 512));
+      EXPECT_TRUE(device.PlayLooping());
+      EXPECT_GE(device.PlayCursor(), 0);
+      EXPECT_LT(device.PlayCursor(), 4096);
+      device.Stop();
+    }
+    EXPECT_FALSE(device.Lost());
+  });
+  audio.join();
 }
 
 TEST(WavFileAudioDevice, FailsWhenItsFileCannotBeMade) {
