@@ -48,42 +48,14 @@ void LoopBuffer::Pull(char* into, int count) {
   cursor_.store(pos);
 }
 
-namespace {
-// The sink's view of the looping buffer: an endless sequential device that
-// hands out data only a short lead ahead of what has been played. Qt's
-// outputs would otherwise take the whole buffer at once, and the pull
-// position could not serve as a play cursor: the control writes just ahead
-// of the cursor, and those bytes must not have been taken yet.
-class LoopReader : public QIODevice {
- public:
-  explicit LoopReader(LoopBuffer& buffer) : buffer_(buffer) {}
-  // playedBytes tells how much the output has played since Start.
-  void Start(std::function<qint64()> playedBytes, qint64 leadBytes) {
-    playedBytes_ = std::move(playedBytes);
-    lead_ = leadBytes;
-    pulled_ = 0;
-  }
-  bool isSequential() const override { return true; }
-  qint64 bytesAvailable() const override { return buffer_.Size() + QIODevice::bytesAvailable(); }
-
- protected:
-  qint64 readData(char* data, qint64 maxSize) override {
-    const qint64 allowed = (playedBytes_ ? playedBytes_() : 0) + lead_ - pulled_;
-    const int n = static_cast<int>(std::min({maxSize, allowed, qint64{buffer_.Size()}}));
-    if (n <= 0) return 0;
-    buffer_.Pull(data, n);
-    pulled_ += n;
-    return n;
-  }
-  qint64 writeData(const char*, qint64) override { return -1; }
-
- private:
-  LoopBuffer& buffer_;
-  std::function<qint64()> playedBytes_;
-  qint64 lead_ = 0;
-  qint64 pulled_ = 0;  // bytes handed to the output since Start
-};
-}  // namespace
+qint64 LoopReader::readData(char* data, qint64 maxSize) {
+  const qint64 allowed = (playedBytes_ ? playedBytes_() : 0) + lead_ - pulled_;
+  const int n = static_cast<int>(std::min({maxSize, allowed, qint64{buffer_.Size()}}));
+  if (n <= 0) return 0;
+  buffer_.Pull(data, n);
+  pulled_ += n;
+  return n;
+}
 
 class QtAudioDevice::Output : public QObject {
  public:
@@ -119,7 +91,7 @@ class QtAudioDevice::Output : public QObject {
     QAudioSink* sink = sink_.get();
     const QAudioFormat format = format_;
     reader_.Start([sink, format] { return format.bytesForDuration(sink->processedUSecs()); }, lead);
-    reader_.open(QIODevice::ReadOnly);
+    reader_.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     sink_->start(&reader_);
     return sink_->error() == QAudio::NoError;
   }

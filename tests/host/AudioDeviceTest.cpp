@@ -65,6 +65,27 @@ TEST(LoopBuffer, WritesWrapAtTheEndAndTheCursorFollowsThePulls) {
   EXPECT_EQ(buffer.Cursor(), 0);
 }
 
+TEST(LoopReader, HandsOutOnlyALeadAheadOfWhatWasPlayed) {
+  LoopBuffer buffer;
+  buffer.Reset(4096);
+  LoopReader reader(buffer);
+  qint64 played = 0;
+  reader.Start([&] { return played; }, 1024);
+  reader.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+  char data[8192];
+  EXPECT_EQ(reader.read(data, 8192), 1024);  // an output asking for much gets the lead
+  EXPECT_EQ(buffer.Cursor(), 1024);
+  EXPECT_EQ(reader.read(data, 8192), 0);  // nothing more until some is played
+  played = 3000;
+  EXPECT_EQ(reader.read(data, 100), 100);
+  EXPECT_EQ(reader.read(data, 8192), 4024 - 1124);
+  EXPECT_EQ(buffer.Cursor(), 4024);
+  played = 10000;  // the cursor wraps with the looping buffer
+  EXPECT_EQ(reader.read(data, 8192), 4096);
+  EXPECT_EQ(reader.read(data, 8192), 11024 - 8120);
+  EXPECT_EQ(buffer.Cursor(), 11024 % 4096);
+}
+
 TEST(QtAudioDevice, IsDrivenFromTheControlsAudioThread) {
   // The control's audio thread has no event loop; every call is carried to
   // the output thread and back. Without a sound device Create says so.
