@@ -26,6 +26,7 @@ void TevranoX::Timer1Timer() {
   // 5. 33 ms job: pacing counter, key repeat, pointer redraw.
   if (TicksSince(now, loop_.stamps[2]) > MainLoopState::kThirtyThreeMs) {
     if (loop_.framePacingCounter < 3) ++loop_.framePacingCounter;
+    ui_.ThirtyThreeMsStep();
     loop_.stamps[2] = now;
   }
 
@@ -65,8 +66,10 @@ void TevranoX::ShowSpeakerImages(bool hot, bool audioHeard, bool enabled, bool p
   (enabled ? form_.Image_Trumpet_On : form_.Image_Trumpet_Off).SetVisible(true);
 }
 
-// Audio belongs to a single live channel or to the playback channel; the
-// view records that say which arrive with live video.
-bool TevranoX::ViewCarriesAudio() const { return false; }
+// Audio belongs to a single live channel or to the playback channel.
+bool TevranoX::ViewCarriesAudio() const {
+  const int page = ui_.Page(), layout = ui_.Layout();
+  return (page == 0 || page == 1) && layout >= 0 && layout < 16;
+}
 
 }  // namespace tevrano

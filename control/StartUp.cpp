@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "control/BmpFile.h"
+#include "control/FormMouse.h"
 #include "control/TevranoImpl1.h"
 
 namespace tevrano {
@@ -70,8 +71,11 @@ void TevranoX::InitializeViewer() {
   // 11. The PPPoE, DDNS and mail input fields cleared.
 
   // 12. The on-screen interface marked for a full redraw and initialised.
+  ui_.ResetSkins();
+  BindFormMouse(*this);
 
-  // 13. The key panel and speed-dome skins.
+  // 13. The key panel and speed-dome skins, and the form's small pictures.
+  LoadSkins(*this);
 
   // 14. The main-form background.
   LoadMainFormBitmap();
@@ -121,13 +125,10 @@ void TevranoX::PrepareUnload() {
   // The audio thread is suspended and its output stopped here once audio exists.
 }
 
-std::optional<TevranoX::SkinTarget> TevranoX::FindSkinTarget(std::string_view, std::string_view,
-                                                            int) const {
-  return std::nullopt;  // no skins are loaded yet
-}
-
 ControlStatus TevranoX::Status() const {
   ControlStatus s;
+  s.page = ui_.Page();
+  s.layout = ui_.Layout();
   return s;
 }
 

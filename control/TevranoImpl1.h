@@ -11,6 +11,7 @@
 #include "control/Properties.h"
 #include "control/Ticks.h"
 #include "platform/Platform.h"
+#include "ui/Ui.h"
 
 namespace tevrano {
 
@@ -67,6 +68,9 @@ class TevranoX {
   EventMarkTable& EventMarks() { return eventMarks_; }
   SpeakerState& Speaker() { return speaker_; }
   platform::TextSurface* TitleImage(int index) { return titleImages_[index].get(); }
+  // The on-screen recorder interface: skins, pages, layouts, keys.
+  ui::Ui& OnScreen() { return ui_; }
+  const ui::Ui& OnScreen() const { return ui_; }
 
   ControlStatus Status() const;
 
@@ -106,6 +110,7 @@ class TevranoX {
   std::unique_ptr<platform::TextSurface> markText_;
   SpeakerState speaker_;
   std::unique_ptr<platform::TextSurface> titleImages_[7];
+  ui::Ui ui_{form_};
 };
 
 }  // namespace tevrano
