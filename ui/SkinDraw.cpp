@@ -133,11 +133,12 @@ void Ui::DrawElement(SkinEntry& s, const SkinElement& e, int index) {
         DrawNumber(s, e, text, cx, cy, array ? value : 0, whiten);
         continue;
       case kKindDigitsValue:
-        std::snprintf(text, sizeof text, "%d", value);
+        std::snprintf(text, sizeof text, "%d", value + e.value_base);
         DrawNumber(s, e, text, cx, cy, 0, whiten);
         continue;
       case kKindDigitsPadded:
-        std::snprintf(text, sizeof text, "%0*d", std::clamp(e.kind_param, 1, 10), value);
+        std::snprintf(text, sizeof text, "%0*d", std::clamp(e.kind_param, 1, 10),
+                      value + e.value_base);
         DrawNumber(s, e, text, cx, cy, 0, whiten);
         continue;
       case kKindDateTime:
