@@ -55,6 +55,36 @@ void BindFormMouse(TevranoX& c) {
   pad.onMouseUp = [&ui](int x, int y) { ui.Skin_Mouse(0, x, y, "Mouse_Preset"); };
 }
 
+void WireOnScreen(TevranoX& c) {
+  ui::Ui& ui = c.OnScreen();
+  ViewControl& view = c.Streams().View();
+  ui.hooks.viewCommand = [&view](int context, int channels, int page, int state, int layout,
+                                 int noSend) {
+    view.ViewCommand(context, channels, static_cast<uint32_t>(page),
+                     static_cast<uint32_t>(state), static_cast<uint32_t>(layout), noSend != 0);
+  };
+  ViewControl::Hooks& vh = view.GetHooks();
+  vh.hideSpeedDomePad = [&ui] { ui.HideSpeedDomeWindow(); };
+  vh.redrawInterface = [&ui] {
+    ui.RequestRedraw();
+    ui.Skin_Redraw(1);
+  };
+  vh.speakerReset = [&c] { c.Speaker().hot = c.Speaker().lastShownHot = false; };
+  vh.showSpeakerImages = [&c] {
+    c.ShowSpeakerImages(false, false, c.Speaker().enabled, c.Speaker().previousEnabled);
+  };
+  // Login: the recorder's channel count and service variant, with the page
+  // rights of the web page.
+  c.Net().Hooks().SystemInfoArrived.push_back([&c](RecorderContext&, const uint8_t* info) {
+    auto word = [info](int offset) {
+      return static_cast<int32_t>(info[offset] | info[offset + 1] << 8 | info[offset + 2] << 16 |
+                                  static_cast<uint32_t>(info[offset + 3]) << 24);
+    };
+    c.OnScreen().SetUpRecorder(word(system_info::kChannels), word(system_info::kValue4),
+                               c.Properties().HttpPage());
+  });
+}
+
 void LoadSkins(TevranoX& c) {
   ui::Ui& ui = c.OnScreen();
   const std::string& folder = c.SystemFolder();

@@ -9,6 +9,10 @@ class TevranoX;
 // speed-dome window's Image5.
 void BindFormMouse(TevranoX& control);
 
+// Connects the on-screen interface with the view command, the login's
+// hand-off of the recorder's system information and the speaker.
+void WireOnScreen(TevranoX& control);
+
 // Loads the two skins from the data folder and the form's small pictures
 // (connection indicator, speaker, speed-dome button), then draws the skins.
 void LoadSkins(TevranoX& control);

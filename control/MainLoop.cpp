@@ -12,10 +12,13 @@ void TevranoX::Timer1Timer() {
 
   // 2. Command answers of both contexts, then the packets that came over the
   //    command channel, then the view state's delayed actions.
+  net_.TakeAnswers();
+  stream_.DeliverPackets();
 
   // 3. One-second job: backup progress and the link watchdog.
   if (TicksSince(now, loop_.stamps[0]) > MainLoopState::kOneSecond) {
     loop_.stamps[0] = now;
+    net_.LinkWatchdog();
   }
 
   // 4. 300 ms job: title rows, the title progress bar, the playback search.
@@ -31,8 +34,11 @@ void TevranoX::Timer1Timer() {
   }
 
   // 6. Connect and poll the recorder (context 0 only).
+  net_.ConnectWanted();
+  net_.PollRecorder(net_.Context(0));
 
   // 7. Parse the received streams.
+  stream_.ParseStreams();
 
   // 8. Event marks into the overlay.
   if (eventMarks_.Changed()) {
@@ -68,8 +74,10 @@ void TevranoX::ShowSpeakerImages(bool hot, bool audioHeard, bool enabled, bool p
 
 // Audio belongs to a single live channel or to the playback channel.
 bool TevranoX::ViewCarriesAudio() const {
-  const int page = ui_.Page(), layout = ui_.Layout();
-  return (page == 0 || page == 1) && layout >= 0 && layout < 16;
+  const ViewState& view = stream_.ViewOf(0);
+  if (view.Mode == kModeLive) return view.Live.SplitKind == 0 && view.Live.Channel < 16;
+  if (view.Mode == kModePlayback) return view.PlaybackChannel() < 16;
+  return false;
 }
 
 }  // namespace tevrano

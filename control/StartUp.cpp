@@ -11,7 +11,10 @@
 namespace tevrano {
 
 TevranoX::TevranoX(platform::Platform platform, int* startUpCount)
-    : platform_(platform), startUpCount_(startUpCount ? startUpCount : &ownStartUpCount_) {}
+    : platform_(platform),
+      startUpCount_(startUpCount ? startUpCount : &ownStartUpCount_),
+      net_(platform_, form_, properties_, [this] { return ElapsedTicks(); }),
+      items_(net_, form_, platform_.host) {}
 
 TevranoX::~TevranoX() = default;
 
@@ -45,12 +48,17 @@ void TevranoX::InitializeViewer() {
   ++*startUpCount_;
 
   // 2. Client sockets of both recorder contexts.
+  net_.CreateSockets();
 
   // 3. The video image: 32-bit pixels, the image's size.
   form_.Image_video.picture.SetSize(form_.Image_video.width, form_.Image_video.height);
   form_.Image_video.SetEnabled(false);
 
   // 4. Video decoders 0 and 1; without them nothing else is set up.
+  if (video_.Video_Decoder_Open(0) != 0 || video_.Video_Decoder_Open(1) != 0) {
+    form_.Label_time.SetCaption("Decode_File Err");
+    return;
+  }
 
   // 5.
   form_.Label_time.SetCaption("Connecting ...");
@@ -61,21 +69,31 @@ void TevranoX::InitializeViewer() {
   FindSystemFolder();
 
   // 8. Both recorder contexts reset; socket 0 of context 0 wants a connection.
+  net_.ResetAllContexts();
 
   // 9. Protocol modules, in this order: ZELL, ICMD, VIDO, the two stream
   //    connections, VDTT, ICTL, the named items, the watermark parameters,
   //    PBBA, SPDM, RK9P.
+  net_.RegisterZell();
+  stream_.RegisterModules();
+  items_.RegisterModule();
+  items_.RegisterItems();
+  net_.RegisterRk9p();
 
-  // 10. The decoders' frame buffers.
+  // 10. The decoders' frame buffers (and the display's work buffers).
+  video_.AllocateFrameBuffers();
 
   // 11. The PPPoE, DDNS and mail input fields cleared.
 
   // 12. The on-screen interface marked for a full redraw and initialised.
   ui_.ResetSkins();
   BindFormMouse(*this);
+  WireOnScreen(*this);
 
-  // 13. The key panel and speed-dome skins, and the form's small pictures.
+  // 13. The key panel and speed-dome skins, the form's small pictures and
+  //     the playback loader frames.
   LoadSkins(*this);
+  stream_.LoadSkinPictures(systemFolder_, kVersion);
 
   // 14. The main-form background.
   LoadMainFormBitmap();
@@ -127,8 +145,14 @@ void TevranoX::PrepareUnload() {
 
 ControlStatus TevranoX::Status() const {
   ControlStatus s;
-  s.page = ui_.Page();
-  s.layout = ui_.Layout();
+  const RecorderContext& c = net_.Context(0);
+  const ViewState& view = stream_.ViewOf(0);
+  s.viewMode = static_cast<int>(view.Mode);
+  s.page = static_cast<int>(view.Mode);
+  s.layout = LayoutOf(view.Live);
+  s.loggedIn = static_cast<int>(c.LoggedIn);
+  s.sessionId = c.SessionId;
+  s.loginState = static_cast<int>(c.LoginState);
   return s;
 }
 

@@ -10,8 +10,12 @@
 #include "control/MainLoop.h"
 #include "control/Properties.h"
 #include "control/Ticks.h"
+#include "net/RecorderNet.h"
 #include "platform/Platform.h"
+#include "stream/StreamSubsystem.h"
+#include "ui/NamedItems.h"
 #include "ui/Ui.h"
+#include "video/Video.h"
 
 namespace tevrano {
 
@@ -66,6 +70,8 @@ class TevranoX {
   const MainLoopState& MainLoop() const { return loop_; }
   MainLoopState& MainLoop() { return loop_; }
   EventMarkTable& EventMarks() { return eventMarks_; }
+  // Decoder slots and the frame display.
+  Video& GetVideo() { return video_; }
   SpeakerState& Speaker() { return speaker_; }
   platform::TextSurface* TitleImage(int index) { return titleImages_[index].get(); }
   // The on-screen recorder interface: skins, pages, layouts, keys.
@@ -73,6 +79,14 @@ class TevranoX {
   const ui::Ui& OnScreen() const { return ui_; }
 
   ControlStatus Status() const;
+
+  // The recorder connection and the named items exchanged with it.
+  RecorderNet& Net() { return net_; }
+  const RecorderNet& Net() const { return net_; }
+  NamedItems& Items() { return items_; }
+  // Live video: stream parsing and pacing, view records, video over the
+  // command channel.
+  StreamSubsystem& Streams() { return stream_; }
 
   // Where a scripted click on a skin element lands: the centre of item
   // `item` (1-based) of the first element of the skin whose file name
@@ -102,6 +116,7 @@ class TevranoX {
   bool startUpComplete_ = false;
 
   TTevranoX form_;
+  Video video_{form_};
   ControlProperties properties_;
   std::string systemFolder_;
   uint32_t startMarkMs_ = 0;
@@ -110,6 +125,9 @@ class TevranoX {
   std::unique_ptr<platform::TextSurface> markText_;
   SpeakerState speaker_;
   std::unique_ptr<platform::TextSurface> titleImages_[7];
+  RecorderNet net_;
+  NamedItems items_;
+  StreamSubsystem stream_{platform_.clock, form_, net_, video_, loop_.framePacingCounter};
   ui::Ui ui_{form_};
 };
 

@@ -89,6 +89,12 @@ void Ui::OpenSpeedDome() {
   redrawPending_ = true;
 }
 
+void Ui::HideSpeedDomeWindow() {
+  if (!form_.SpeedDome.visible) return;
+  form_.SpeedDome.visible = false;
+  ++form_.SpeedDome.revision;
+}
+
 void Ui::CloseSpeedDome() {
   TSpeedDome& pad = form_.SpeedDome;
   if (!pad.visible) return;

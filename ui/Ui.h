@@ -180,6 +180,8 @@ class Ui {
   void SpeedDomeButton();
   void OpenSpeedDome();
   void CloseSpeedDome();
+  // Hides the pad's window only (split layouts); the buttons are the view's.
+  void HideSpeedDomeWindow();
 
   int32_t HeldKey = 0;  // 9999 while a repeating calendar arrow is held
   int RepeatState() const { return repeatState_; }

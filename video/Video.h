@@ -1,0 +1,86 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "video/VideoContext.h"
+
+namespace tevrano {
+
+class TTevranoX;
+class VideoDecoder;
+class Yuv2;
+
+// What the stream parser hands decoded-to-be units to. `Video` is the real
+// one; tests of the parser can record calls with a fake.
+class VideoFrameSink {
+ public:
+  virtual ~VideoFrameSink() = default;
+  // One access unit: NAL units each preceded by its length as a 4-byte
+  // big-endian number, parameter sets in front of an I-frame. `data` stays
+  // the caller's. A slot above 2, a null `data` or a `length` of 0 do
+  // nothing.
+  virtual void Video_Decode_Frame(const uint8_t* data, uint32_t length, int slot) = 0;
+};
+
+// The video subsystem: three decoder slots (0 serves the first recorder
+// context, 1 the second, 2 is never opened), their picture pools and the
+// display that draws every decoded picture into the form's video image.
+// Main thread only; nothing here allocates once the start-up is done.
+class Video : public VideoFrameSink {
+ public:
+  static constexpr int kSlotCount = 3;
+
+  explicit Video(TTevranoX& form);
+  ~Video() override;
+  Video(const Video&) = delete;
+  Video& operator=(const Video&) = delete;
+
+  // Start-up: opens the H.264 decoder of a slot. 0 on success, -1 on failure
+  // (the start-up then shows "Decode_File Err" and stops).
+  int Video_Decoder_Open(int slot);
+  // The libavcodec decoder the slots open ("h264"); tests name a missing
+  // one to see the start-up fail.
+  void UseDecoder(const char* name) { decoderName_ = name; }
+  // Start-up, after the decoders are opened: the picture pools of the opened
+  // slots and the display's work buffers. Until then decode calls do
+  // nothing. Returns false when memory could not be had.
+  bool AllocateFrameBuffers();
+
+  void Video_Decode_Frame(const uint8_t* data, uint32_t length, int slot) override;
+
+  // Draws one decoded picture of the current slot (planes in place, 4:2:0).
+  void Video_Show_Picture(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr,
+                          int luma_stride, int chroma_stride, int width, int height);
+
+  // The stream state a slot reads (null: the slot has no picture output).
+  void SetContext(int slot, VideoContext* context);
+  // Called after every decode call with the current stream height (the
+  // alarm-marker refresh of the event markers).
+  void SetMarkerRefresh(std::function<void(int height)> refresh);
+
+  // The slot being decoded; valid during a decode call.
+  int CurrentSlot() const { return currentSlot_; }
+  // The slice error flag: -1 while the newest picture has a failed slice.
+  int SliceError() const { return sliceError_; }
+  // Pictures drawn into the video image so far.
+  uint64_t PicturesShown() const { return picturesShown_; }
+  VideoDecoder& Decoder(int slot);
+  Yuv2& Display() { return *display_; }
+
+ private:
+  friend class VideoDecoder;
+
+  TTevranoX& form_;
+  std::unique_ptr<Yuv2> display_;
+  std::unique_ptr<VideoDecoder> slots_[kSlotCount];
+  VideoContext* contexts_[kSlotCount] = {};
+  std::function<void(int)> markerRefresh_;
+  const char* decoderName_ = "h264";
+  int currentSlot_ = 0;
+  int sliceError_ = 0;
+  uint64_t picturesShown_ = 0;
+  bool framesAllocated_ = false;
+};
+
+}  // namespace tevrano

@@ -1,0 +1,173 @@
+#include "video/VideoDecoder.h"
+
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/buffer.h>
+#include <libavutil/frame.h>
+#include <libavutil/log.h>
+#include <libavutil/mem.h>
+}
+
+namespace tevrano {
+namespace {
+
+// A decoder configuration record that announces 4-byte NAL lengths and
+// carries no parameter sets: they come in front of every I-frame.
+constexpr uint8_t kLengthPrefixedConfig[] = {
+    1,     // configuration version
+    66,    // profile: Baseline
+    0,     // profile compatibility
+    30,    // level 3.0
+    0xFF,  // six reserved bits, NAL length size - 1 = 3
+    0xE0,  // three reserved bits, no sequence parameter sets
+    0,     // no picture parameter sets
+};
+
+void KeepInput(void*, uint8_t*) {}
+
+bool PictureFailed(const AVFrame* frame) {
+  return frame->decode_error_flags != 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT) != 0;
+}
+
+}  // namespace
+
+VideoDecoder::~VideoDecoder() {
+  av_frame_free(&newest_);
+  av_frame_free(&received_);
+  av_packet_free(&packet_);
+  avcodec_free_context(&context_);
+  av_buffer_unref(&inputRef_);
+}
+
+int VideoDecoder::Open(const char* name) {
+  if (context_) return 0;
+  // Damaged units are expected and survived; the decoder's complaints about
+  // them go nowhere, like the control's own diagnostics.
+  static const bool quiet = (av_log_set_level(AV_LOG_FATAL), true);
+  (void)quiet;
+  const AVCodec* codec = avcodec_find_decoder_by_name(name);
+  if (!codec) return -1;
+  AVCodecContext* context = avcodec_alloc_context3(codec);
+  if (!context) return -1;
+  context->width = kHintWidth;
+  context->height = kHintHeight;
+  context->codec_tag = kStreamFourcc;
+  // One thread and no reordering delay: a unit goes in, its picture comes
+  // out of the same call.
+  context->thread_count = 1;
+  context->thread_type = 0;
+  context->flags |= AV_CODEC_FLAG_LOW_DELAY;
+  context->extradata = static_cast<uint8_t*>(
+      av_mallocz(sizeof kLengthPrefixedConfig + AV_INPUT_BUFFER_PADDING_SIZE));
+  if (!context->extradata) {
+    avcodec_free_context(&context);
+    return -1;
+  }
+  std::memcpy(context->extradata, kLengthPrefixedConfig, sizeof kLengthPrefixedConfig);
+  context->extradata_size = sizeof kLengthPrefixedConfig;
+  pool_.Attach(context);
+  if (avcodec_open2(context, codec, nullptr) < 0) {
+    avcodec_free_context(&context);
+    return -1;
+  }
+  packet_ = av_packet_alloc();
+  received_ = av_frame_alloc();
+  newest_ = av_frame_alloc();
+  if (!packet_ || !received_ || !newest_) {
+    avcodec_free_context(&context);
+    return -1;
+  }
+  context_ = context;
+  configured = false;
+  return 0;
+}
+
+bool VideoDecoder::AllocateFrameBuffers() {
+  if (!context_) return false;
+  if (!pool_.Allocate(context_)) return false;
+  if (!input_) {
+    if (!input_.Allocate(kMaxUnit + AV_INPUT_BUFFER_PADDING_SIZE)) return false;
+    inputRef_ = av_buffer_create(input_.Data(), input_.Size(), &KeepInput, nullptr, 0);
+    if (!inputRef_) return false;
+  }
+  return true;
+}
+
+size_t VideoDecoder::WholeNalBytes(const uint8_t* data, size_t length) {
+  size_t pos = 0;
+  while (length - pos >= 4) {
+    const uint32_t nal = static_cast<uint32_t>(data[pos]) << 24 |
+                         static_cast<uint32_t>(data[pos + 1]) << 16 |
+                         static_cast<uint32_t>(data[pos + 2]) << 8 | data[pos + 3];
+    if (nal == 0 || nal > length - pos - 4) break;
+    pos += 4 + nal;
+  }
+  return pos;
+}
+
+VideoDecoder::Result VideoDecoder::Decode(const uint8_t* data, size_t length) {
+  if (!Ready() || !data || length == 0) return Result::NoPicture;
+  ++stats_.unitsIn;
+  // The stream pads its packets; the decoder refuses a unit whose trailing
+  // bytes do not form a NAL unit, so it gets only the whole ones.
+  length = WholeNalBytes(data, length > kMaxUnit ? kMaxUnit : length);
+  if (length == 0) return Result::NoPicture;
+  std::memcpy(input_.Data(), data, length);
+  std::memset(input_.Data() + length, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+
+  // The packet borrows the input buffer's reference, so the decoder takes
+  // its own reference instead of copying the unit.
+  packet_->buf = inputRef_;
+  packet_->data = input_.Data();
+  packet_->size = static_cast<int>(length);
+  int sent = avcodec_send_packet(context_, packet_);
+  if (sent == AVERROR(EAGAIN)) {
+    TakeNewest();
+    sent = avcodec_send_packet(context_, packet_);
+  }
+  packet_->buf = nullptr;
+  packet_->data = nullptr;
+  packet_->size = 0;
+  if (sent < 0) ++stats_.decodeErrors;
+
+  const uint64_t before = stats_.picturesOut;
+  TakeNewest();
+  if (stats_.picturesOut == before) return Result::NoPicture;
+  stats_.picturesDropped += stats_.picturesOut - before - 1;
+
+  picture_.width = newest_->width;
+  picture_.height = newest_->height;
+  for (int i = 0; i < 3; ++i) {
+    picture_.planes[i] = newest_->data[i];
+    picture_.strides[i] = newest_->linesize[i];
+  }
+  picture_.pictureType = newest_->pict_type;
+  picture_.interlaced = newest_->interlaced_frame != 0;
+  picture_.topFieldFirst = newest_->top_field_first != 0;
+  if (newestFailed_) {
+    ++stats_.failedPictures;
+    return Result::FailedPicture;
+  }
+  return Result::Picture;
+}
+
+// Receives until the decoder has nothing more; only the newest picture is
+// kept (older ones of the same batch are never drawn).
+void VideoDecoder::TakeNewest() {
+  for (;;) {
+    const int got = avcodec_receive_frame(context_, received_);
+    if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return;
+    if (got < 0) {
+      ++stats_.decodeErrors;
+      return;
+    }
+    av_frame_unref(newest_);
+    av_frame_move_ref(newest_, received_);
+    newestFailed_ = PictureFailed(newest_);
+    ++stats_.picturesOut;
+  }
+}
+
+}  // namespace tevrano

@@ -1,0 +1,48 @@
+#pragma once
+#include <cstdint>
+
+namespace tevrano {
+
+// The colour of the bars around a picture.
+constexpr uint32_t kBarColour = 0xFF3C3C3C;
+// The overlay pixel value that lets the video show through.
+constexpr uint32_t kTransparentColour = 0x00FFFFFF;
+
+// Offsets that a chroma sample (u = Cb, v = Cr) adds to the luma of the
+// pixels it serves; no black-level offset, no scaling of the luma.
+struct ChromaOffset {
+  int r, g, b;
+};
+constexpr ChromaOffset OffsetsFor(int u, int v) {
+  return {((v * 292) >> 8) - 146, 125 - ((v * 149 + u * 101) >> 8), ((u * 516) >> 8) - 258};
+}
+constexpr uint32_t Clamp255(int x) {
+  return x < 0 ? 0u : x > 255 ? 255u : static_cast<uint32_t>(x);
+}
+// One pixel: B | G << 8 | R << 16, top byte 0.
+constexpr uint32_t YuvPixel(int y, int u, int v) {
+  const ChromaOffset o = OffsetsFor(u, v);
+  return Clamp255(y + o.b) | Clamp255(y + o.g) << 8 | Clamp255(y + o.r) << 16;
+}
+
+// The offsets of one chroma row, one entry per chroma sample, computed once
+// and shared by every output row that uses that chroma row.
+struct ChromaRow {
+  static constexpr int kMaxSamples = 512;
+  alignas(64) int16_t r[kMaxSamples];
+  alignas(64) int16_t g[kMaxSamples];
+  alignas(64) int16_t b[kMaxSamples];
+};
+// `samples` <= ChromaRow::kMaxSamples.
+void ComputeChromaRow(const uint8_t* cb, const uint8_t* cr, int samples, ChromaRow& row);
+
+// Converts `width` pixels of one luma row; pixel x uses chroma sample x / 2.
+void ConvertRow(const uint8_t* luma, const ChromaRow& chroma, int width, uint32_t* out);
+
+void FillPixels(uint32_t* out, int count, uint32_t colour);
+
+// Copies every overlay pixel that is not exactly kTransparentColour over the
+// video pixel under it.
+void MergeOverlayRow(const uint32_t* overlay, int width, uint32_t* video);
+
+}  // namespace tevrano
