@@ -60,8 +60,8 @@ void WireOnScreen(TevranoX& c) {
   ViewControl& view = c.Streams().View();
   ui.hooks.viewCommand = [&view](int context, int channels, int page, int state, int layout,
                                  int noSend) {
-    view.ViewCommand(context, channels, static_cast<uint32_t>(page),
-                     static_cast<uint32_t>(state), static_cast<uint32_t>(layout), noSend != 0);
+    view.ViewCommand(context, channels, static_cast<uint32_t>(page), static_cast<uint32_t>(state),
+                     static_cast<uint32_t>(layout), noSend != 0);
   };
   ViewControl::Hooks& vh = view.GetHooks();
   vh.hideSpeedDomePad = [&ui] { ui.HideSpeedDomeWindow(); };
@@ -118,8 +118,8 @@ void LoadSkins(TevranoX& c) {
 }
 
 std::optional<TevranoX::SkinTarget> TevranoX::FindSkinTarget(std::string_view skin,
-                                                            std::string_view binding,
-                                                            int item) const {
+                                                             std::string_view binding,
+                                                             int item) const {
   const auto t = ui_.FindTarget(skin, binding, item);
   if (!t) return std::nullopt;
   return SkinTarget{t->image, t->x, t->y};

@@ -7,7 +7,9 @@ template <int N>
 Binding Array(int32_t (&a)[N]) {
   return Binding{a, N};
 }
-Binding Scalar(int32_t& v) { return Binding{&v, 1}; }
+Binding Scalar(int32_t& v) {
+  return Binding{&v, 1};
+}
 }  // namespace
 
 BindingTable::BindingTable(UiVariables& v)

@@ -9,15 +9,15 @@ namespace tevrano::ui {
 // reads and writes them by field, the skins only through the binding table.
 struct UiVariables {
   // Pages and views.
-  int32_t IE_Page[4] = {};      // page buttons: 1 selected, 0 not, -1 not allowed
-  int32_t IE_Page2 = 0;         // requested page: 0 Live, 1 Playback, 2 Backup, 3 Setup
-  int32_t IE_Page3 = 0;         // page change pending
-  int32_t IE_M_CH = 16;         // the recorder's channel count
-  int32_t IE_DOING = 22;        // requested layout
-  int32_t IE_CH[16] = {};       // channel keys: 1 shown, 0 not, -1 absent
-  int32_t IE_CH2[16] = {};      // split-position marks
-  int32_t IE_CH_S = 0;          // "IE_CH#SD"
-  int32_t IE_CH2_S = 0;         // "IE_CH2#SD"
+  int32_t IE_Page[4] = {};  // page buttons: 1 selected, 0 not, -1 not allowed
+  int32_t IE_Page2 = 0;     // requested page: 0 Live, 1 Playback, 2 Backup, 3 Setup
+  int32_t IE_Page3 = 0;     // page change pending
+  int32_t IE_M_CH = 16;     // the recorder's channel count
+  int32_t IE_DOING = 22;    // requested layout
+  int32_t IE_CH[16] = {};   // channel keys: 1 shown, 0 not, -1 absent
+  int32_t IE_CH2[16] = {};  // split-position marks
+  int32_t IE_CH_S = 0;      // "IE_CH#SD"
+  int32_t IE_CH2_S = 0;     // "IE_CH2#SD"
   int32_t IE_Logo = 0;
   int32_t IE_PB_PS = 1;         // playback button (playback state requested)
   int32_t IE_PB_PS2 = 0;        // apply the playback button
@@ -26,16 +26,16 @@ struct UiVariables {
   int32_t IE_Month_T = 0;       // calendar open for: 1 playback, 2 backup from, 3 to
   int32_t IE_OK = 0;
   int32_t IE_CL = 0;
-  int32_t IE_ST = 0;            // backup start/stop button
-  int32_t IE_ST2 = 0;           // backup running (1, 2) or not (0)
-  int32_t IE_percentage = 0;    // backup progress 0..100
-  int32_t IE_Data[48] = {};     // half-hour marks of the selected day
-  int32_t IE_ST3 = 0;           // selected half-hour slot 1..48, 0 none
+  int32_t IE_ST = 0;          // backup start/stop button
+  int32_t IE_ST2 = 0;         // backup running (1, 2) or not (0)
+  int32_t IE_percentage = 0;  // backup progress 0..100
+  int32_t IE_Data[48] = {};   // half-hour marks of the selected day
+  int32_t IE_ST3 = 0;         // selected half-hour slot 1..48, 0 none
 
   // Calendar and time entry.
   int32_t Mon_P_N_T = 0, Mon_B_F_T = 0, Mon_B_T_T = 0;  // recorder times (s since 2000)
-  int32_t Mon_Day[42] = {};   // midnight of each grid cell
-  int32_t Mon_Data[42] = {};  // cell marks 0, 1, 4, 5
+  int32_t Mon_Day[42] = {};                             // midnight of each grid cell
+  int32_t Mon_Data[42] = {};                            // cell marks 0, 1, 4, 5
   int32_t Mon_Y = 2000, Mon_M = 1;
   int32_t Mon_h = 0, Mon_m2 = 0, Mon_s = 0;
   int32_t Mon_Time = 0;
@@ -70,6 +70,7 @@ struct UiVariables {
   int32_t Sys_State = 0;
 
   // Keys: a press writes the key variable; IO_ flags say whether a key is offered.
+  // clang-format off
   enum Key {
     kSplit, kSeq, kFW, kPB, kFF, kList, kDelete, kOSD,
     kSPreset, kGPreset, kHelp, kFreeze, kCapture, kF5, kSPD_Mode, kKeyCount
@@ -79,6 +80,7 @@ struct UiVariables {
     kIoSplit, kIoSeq, kIoMenu, kIoFW, kIoPB, kIoFF, kIoList, kIoDelete, kIoOSD,
     kIoSPreset, kIoGPreset, kIoHelp, kIoFreeze, kIoCapture, kIoF5, kIoSPD_Mode, kIoCount
   };
+  // clang-format on
   int32_t IO[kIoCount] = {};
   int32_t Key_Tag = 0, Key_Code = 0;
 
@@ -94,9 +96,7 @@ struct Binding {
   int length = 0;
 
   bool Bound() const { return data != nullptr; }
-  int32_t Get(int index) const {
-    return data && index >= 0 && index < length ? data[index] : 0;
-  }
+  int32_t Get(int index) const { return data && index >= 0 && index < length ? data[index] : 0; }
   void Set(int index, int32_t value) const {
     if (data && index >= 0 && index < length) data[index] = value;
   }

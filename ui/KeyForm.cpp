@@ -8,7 +8,9 @@ namespace tevrano::ui {
 
 namespace {
 constexpr int kLive = 0, kPlayback = 1, kBackup = 2, kSetup = 3;
-bool ValidChannelCount(int n) { return n == 4 || n == 8 || n == 16; }
+bool ValidChannelCount(int n) {
+  return n == 4 || n == 8 || n == 16;
+}
 }  // namespace
 
 const char* PageLabel(int page) {
@@ -19,19 +21,26 @@ const char* PageLabel(int page) {
 std::string LayoutLabel(int layout, int channels) {
   if (layout >= 0 && layout < 16) return "CH" + std::to_string(layout + 1);
   switch (layout) {
-    case 16: return "CH1 - CH4";
-    case 17: return "CH5 - CH8";
-    case 18: return channels == 8 ? "CH1 - CH8" : "CH9 - CH12";
-    case 19: return "CH13 - CH16";
-    case 20: return "CH1 - CH9";
-    case 21: return "CH10 - CH2";
-    case 22: return "CH1 - CH16";
-    default: return "";
+    case 16:
+      return "CH1 - CH4";
+    case 17:
+      return "CH5 - CH8";
+    case 18:
+      return channels == 8 ? "CH1 - CH8" : "CH9 - CH12";
+    case 19:
+      return "CH13 - CH16";
+    case 20:
+      return "CH1 - CH9";
+    case 21:
+      return "CH10 - CH2";
+    case 22:
+      return "CH1 - CH16";
+    default:
+      return "";
   }
 }
 
-int VideoAreaLayout(int layout, int lastSplit, int channels, int x, int y, int width,
-                    int height) {
+int VideoAreaLayout(int layout, int lastSplit, int channels, int x, int y, int width, int height) {
   if (!ValidChannelCount(channels)) channels = 16;
   if (layout >= 0 && layout < 16) return lastSplit;
   if (layout < 16 || layout > 22) return layout;
@@ -82,12 +91,18 @@ void Ui::RebuildChannelArrays() {
   auto show = [&](int from, int to) {  // channels 1-based, inclusive
     for (int c = from; c <= to; ++c) ch[c - 1] = 1;
   };
-  if (l >= 0 && l < 16) show(l + 1, l + 1);
-  else if (l == 18 && count == 8) show(1, 8);
-  else if (l >= 16 && l <= 19) show((l - 16) * 4 + 1, (l - 16) * 4 + 4);
-  else if (l == 20) show(1, 9);
-  else if (l == 21) show(10, 16), show(1, 2);
-  else if (l == 22) show(1, 16);
+  if (l >= 0 && l < 16)
+    show(l + 1, l + 1);
+  else if (l == 18 && count == 8)
+    show(1, 8);
+  else if (l >= 16 && l <= 19)
+    show((l - 16) * 4 + 1, (l - 16) * 4 + 4);
+  else if (l == 20)
+    show(1, 9);
+  else if (l == 21)
+    show(10, 16), show(1, 2);
+  else if (l == 22)
+    show(1, 16);
   const int first = count == 4 ? 4 : count == 8 ? 8 : 16;
   for (int i = first; i < 16; ++i) ch[i] = vars.IE_CH2[i] = -1;
 }
@@ -142,7 +157,8 @@ void Ui::KeyFormStep(bool arraysOnly) {
       CloseSpeedDome();
       v.IE_PB_PS = 1;
       for (int i = 0; i < 4; ++i) v.IE_PB_BT_En[i] = i == 1 ? 1 : 0;
-      if (latchedPage_ == kLive) liveLayout_ = layout_;
+      if (latchedPage_ == kLive)
+        liveLayout_ = layout_;
       else if ((latchedPage_ == kPlayback || latchedPage_ == kBackup) && layout_ < 16)
         playbackChannel_ = layout_;
       latchedPage_ = v.IE_Page2;
@@ -225,11 +241,16 @@ void Ui::View_Set(int layout, int page, bool force) {
   form_.Label_time.SetCaption(status);
 
   split_ = SplitDescription{};
-  if (layout < 16) split_.single_channel = layout + 1;
-  else if (layout == 18 && vars.IE_M_CH == 8) split_.split_kind = 1;
-  else if (layout <= 19) split_.quad_group = layout - 15;
-  else if (layout == 20) split_.split_kind = 2;
-  else if (layout == 21) split_.split_kind = 3;
+  if (layout < 16)
+    split_.single_channel = layout + 1;
+  else if (layout == 18 && vars.IE_M_CH == 8)
+    split_.split_kind = 1;
+  else if (layout <= 19)
+    split_.quad_group = layout - 15;
+  else if (layout == 20)
+    split_.split_kind = 2;
+  else if (layout == 21)
+    split_.split_kind = 3;
 
   if (hooks.viewCommand) hooks.viewCommand(0, vars.IE_M_CH, page, playbackState_, layout, 0);
   redrawPending_ = true;

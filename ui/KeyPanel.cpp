@@ -56,8 +56,8 @@ void Ui::VideoAreaMouseDown(int x, int y) {
   const std::string& status = form_.Label_time.caption;
   if (status.empty() || status == "Connecting ..." || status == "Disconnect !") return;
   const Image& area = form_.Image_Trumpet_BG;
-  const int next = VideoAreaLayout(layout_, lastSplit_, vars.IE_M_CH, x, y, area.width,
-                                   area.height);
+  const int next =
+      VideoAreaLayout(layout_, lastSplit_, vars.IE_M_CH, x, y, area.width, area.height);
   if (next == layout_) return;
   if (layout_ >= 16) vars.IE_CH2_S = next;  // the split position the single view came from
   vars.IE_DOING = next;

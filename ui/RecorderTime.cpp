@@ -40,10 +40,18 @@ RecorderDate UnpackRecorderTime(uint32_t seconds) {
 void FormatRecorderTime(uint32_t seconds, int format, char* out, size_t size) {
   const RecorderDate d = UnpackRecorderTime(seconds);
   switch (format) {
-    case 1: std::snprintf(out, size, "%04d-%02d-%02d", d.year, d.month, d.day); break;
-    case 2: std::snprintf(out, size, "%02d:%02d:%02d", d.hour, d.minute, d.second); break;
-    case 3: std::snprintf(out, size, "%d", d.day); break;
-    case 4: std::snprintf(out, size, "%04d-%02d", d.year, d.month); break;
+    case 1:
+      std::snprintf(out, size, "%04d-%02d-%02d", d.year, d.month, d.day);
+      break;
+    case 2:
+      std::snprintf(out, size, "%02d:%02d:%02d", d.hour, d.minute, d.second);
+      break;
+    case 3:
+      std::snprintf(out, size, "%d", d.day);
+      break;
+    case 4:
+      std::snprintf(out, size, "%04d-%02d", d.year, d.month);
+      break;
     default:
       std::snprintf(out, size, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
                     d.minute, d.second);

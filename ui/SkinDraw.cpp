@@ -4,17 +4,23 @@
 #include <cstring>
 
 #include "control/Form.h"
-#include "ui/Ui.h"
 #include "ui/RecorderTime.h"
+#include "ui/Ui.h"
 
 namespace tevrano::ui {
 
 using namespace skin_format;
 
 namespace {
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-bool IsArray(const SkinElement& e) { return Upper(e.source_flags[0]) == 'A'; }
-bool Hidden(int32_t v) { return v == -1 || v == -2; }
+char Upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+bool IsArray(const SkinElement& e) {
+  return Upper(e.source_flags[0]) == 'A';
+}
+bool Hidden(int32_t v) {
+  return v == -1 || v == -2;
+}
 
 // The decimal number written before the "#" of a constant source ("16#CS",
 // "-1#CS", "Ch3#CS" → 16, -1, 3).
@@ -30,7 +36,9 @@ int ConstantOf(const SkinName& name) {
 }
 }  // namespace
 
-int ConstantSource(const SkinName& name) { return ConstantOf(name); }
+int ConstantSource(const SkinName& name) {
+  return ConstantOf(name);
+}
 
 // Our rules for the kinds whose visibility depends on the view.
 bool Ui::ElementShown(const SkinElement& e) const {
@@ -45,21 +53,31 @@ bool Ui::ElementShown(const SkinElement& e) const {
       const SkinEntry& s = skins_[e.skin];
       if (std::strstr(s.file_name, "TevranoKeyForm")) {
         switch (e.kind_param) {
-          case 6: return vars.IE_PB_PS == 1;
-          case 0: return requested == 0 && vars.IE_M_CH != 8;
-          case 5: return requested == 0 && vars.IE_M_CH == 8;
-          case 4: return vars.IE_Month_T == 0;
-          case 3: return vars.IE_Month_T != 0;
-          default: return e.kind_param == requested && requested >= 0 && requested <= 2;
+          case 6:
+            return vars.IE_PB_PS == 1;
+          case 0:
+            return requested == 0 && vars.IE_M_CH != 8;
+          case 5:
+            return requested == 0 && vars.IE_M_CH == 8;
+          case 4:
+            return vars.IE_Month_T == 0;
+          case 3:
+            return vars.IE_Month_T != 0;
+          default:
+            return e.kind_param == requested && requested >= 0 && requested <= 2;
         }
       }
       return std::strstr(s.file_name, "ToolBar_BK.YUV2") != nullptr ||
              e.kind_param == vars.Sys_State;
     }
-    case kKindShownIfSet: return e.source.Get(0) != 0;
-    case kKindShownIfClear: return e.source.Get(0) == 0;
-    case kKindSetupPanel: return e.kind_param == requested;
-    default: return true;
+    case kKindShownIfSet:
+      return e.source.Get(0) != 0;
+    case kKindShownIfClear:
+      return e.source.Get(0) == 0;
+    case kKindSetupPanel:
+      return e.kind_param == requested;
+    default:
+      return true;
   }
 }
 
@@ -159,8 +177,10 @@ void Ui::DrawElement(SkinEntry& s, const SkinElement& e, int index) {
     int state = value;
     if (e.kind == kKindRadio) {
       int mine = e.value_base + item;
-      if (Upper(e.source_flags[0]) == 'C') mine = ConstantOf(e.source_name) + item;
-      else if (array && Upper(e.source_flags[2]) == 'N') mine = item;
+      if (Upper(e.source_flags[0]) == 'C')
+        mine = ConstantOf(e.source_name) + item;
+      else if (array && Upper(e.source_flags[2]) == 'N')
+        mine = item;
       state = e.target.Get(0) == mine ? 1 : 0;
     } else if (e.kind == kKindDayCell) {
       state = item < 42 ? vars.Mon_Data[item] : 0;
@@ -171,8 +191,10 @@ void Ui::DrawElement(SkinEntry& s, const SkinElement& e, int index) {
       row = cell / cpr;
       col = cell % cpr;
     }
-    if (cpr >= 2) col += state;
-    else if (e.state_rows >= 2) row += state;
+    if (cpr >= 2)
+      col += state;
+    else if (e.state_rows >= 2)
+      row += state;
     DrawCell(s, e, row, col, cx, cy, whiten);
   }
 }
@@ -188,10 +210,14 @@ void Ui::DrawNumber(SkinEntry& s, const SkinElement& e, const char* digits, int 
   for (int i = 0; i < len; ++i, x += e.cell_width) {
     int glyph;
     const char c = digits[i];
-    if (c >= '0' && c <= '9') glyph = c - '0';
-    else if (c == '-') glyph = 10;
-    else if (c == ':') glyph = 11;
-    else continue;
+    if (c >= '0' && c <= '9')
+      glyph = c - '0';
+    else if (c == '-')
+      glyph = 10;
+    else if (c == ':')
+      glyph = 11;
+    else
+      continue;
     const int cell = glyph * step + (state > 0 ? state : 0);
     DrawCell(s, e, cell / per, cell % per, x, cy, whiten);
   }
@@ -200,8 +226,8 @@ void Ui::DrawNumber(SkinEntry& s, const SkinElement& e, const char* digits, int 
 // Copies one cell of the element's sheet centred on (cx, cy), leaving
 // transparent pixels, clipped to the sheet's image and to the canvas.
 // `clipWidth` >= 0 draws only that many columns from the left.
-void Ui::DrawCell(SkinEntry& s, const SkinElement& e, int row, int col, int cx, int cy,
-                  int whiten, int clipWidth) {
+void Ui::DrawCell(SkinEntry& s, const SkinElement& e, int row, int col, int cx, int cy, int whiten,
+                  int clipWidth) {
   const int cw = e.cell_width, ch = e.cell_height;
   if (cw <= 0 || ch <= 0 || row < 0 || col < 0) return;
   const int64_t sx64 = e.sheet_x + static_cast<int64_t>(col) * cw;

@@ -8,9 +8,15 @@ namespace tevrano::ui {
 using namespace skin_format;
 
 namespace {
-int U16(const uint8_t* p) { return p[0] | p[1] << 8; }
-int S16(const uint8_t* p) { return static_cast<int16_t>(U16(p)); }
-int S8(const uint8_t* p) { return static_cast<int8_t>(p[0]); }
+int U16(const uint8_t* p) {
+  return p[0] | p[1] << 8;
+}
+int S16(const uint8_t* p) {
+  return static_cast<int16_t>(U16(p));
+}
+int S8(const uint8_t* p) {
+  return static_cast<int8_t>(p[0]);
+}
 SkinName Name(const uint8_t* p) {
   SkinName n;
   std::memcpy(n.text, p, kNameSize);
@@ -36,7 +42,9 @@ bool SkinFile::Parse(std::span<const uint8_t> bytes) {
   return true;
 }
 
-int SkinFile::PieceCount() const { return std::clamp(S16(meta_ + kPieceCountOffset), 0, kMaxPieces); }
+int SkinFile::PieceCount() const {
+  return std::clamp(S16(meta_ + kPieceCountOffset), 0, kMaxPieces);
+}
 
 int SkinFile::ElementCount() const {
   return std::clamp(S16(meta_ + kElementCountOffset), 0, kMaxElementRecords);

@@ -52,8 +52,8 @@ struct ElementRecord {
   SkinName name, piece, parent;
   int offset_x = 0, offset_y = 0;  // signed, centre relative to the parent's centre
   int item_count = 0;
-  int layout = 0;  // 0 grid, 1 circle
-  int radius = 0;  // signed
+  int layout = 0;                    // 0 grid, 1 circle
+  int radius = 0;                    // signed
   int spacing_x = 0, spacing_y = 0;  // signed
   int columns = 0, first_cell = 0;   // signed bytes
   int value_base = 0;                // signed

@@ -6,8 +6,12 @@
 namespace tevrano::ui {
 
 namespace {
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-bool Hidden(int32_t v) { return v == -1 || v == -2; }
+char Upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+bool Hidden(int32_t v) {
+  return v == -1 || v == -2;
+}
 }  // namespace
 
 SkinHit Ui::Skin_Hit(int x, int y, std::string_view skin_name) const {
@@ -21,8 +25,7 @@ SkinHit Ui::Skin_Hit(int x, int y, std::string_view skin_name) const {
   // Last to first: the element drawn on top takes the click.
   for (int i = s.first_element + s.element_count - 1; i >= s.first_element; --i) {
     const SkinElement& e = elements_[i];
-    if (!e.created || !e.enabled || !e.visible || e.item_count == 0 || e.click_level == 0)
-      continue;
+    if (!e.created || !e.enabled || !e.visible || e.item_count == 0 || e.click_level == 0) continue;
     const bool circle = e.layout == 1;
     if (e.columns < 1 && !circle) continue;
     int found = -1;
@@ -30,8 +33,7 @@ SkinHit Ui::Skin_Hit(int x, int y, std::string_view skin_name) const {
       int cx, cy;
       ItemCenter(e, k, cx, cy);
       const int left = cx - e.cell_width / 2, top = cy - e.cell_height / 2;
-      if (x >= left && x <= left + e.cell_width && y >= top && y <= top + e.cell_height)
-        found = k;
+      if (x >= left && x <= left + e.cell_width && y >= top && y <= top + e.cell_height) found = k;
     }
     if (found < 0) continue;
     if (e.source_flags[0] == '0') continue;  // decoration: what lies beneath may take it
@@ -75,8 +77,10 @@ void Ui::Transfer(const SkinElement& e, int item) {
   } else if (s0 == 'A' && t0 == 'A') {
     if (e.source.InRange(i)) e.target.Set(i, e.source.Get(i));
   } else if (s0 == 'A' && t0 == 'S') {
-    if (s2 == 'N') e.target.Set(0, i);
-    else if (e.source.InRange(i)) e.target.Set(0, e.source.Get(i));
+    if (s2 == 'N')
+      e.target.Set(0, i);
+    else if (e.source.InRange(i))
+      e.target.Set(0, e.source.Get(i));
   }
 }
 

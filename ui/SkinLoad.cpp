@@ -27,7 +27,9 @@ void FlagLetters(const SkinName& name, char flags[3]) {
   }
 }
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+char Upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
 
 // 16.16 fixed-point cosine and sine over 256 steps of a full turn.
 struct CircleTables {
@@ -258,7 +260,7 @@ int Ui::FindSkin(std::string_view name) const {
 
 Image& Ui::SkinImage(int skin) {
   return std::strstr(skins_[skin].file_name, "Mouse_Preset") ? form_.SpeedDome.Image5
-                                                              : form_.Image1;
+                                                             : form_.Image1;
 }
 
 }  // namespace tevrano::ui

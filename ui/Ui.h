@@ -19,14 +19,14 @@ namespace tevrano::ui {
 
 constexpr int kMaxElements = 144;  // over all skins
 constexpr int kMaxSkins = 3;
-constexpr int kMaxItems = 256;     // items of one element (the circle has 256 steps)
+constexpr int kMaxItems = 256;  // items of one element (the circle has 256 steps)
 
 // Special element kinds (the piece's `kind`).
 enum ElementKind : int {
-  kKindDigitsItem = 0,   // item number + value_base as digits
-  kKindDigitsItem2 = 1,  // same, at least two digits
-  kKindDigitsValue = 2,  // the source value as digits
-  kKindDigitsPadded = 3, // the source value, at least kind_param digits
+  kKindDigitsItem = 0,    // item number + value_base as digits
+  kKindDigitsItem2 = 1,   // same, at least two digits
+  kKindDigitsValue = 2,   // the source value as digits
+  kKindDigitsPadded = 3,  // the source value, at least kind_param digits
   kKindCellByValue = 7999,
   kKindModePanel = 8000,
   kKindDateTime = 8001,
@@ -57,7 +57,7 @@ struct SkinElement {
   int columns = 0, first_cell = 0, value_base = 0;
   int record = 0;  // record number within its skin
   int piece = 0;
-  int skin = 0;    // index into the skin table
+  int skin = 0;  // index into the skin table
   bool visible = true, enabled = true;
   bool created = false;
 };
@@ -121,8 +121,7 @@ class Ui {
   // or refused.
   int Skin_Load(const std::string& folder, int x, int y, int type, const char* file_name);
   // The same from bytes already in memory (tests, fuzzing).
-  int Skin_LoadBytes(std::span<const uint8_t> bytes, int x, int y, int type,
-                     const char* file_name);
+  int Skin_LoadBytes(std::span<const uint8_t> bytes, int x, int y, int type, const char* file_name);
   void Skin_Redraw(int force);
   void Skin_Show(int skin);
   void RequestRedraw() { redrawPending_ = true; }
@@ -144,8 +143,7 @@ class Ui {
     std::string image;
     int x = 0, y = 0;
   };
-  std::optional<Target> FindTarget(std::string_view skin, std::string_view binding,
-                                   int item) const;
+  std::optional<Target> FindTarget(std::string_view skin, std::string_view binding, int item) const;
 
   // ---- Pages, layouts, recorder ----
   // The recorder's system information arrived: channel count (4, 8 or 16;
@@ -202,8 +200,8 @@ class Ui {
   void DrawElement(SkinEntry& s, const SkinElement& e, int index);
   void DrawCell(SkinEntry& s, const SkinElement& e, int row, int col, int cx, int cy, int whiten,
                 int clipWidth = -1);
-  void DrawNumber(SkinEntry& s, const SkinElement& e, const char* digits, int cx, int cy,
-                  int state, int whiten);
+  void DrawNumber(SkinEntry& s, const SkinElement& e, const char* digits, int cx, int cy, int state,
+                  int whiten);
   int ItemWhitening(int element, int k) const;
   void Transfer(const SkinElement& e, int item);
   void PreClick();
@@ -250,7 +248,6 @@ std::string LayoutLabel(int layout, int channels);
 const char* PageLabel(int page);  // "  Live" … "  Setup"; "" for others
 // The video-area cell under (x, y) of a split layout → the new layout, or
 // `layout` itself when the click changes nothing.
-int VideoAreaLayout(int layout, int lastSplit, int channels, int x, int y, int width,
-                    int height);
+int VideoAreaLayout(int layout, int lastSplit, int channels, int x, int y, int width, int height);
 
 }  // namespace tevrano::ui

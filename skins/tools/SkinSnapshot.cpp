@@ -20,7 +20,8 @@ uint32_t RecorderDays(int year, int month, int day) {
   static const int kMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   uint32_t days = 0;
   for (int y = 2000; y < year; ++y) days += (y - 2000) % 4 == 0 && y != 2000 ? 366 : 365;
-  for (int m = 1; m < month; ++m) days += kMonth[m - 1] + (m == 2 && (year - 2000) % 4 == 0 && year != 2000);
+  for (int m = 1; m < month; ++m)
+    days += kMonth[m - 1] + (m == 2 && (year - 2000) % 4 == 0 && year != 2000);
   return (days + day - 1) * kDay;
 }
 

@@ -13,10 +13,19 @@ using test::SkinBuilder;
 
 SkinBuilder BasicSkin() {
   SkinBuilder b(512, 100);
-  b.Piece({.name = "Bg", .cell_width = 200, .cell_height = 60, .sheet_x = 0, .sheet_y = 30,
+  b.Piece({.name = "Bg",
+           .cell_width = 200,
+           .cell_height = 60,
+           .sheet_x = 0,
+           .sheet_y = 30,
            .click_level = 0});
-  b.Piece({.name = "Btn", .cell_width = 20, .cell_height = 10, .sheet_x = 300, .sheet_y = 30,
-           .cells_per_row = 2, .cell_step = 2});
+  b.Piece({.name = "Btn",
+           .cell_width = 20,
+           .cell_height = 10,
+           .sheet_x = 300,
+           .sheet_y = 30,
+           .cells_per_row = 2,
+           .cell_step = 2});
   b.Element({.name = "Back", .piece = "Bg"});
   return b;
 }
@@ -78,8 +87,14 @@ TEST(SkinApply, TransfersByTheFirstSourceAndTargetFlags) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.source) + " -> " + c.target);
     SkinBuilder b = BasicSkin();
-    b.Element({.name = "E", .piece = "Btn", .parent = "Back", .offset_x = -40,
-               .item_count = 4, .columns = 4, .source = c.source, .target = c.target});
+    b.Element({.name = "E",
+               .piece = "Btn",
+               .parent = "Back",
+               .offset_x = -40,
+               .item_count = 4,
+               .columns = 4,
+               .source = c.source,
+               .target = c.target});
     Fixture f(b);
     c.given(f.ui.vars);
     f.ui.Skin_Apply(1, 3);
@@ -89,12 +104,17 @@ TEST(SkinApply, TransfersByTheFirstSourceAndTargetFlags) {
 
 TEST(SkinApply, ChildrenGetTheSameTransferWithTheSameItem) {
   SkinBuilder b = BasicSkin();
-  b.Element({.name = "Keys", .piece = "Btn", .parent = "Back", .item_count = 4, .columns = 4,
-             .source = "16#CS", .target = "IE_DOING#SD"});
-  b.Element({.name = "Go", .piece = "Btn", .parent = "Keys", .source = "1#CS",
-             .target = "IE_PB_PS2#SD"});
-  b.Element({.name = "Other", .piece = "Btn", .parent = "Back", .source = "1#CS",
-             .target = "IE_OK#SD"});
+  b.Element({.name = "Keys",
+             .piece = "Btn",
+             .parent = "Back",
+             .item_count = 4,
+             .columns = 4,
+             .source = "16#CS",
+             .target = "IE_DOING#SD"});
+  b.Element(
+      {.name = "Go", .piece = "Btn", .parent = "Keys", .source = "1#CS", .target = "IE_PB_PS2#SD"});
+  b.Element(
+      {.name = "Other", .piece = "Btn", .parent = "Back", .source = "1#CS", .target = "IE_OK#SD"});
   Fixture f(b);
   f.ui.Skin_Apply(1, 2);
   EXPECT_EQ(f.ui.vars.IE_DOING, 17);
@@ -104,10 +124,17 @@ TEST(SkinApply, ChildrenGetTheSameTransferWithTheSameItem) {
 
 TEST(SkinHit, LaterOfTwoOverlappingElementsTakesTheClick) {
   SkinBuilder b = BasicSkin();
-  b.Element({.name = "Under", .piece = "Btn", .parent = "Back", .source = "1#CS",
+  b.Element({.name = "Under",
+             .piece = "Btn",
+             .parent = "Back",
+             .source = "1#CS",
              .target = "Key_Help#SD"});
-  b.Element({.name = "Over", .piece = "Btn", .parent = "Back", .offset_x = 5,
-             .source = "1#CS", .target = "Key_Seq#SD"});
+  b.Element({.name = "Over",
+             .piece = "Btn",
+             .parent = "Back",
+             .offset_x = 5,
+             .source = "1#CS",
+             .target = "Key_Seq#SD"});
   Fixture f(b);
   EXPECT_EQ(f.ui.Skin_Hit(100, 30, "TevranoKeyForm").element, 2);
   EXPECT_EQ(f.ui.Skin_Hit(91, 30, "TevranoKeyForm").element, 1);  // only Under covers it
@@ -118,8 +145,13 @@ TEST(SkinHit, LaterOfTwoOverlappingElementsTakesTheClick) {
 
 TEST(SkinHit, RefusesDisabledItemsLevelsAndUnclickableElements) {
   SkinBuilder b = BasicSkin();
-  b.Element({.name = "Chans", .piece = "Btn", .parent = "Back", .item_count = 4, .columns = 4,
-             .source = "IE_CH#ADN", .target = "IE_DOING#SD"});
+  b.Element({.name = "Chans",
+             .piece = "Btn",
+             .parent = "Back",
+             .item_count = 4,
+             .columns = 4,
+             .source = "IE_CH#ADN",
+             .target = "IE_DOING#SD"});
   Fixture f(b);
   int x, y;
   f.ui.ItemCenter(f.ui.Element(1), 1, x, y);
@@ -139,10 +171,22 @@ TEST(SkinHit, RefusesDisabledItemsLevelsAndUnclickableElements) {
 
 TEST(SkinHit, PagedListOffsetsItemsAndStaysWithinItsArray) {
   SkinBuilder b = BasicSkin();
-  b.Piece({.name = "List", .cell_width = 20, .cell_height = 10, .sheet_x = 300, .sheet_y = 30,
-           .cells_per_row = 2, .cell_step = 2, .kind = 8003, .kind_param = 0});
-  b.Element({.name = "Presets", .piece = "List", .parent = "Back", .item_count = 4,
-             .columns = 4, .source = "IE_PB_BT_En#ADN", .target = "Dm_Pre#SD"});
+  b.Piece({.name = "List",
+           .cell_width = 20,
+           .cell_height = 10,
+           .sheet_x = 300,
+           .sheet_y = 30,
+           .cells_per_row = 2,
+           .cell_step = 2,
+           .kind = 8003,
+           .kind_param = 0});
+  b.Element({.name = "Presets",
+             .piece = "List",
+             .parent = "Back",
+             .item_count = 4,
+             .columns = 4,
+             .source = "IE_PB_BT_En#ADN",
+             .target = "Dm_Pre#SD"});
   Fixture f(b);
   int x, y;
   f.ui.ItemCenter(f.ui.Element(1), 0, x, y);
@@ -159,11 +203,24 @@ TEST(SkinHit, PagedListOffsetsItemsAndStaysWithinItsArray) {
 
 TEST(ItemPlacement, GridAndCircle) {
   SkinBuilder b = BasicSkin();
-  b.Element({.name = "Grid", .piece = "Btn", .parent = "Back", .item_count = 5,
-             .spacing_x = 4, .spacing_y = 2, .columns = 3});
-  b.Element({.name = "Ring", .piece = "Btn", .parent = "Back", .item_count = 4, .layout = 1,
+  b.Element({.name = "Grid",
+             .piece = "Btn",
+             .parent = "Back",
+             .item_count = 5,
+             .spacing_x = 4,
+             .spacing_y = 2,
+             .columns = 3});
+  b.Element({.name = "Ring",
+             .piece = "Btn",
+             .parent = "Back",
+             .item_count = 4,
+             .layout = 1,
              .radius = 40});
-  b.Element({.name = "RingIn", .piece = "Btn", .parent = "Back", .item_count = 8, .layout = 1,
+  b.Element({.name = "RingIn",
+             .piece = "Btn",
+             .parent = "Back",
+             .item_count = 8,
+             .layout = 1,
              .radius = -10});
   Fixture f(b);
   // Grid: 3 x 2 cells of 20 x 10 with gaps 4 and 2 around the centre (100, 30).
@@ -196,13 +253,29 @@ TEST(SkinRedraw, HiddenArrayItemsAndPagePanels) {
   // Button faces: column 0 grey 60, column 1 grey 200.
   b.FillRect(300, 30, 20, 10, 60 | 0x80 << 8);
   b.FillRect(320, 30, 20, 10, 200 | 0x80 << 8);
-  b.Piece({.name = "Panel", .cell_width = 2, .cell_height = 2, .sheet_x = 400, .sheet_y = 30,
-           .cells_per_row = 0, .kind = 8005, .kind_param = 1, .click_level = 0});
-  b.Element({.name = "Chans", .piece = "Btn", .parent = "Back", .item_count = 2, .columns = 2,
-             .source = "IE_CH#ADN", .target = "IE_DOING#SD"});
+  b.Piece({.name = "Panel",
+           .cell_width = 2,
+           .cell_height = 2,
+           .sheet_x = 400,
+           .sheet_y = 30,
+           .cells_per_row = 0,
+           .kind = 8005,
+           .kind_param = 1,
+           .click_level = 0});
+  b.Element({.name = "Chans",
+             .piece = "Btn",
+             .parent = "Back",
+             .item_count = 2,
+             .columns = 2,
+             .source = "IE_CH#ADN",
+             .target = "IE_DOING#SD"});
   b.Element({.name = "PbOnly", .piece = "Panel", .parent = "Back"});
-  b.Element({.name = "InPanel", .piece = "Btn", .parent = "PbOnly", .offset_y = 20,
-             .source = "1#CS", .target = "IE_OK#SD"});
+  b.Element({.name = "InPanel",
+             .piece = "Btn",
+             .parent = "PbOnly",
+             .offset_y = 20,
+             .source = "1#CS",
+             .target = "IE_OK#SD"});
   Fixture f(b);
   f.ui.vars.IE_CH[0] = 1;
   f.ui.vars.IE_CH[1] = -1;

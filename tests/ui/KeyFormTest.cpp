@@ -17,9 +17,9 @@ TEST(Layouts, LabelsFollowTheLayoutAndTheChannelCount) {
     int layout, channels;
     const char* label;
   } cases[] = {
-      {0, 16, "CH1"},           {15, 16, "CH16"},       {16, 16, "CH1 - CH4"},
-      {17, 16, "CH5 - CH8"},    {18, 16, "CH9 - CH12"}, {18, 8, "CH1 - CH8"},
-      {19, 16, "CH13 - CH16"},  {20, 16, "CH1 - CH9"},  {21, 16, "CH10 - CH2"},
+      {0, 16, "CH1"},          {15, 16, "CH16"},       {16, 16, "CH1 - CH4"},
+      {17, 16, "CH5 - CH8"},   {18, 16, "CH9 - CH12"}, {18, 8, "CH1 - CH8"},
+      {19, 16, "CH13 - CH16"}, {20, 16, "CH1 - CH9"},  {21, 16, "CH10 - CH2"},
       {22, 16, "CH1 - CH16"},
   };
   for (const Case& c : cases)
@@ -45,24 +45,47 @@ TEST(VideoArea, CellUnderThePointerSelectsItsChannel) {
       {"single channel returns to the last split", 3, 16, 100, 100, 21},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(VideoAreaLayout(c.layout, 21, c.channels, c.x, c.y, 704, 576), c.expected)
-        << c.what;
+    EXPECT_EQ(VideoAreaLayout(c.layout, 21, c.channels, c.x, c.y, 704, 576), c.expected) << c.what;
 }
 
 // A small key form: four page buttons, seven split keys, a repeating arrow.
 SkinBuilder KeyForm() {
   SkinBuilder b(512, 100);
-  b.Piece({.name = "Bg", .cell_width = 200, .cell_height = 60, .sheet_x = 0, .sheet_y = 30,
+  b.Piece({.name = "Bg",
+           .cell_width = 200,
+           .cell_height = 60,
+           .sheet_x = 0,
+           .sheet_y = 30,
            .click_level = 0});
-  b.Piece({.name = "Btn", .cell_width = 20, .cell_height = 10, .sheet_x = 300, .sheet_y = 30,
-           .cells_per_row = 2, .cell_step = 2});
+  b.Piece({.name = "Btn",
+           .cell_width = 20,
+           .cell_height = 10,
+           .sheet_x = 300,
+           .sheet_y = 30,
+           .cells_per_row = 2,
+           .cell_step = 2});
   b.Element({.name = "Back", .piece = "Bg"});
-  b.Element({.name = "Pages", .piece = "Btn", .parent = "Back", .offset_y = -20,
-             .item_count = 4, .columns = 4, .source = "IE_Page#ADN", .target = "IE_Page2#SD"});
-  b.Element({.name = "Splits", .piece = "Btn", .parent = "Back", .item_count = 7,
-             .columns = 7, .source = "16#CS", .target = "IE_DOING#SD"});
-  b.Element({.name = "Up", .piece = "Btn", .parent = "Back", .offset_y = 20,
-             .source = "2#CS", .target = "Mon_Add#SD"});
+  b.Element({.name = "Pages",
+             .piece = "Btn",
+             .parent = "Back",
+             .offset_y = -20,
+             .item_count = 4,
+             .columns = 4,
+             .source = "IE_Page#ADN",
+             .target = "IE_Page2#SD"});
+  b.Element({.name = "Splits",
+             .piece = "Btn",
+             .parent = "Back",
+             .item_count = 7,
+             .columns = 7,
+             .source = "16#CS",
+             .target = "IE_DOING#SD"});
+  b.Element({.name = "Up",
+             .piece = "Btn",
+             .parent = "Back",
+             .offset_y = 20,
+             .source = "2#CS",
+             .target = "Mon_Add#SD"});
   return b;
 }
 

@@ -60,8 +60,8 @@ class SkinBuilder {
       uint8_t* p = meta.data() + 100 + i * 100;
       const PieceSpec& s = pieces_[i];
       Name(p, s.name);
-      const int fields[10] = {s.cell_width, s.cell_height, s.sheet_x, s.sheet_y, s.cells_per_row,
-                              s.state_rows, s.cell_step, s.kind, s.kind_param, s.click_level};
+      const int fields[10] = {s.cell_width, s.cell_height, s.sheet_x, s.sheet_y,    s.cells_per_row,
+                              s.state_rows, s.cell_step,   s.kind,    s.kind_param, s.click_level};
       for (int f = 0; f < 10; ++f) Put16(p + 16 + 2 * f, static_cast<uint16_t>(fields[f]));
     }
     for (size_t j = 0; j < elements_.size() && j < 96; ++j) {

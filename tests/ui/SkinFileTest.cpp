@@ -20,10 +20,19 @@ using test::SkinBuilder;
 // sheet at (200, 30).
 SkinBuilder BasicSkin() {
   SkinBuilder b(512, 100);
-  b.Piece({.name = "Bg", .cell_width = 100, .cell_height = 60, .sheet_x = 0, .sheet_y = 30,
+  b.Piece({.name = "Bg",
+           .cell_width = 100,
+           .cell_height = 60,
+           .sheet_x = 0,
+           .sheet_y = 30,
            .click_level = 0});
-  b.Piece({.name = "Btn", .cell_width = 20, .cell_height = 10, .sheet_x = 200, .sheet_y = 30,
-           .cells_per_row = 2, .cell_step = 2});
+  b.Piece({.name = "Btn",
+           .cell_width = 20,
+           .cell_height = 10,
+           .sheet_x = 200,
+           .sheet_y = 30,
+           .cells_per_row = 2,
+           .cell_step = 2});
   b.Element({.name = "Back", .piece = "Bg"});
   return b;
 }
@@ -41,11 +50,17 @@ struct Fixture {
 
 TEST(SkinFile, FlagLettersAndBindingFollowTheNameEnding) {
   SkinBuilder b = BasicSkin();
-  b.Element({.name = "A", .piece = "Btn", .parent = "Back", .source = "Key_Split#SD",
+  b.Element({.name = "A",
+             .piece = "Btn",
+             .parent = "Back",
+             .source = "Key_Split#SD",
              .target = "IE_CH#ADN"});
-  b.Element({.name = "B", .piece = "Btn", .parent = "Back", .source = "SD_IO1#SDC",
-             .target = "Mon_Cmd"});
-  b.Element({.name = "C", .piece = "Btn", .parent = "Back", .source = "16#CS",
+  b.Element(
+      {.name = "B", .piece = "Btn", .parent = "Back", .source = "SD_IO1#SDC", .target = "Mon_Cmd"});
+  b.Element({.name = "C",
+             .piece = "Btn",
+             .parent = "Back",
+             .source = "16#CS",
              .target = "IE_percentage#SD"});  // fills its 16-byte field
   Fixture f;
   ASSERT_EQ(f.Load(b), 0);
@@ -143,10 +158,20 @@ TEST(SkinFile, CountsAreClampedAndCellsClippedToCanvasAndSheet) {
   SkinBuilder b = BasicSkin();
   b.pieceCount = 1000;
   b.elementCount = 30000;
-  b.Piece({.name = "Wild", .cell_width = 60000, .cell_height = 60000, .sheet_x = 65000,
-           .sheet_y = 500, .cells_per_row = 3, .cell_step = 7});
-  b.Element({.name = "W", .piece = "Wild", .parent = "Back", .offset_x = -30000,
-             .item_count = 9, .columns = 3, .source = "IE_CH#ADN"});
+  b.Piece({.name = "Wild",
+           .cell_width = 60000,
+           .cell_height = 60000,
+           .sheet_x = 65000,
+           .sheet_y = 500,
+           .cells_per_row = 3,
+           .cell_step = 7});
+  b.Element({.name = "W",
+             .piece = "Wild",
+             .parent = "Back",
+             .offset_x = -30000,
+             .item_count = 9,
+             .columns = 3,
+             .source = "IE_CH#ADN"});
   Fixture f;
   ASSERT_EQ(f.Load(b), 0);
   EXPECT_EQ(f.ui.Skin(0).element_count, 96);
