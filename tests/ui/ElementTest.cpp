@@ -296,3 +296,32 @@ TEST(SkinRedraw, HiddenArrayItemsAndPagePanels) {
 
 }  // namespace
 }  // namespace tevrano::ui
+
+namespace tevrano::ui {
+namespace {
+
+TEST(BindingTable, EveryListedNameReachesItsOwnVariable) {
+  UiVariables vars;
+  BindingTable table(vars);
+  const Binding spare = table.Skin_Lookup("No_Such_Name#SD");
+  for (int i = 0; i < BindingTable::kEntries; ++i) {
+    const std::string_view name = table.Name(i);
+    ASSERT_FALSE(name.empty()) << i;
+    const Binding b = table.Skin_Lookup(name);
+    EXPECT_NE(b.data, spare.data) << name;
+  }
+  // Two names denote one variable each for the presets and the pad mode.
+  EXPECT_EQ(table.Skin_Lookup("Dm_SPre#ADN").data, table.Skin_Lookup("Dm_SPre#AD").data);
+  EXPECT_EQ(table.Skin_Lookup("MOD#SDZ").data, table.Skin_Lookup("MOD#SD").data);
+  struct Length {
+    const char* name;
+    int length;
+  } lengths[] = {{"IE_Page#ADN", 4}, {"IE_CH#ADN", 16},   {"Mon_Day#AD", 42},
+                 {"IE_Data#ADN", 48}, {"Dm_SCh#AD", 100}, {"Key_F5#SD", 1}};
+  for (const Length& l : lengths) EXPECT_EQ(table.Skin_Lookup(l.name).length, l.length) << l.name;
+  // Lookup is exact: the flag letters are part of the name.
+  EXPECT_EQ(table.Skin_Lookup("IE_DOING#sd").data, spare.data);
+}
+
+}  // namespace
+}  // namespace tevrano::ui
