@@ -34,8 +34,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   ui.SetUpRecorder(16, 0, 0);
+  ui.OpenSpeedDome();  // both skins drawn, as while the pad is open
   const int runs = 200;
   const double redraw = MicrosPerRun([&] { ui.Skin_Redraw(1); }, runs);
+  const double show = MicrosPerRun(
+      [&] {
+        ui.Skin_Show(0);
+        ui.Skin_Show(1);
+      },
+      runs);
   tevrano::Bitmap& a = form.Image1.picture;
   tevrano::Bitmap& b = form.SpeedDome.Image5.picture;
   uint32_t colour = 0;
@@ -47,6 +54,7 @@ int main(int argc, char** argv) {
       runs);
   std::printf("skin redraw (key panel %dx%d + pad %dx%d): %.1f us\n", a.Width(), a.Height(),
               b.Width(), b.Height(), redraw);
+  std::printf("  of which the conversion to RGB:           %.1f us\n", show);
   std::printf("reference fill of the same pixels:          %.1f us\n", reference);
   std::printf("ratio redraw / fill: %.1f; share of a 33 ms step: %.2f %%\n", redraw / reference,
               redraw / 330.0);

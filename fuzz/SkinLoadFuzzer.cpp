@@ -17,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ui.Skin_LoadBytes(bytes, 0, 3, 0, "Mouse_Preset_fuzz.YUV2");
   ui.vars.IE_Page2 = size % 4;
   ui.vars.A_Num = (size & 1) ? 50 : 0;
+  ui.OpenSpeedDome();
   ui.Skin_Redraw(1);
   // Press and release over a coarse grid of the key form.
   for (int y = 3; y < 640; y += 91) {

@@ -40,6 +40,13 @@ int ConstantSource(const SkinName& name) {
   return ConstantOf(name);
 }
 
+namespace {
+inline uint32_t Pack(int y, int rv, int guv, int bu) {
+  return static_cast<uint32_t>(std::clamp(y + rv, 0, 255) << 16 | std::clamp(y - guv, 0, 255) << 8 |
+                               std::clamp(y + bu, 0, 255));
+}
+}  // namespace
+
 // Our rules for the kinds whose visibility depends on the view.
 bool Ui::ElementShown(const SkinElement& e) const {
   if (!e.created || !e.enabled) return false;
@@ -100,6 +107,8 @@ void Ui::Skin_Redraw(int force) {
   lastDrawnHover_ = hovered_;
   for (int i = kMaxSkins - 1; i >= 0; --i) {
     if (skins_[i].x == -1) continue;
+    // The pad is drawn while its window is open; opening it asks for a redraw.
+    if (skins_[i].type == 770 && !form_.SpeedDome.visible) continue;
     Compose(i);
     Skin_Show(i);
   }
@@ -268,17 +277,32 @@ void Ui::Skin_Show(int skin) {
     ++form_.SpeedDome.revision;
   }
   if (image.picture.Width() != w || image.picture.Height() != h) image.picture.SetSize(w, h);
+  const int pairs = w / 2;
   for (int y = 0; y < h; ++y) {
     const uint16_t* in = s.canvas.data() + static_cast<size_t>(y) * w;
     uint32_t* out = image.picture.Row(y);
-    for (int x = 0; x + 1 < w; x += 2) {
-      uint16_t first = in[x], second = in[x + 1];
-      const int p = first == kTransparent ? 100 : ((first >> 8) & 3) * 25;
-      if (first == kTransparent) first = 0x8080;
-      if (second == kTransparent) second = 0x8080;
-      const int u = first >> 8, v = second >> 8;
-      out[x] = YuvToRgb(first & 0xFF, u, v, p);
-      out[x + 1] = YuvToRgb(second & 0xFF, u, v, p);
+    // Pass 1, branch-free: every pair as if unwhitened; a pair whose first
+    // half is transparent comes out white.
+    for (int i = 0; i < pairs; ++i) {
+      const uint32_t w0 = in[2 * i], w1 = in[2 * i + 1];
+      const uint32_t white = w0 == kTransparent ? 0x00FFFFFFu : 0u;
+      const uint32_t a = w0 == kTransparent ? 0x8080u : w0;
+      const uint32_t b = w1 == kTransparent ? 0x8080u : w1;
+      const int u = static_cast<int>(a >> 8), v = static_cast<int>(b >> 8);
+      const int rv = ((v * 292) >> 8) - 146;
+      const int guv = ((v * 149 + u * 101) >> 8) - 125;
+      const int bu = ((u * 516) >> 8) - 258;
+      out[2 * i] = Pack(static_cast<int>(a & 0xFF), rv, guv, bu) | white;
+      out[2 * i + 1] = Pack(static_cast<int>(b & 0xFF), rv, guv, bu) | white;
+    }
+    // Pass 2: the few pairs with a whitening level of 25, 50 or 75 %.
+    for (int i = 0; i < pairs; ++i) {
+      const uint16_t w0 = in[2 * i];
+      if (w0 == kTransparent || ((w0 >> 8) & 3) == 0) continue;
+      const uint16_t w1 = in[2 * i + 1] == kTransparent ? 0x8080 : in[2 * i + 1];
+      const int p = ((w0 >> 8) & 3) * 25;
+      out[2 * i] = YuvToRgb(w0 & 0xFF, w0 >> 8, w1 >> 8, p);
+      out[2 * i + 1] = YuvToRgb(w1 & 0xFF, w0 >> 8, w1 >> 8, p);
     }
   }
   image.Invalidate();

@@ -121,6 +121,7 @@ int main(int argc, char** argv) {
     ui.vars.MOD3 = 4;
     ui.vars.MOD4 = 6;
     ui.View_Set(2, 0);
+    ui.OpenSpeedDome();
     ui.Skin_Redraw(1);
     ok &= Save(form.SpeedDome.Image5.picture, out, "pad.bmp");
   }

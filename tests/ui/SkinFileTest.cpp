@@ -226,6 +226,9 @@ TEST(SkinShow, PadSkinGoesToImage5AndSizesTheWindow) {
   Fixture f;
   ASSERT_EQ(f.Load(BasicSkin(), "Mouse_Preset_02030330.YUV2"), 0);
   f.ui.Skin_Redraw(1);
+  EXPECT_EQ(f.form.SpeedDome.Image5.width, 584);  // not drawn while the window is closed
+  f.ui.OpenSpeedDome();
+  f.ui.Skin_Redraw(0);
   EXPECT_EQ(f.form.SpeedDome.Image5.picture.Width(), 100);
   EXPECT_EQ(f.form.SpeedDome.Image5.width, 100);
   EXPECT_EQ(f.form.SpeedDome.Image5.height, 60);
