@@ -8,7 +8,9 @@
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QUrl>
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "host/QtTextSurface.h"
 
@@ -61,23 +63,24 @@ int QtHostServices::MessageBox(std::string_view text, std::string_view caption, 
 }
 
 std::string QtHostServices::QtFilter(std::string_view filter) {
-  // Pairs of "description|pattern"; Qt wants only the descriptions, which
-  // carry their patterns in brackets, separated by ";;".
-  std::string out;
-  size_t pos = 0;
-  int field = 0;
-  while (pos <= filter.size()) {
+  // Pairs of "description|patterns" with patterns separated by ';'. Qt takes
+  // "description (patterns)" with blanks between patterns, pairs joined by ";;".
+  std::vector<std::string_view> fields;
+  for (size_t pos = 0;;) {
     size_t bar = filter.find('|', pos);
-    std::string_view part = filter.substr(pos, bar == std::string_view::npos ? bar : bar - pos);
-    if (field % 2 == 0 && !part.empty()) {
-      if (!out.empty()) out += ";;";
-      out += part;
-    } else if (field % 2 == 1 && !part.empty() && out.find('(') == std::string::npos) {
-      out += " (" + std::string(part) + ")";
-    }
-    ++field;
+    fields.push_back(filter.substr(pos, bar == std::string_view::npos ? bar : bar - pos));
     if (bar == std::string_view::npos) break;
     pos = bar + 1;
+  }
+  std::string out;
+  for (size_t i = 0; i + 1 < fields.size(); i += 2) {
+    std::string patterns(fields[i + 1]);
+    std::replace(patterns.begin(), patterns.end(), ';', ' ');
+    if (!out.empty()) out += ";;";
+    // A description that already shows its patterns is kept as it is.
+    out += fields[i].find('(') != std::string_view::npos
+               ? std::string(fields[i])
+               : std::string(fields[i]) + " (" + patterns + ")";
   }
   return out;
 }
