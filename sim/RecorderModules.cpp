@@ -125,6 +125,7 @@ void Recorder::HandleFrame(Connection& c, const CommandFrameHeader& h, const Byt
       s->user = user;
       s->credentialsOk = credentialsOk;
       s->loginTime = Now();
+      s->helloConnection = c.id;
       // A new live view record: one channel, channel 0, 704 x 576.
       PutLe32(&s->viewRecords[0][16], 704);
       PutLe32(&s->viewRecords[0][20], 576);
@@ -216,9 +217,13 @@ bool Recorder::HandleStreamRequest(Connection& c, const CommandFrameHeader& h,
 
 void Recorder::BindStream(Connection& c) {
   if (FindSession(c.sessionId)) return;
-  // The request carries no session: the stream follows the newest login
-  // from the same address that has no stream yet.
+  // The request carries no session. A viewer opens its stream connection
+  // right after its first command connection, so the stream follows the
+  // login made on the command connection accepted last before it (from the
+  // same address, logged in, without a stream yet); failing that, the
+  // newest such login.
   Session* best = nullptr;
+  bool bestBefore = false;
   for (auto& [id, s] : sessions_) {
     if (!s->loggedIn || s->peerIp != c.peerIp) continue;
     bool taken = false;
@@ -226,7 +231,14 @@ void Recorder::BindStream(Connection& c) {
       if (other.get() != &c && !other->dead && other->kind == Connection::Kind::Stream &&
           other->sessionId == id)
         taken = true;
-    if (!taken && (!best || s->loginTime > best->loginTime)) best = s.get();
+    if (taken) continue;
+    const bool before = s->helloConnection < c.id;
+    if (!best || (before && !bestBefore) ||
+        (before == bestBefore &&
+         (before ? s->helloConnection > best->helloConnection : s->loginTime > best->loginTime))) {
+      best = s.get();
+      bestBefore = before;
+    }
   }
   if (best) {
     c.sessionId = best->id;

@@ -78,6 +78,25 @@ INSTANTIATE_TEST_SUITE_P(Resolutions, EveryResolution,
                                   std::to_string(info.param.height);
                          });
 
+// A viewer shows each frame as it arrives: the decoder must not hold
+// pictures back for reordering.
+TEST(SliceRewriter, EachUnitGivesItsPictureAtOnce) {
+  EncodedLoop loop = EncodeLoop(LoopSpec{}, [](Picture& pic, int f, int n) {
+    DrawChannelPicture(pic, 1, f, n, "2026-12-10 04:36:08");
+  });
+  ASSERT_EQ(loop.error, "");
+  Decoder d(true);
+  const std::vector<uint8_t> prefix = BuildParamSetPrefix(44, 36);
+  for (size_t i = 0; i < loop.frames.size() + 10; ++i) {
+    const EncodedFrame& f = loop.frames[i % loop.frames.size()];
+    std::vector<uint8_t> unit = f.key ? prefix : std::vector<uint8_t>{};
+    unit.insert(unit.end(), f.units.begin(), f.units.end());
+    d.Send(unit);
+    ASSERT_EQ(d.pictureCount(), i + 1) << "unit " << i;
+  }
+  EXPECT_EQ(d.errors, 0);
+}
+
 TEST(ParamSetPrefix, D1SpsCarriesWidthAndHeightInMacroblocks) {
   std::vector<uint8_t> p = BuildParamSetPrefix(44, 36);
   ASSERT_GE(p.size(), 14u);

@@ -44,6 +44,7 @@ class Decoder {
     avcodec_free_context(&ctx_);
   }
   bool opened() const { return opened_; }
+  size_t pictureCount() const { return pictures_.size(); }
   int errors = 0;
 
   void Send(const std::vector<uint8_t>& unit) {
