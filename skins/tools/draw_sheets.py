@@ -97,8 +97,8 @@ def keyform_background():
     c = Canvas(324, 640, fill=BG, matte=BG)
     c.vgradient(0, 0, 324, 38, HEAD_TOP, HEAD_BOTTOM)
     c.rect(0, 38, 324, 1, PANEL_EDGE)
-    c.text(12, 12, 'TEVRANO', TEXT, 2)
-    c.text(12 + text_width('TEVRANO', 2) + 10, 19, 'RECORDER KEYS', SECTION)
+    c.text(12, 12, 'RECORDER', TEXT, 2)
+    c.text(12 + text_width('RECORDER', 2) + 10, 19, 'PAGES, VIEWS AND KEYS', SECTION)
     # Ghosts of every tab and channel key: an item that is not offered is
     # hidden and shows its ghost.
     for k, (x, y) in enumerate(grid_lefts(4, 4, TAB_W, TAB_H, TAB_GAP, 0, 162, TAB_Y)):
@@ -417,8 +417,11 @@ def draw_pictures():
         for k in range(8):
             age = (i - k) % 8
             a = math.radians(90 - k * 45)
-            shade = max(0.15, 1 - age * 0.2)
-            col = [round(BG[j] * (1 - shade) + hexc('#5A9BEE')[j] * shade) for j in range(3)]
+            # The head is bright; the tail fades toward a grey that still
+            # shows over dark video.
+            shade = max(0.0, 1 - age * 0.25)
+            col = [round(hexc('#4A5667')[j] * (1 - shade) + hexc('#7FB4F5')[j] * shade)
+                   for j in range(3)]
             f.circle(20 + math.cos(a) * 13, 20 - math.sin(a) * 13, 3.6, col)
         save(f, *out, 'loader%d.png' % i)
     for name, color in (('conn', GREEN), ('disconn', REC)):
