@@ -227,7 +227,6 @@ class Ui {
   int latchedPage_ = 0;
   int liveLayout_ = 22, playbackChannel_ = 0;
   int playbackState_ = 1;
-  bool viewSent_ = false;
   SplitDescription split_;
   int serviceVariant_ = 0, httpPage_ = 0;
 

@@ -316,7 +316,7 @@ TEST(BindingTable, EveryListedNameReachesItsOwnVariable) {
   struct Length {
     const char* name;
     int length;
-  } lengths[] = {{"IE_Page#ADN", 4}, {"IE_CH#ADN", 16},   {"Mon_Day#AD", 42},
+  } lengths[] = {{"IE_Page#ADN", 4},  {"IE_CH#ADN", 16},  {"Mon_Day#AD", 42},
                  {"IE_Data#ADN", 48}, {"Dm_SCh#AD", 100}, {"Key_F5#SD", 1}};
   for (const Length& l : lengths) EXPECT_EQ(table.Skin_Lookup(l.name).length, l.length) << l.name;
   // Lookup is exact: the flag letters are part of the name.
