@@ -94,6 +94,10 @@ TEST_F(VidoModuleTest, AMissingSequenceHoldsTheQueueUntil512Arrivals) {
   vido.DeliverPackets(context);
   EXPECT_TRUE(routed.empty());
   Receive(Body(3 + 511));  // the 512th arrival restarts the queue
+  uint32_t held = 0;
+  for (const DeliverySlot& slot : context.DeliveryQueue.Slots) held += slot.Length != 0;
+  EXPECT_EQ(held, 1u) << "the stale packets' slots are freed";
+  EXPECT_EQ(context.DeliveryQueue.Waiting, 1u);
   vido.DeliverPackets(context);
   EXPECT_EQ(RoutedSequences(), (std::vector<uint32_t>{3 + 511}));
   Receive(Body(3 + 512));
