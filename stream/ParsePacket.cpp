@@ -85,8 +85,8 @@ int StreamSystem::ParsePacket(StreamConnection& c) {
 int StreamSystem::ParseTransportFramed(StreamConnection& c, ViewState& view) {
   if (BufferingHolds(c, view)) return 1;
   if (c.MainRing.Used() < TransportHeader::kSize) {
-    if (c.Context->modelN6 && view.Mode != kModeBackup) {
-      const int bitrate = hooks_.bitrateIndex ? hooks_.bitrateIndex() : -1;
+    if (c.Context->modelN6 && view.Mode != kModeBackup && hooks_.bitrateIndex) {
+      const int bitrate = hooks_.bitrateIndex();
       picture_.keyFrameSeen = bitrate >= 0 && bitrate <= 2;
     }
     return 1;

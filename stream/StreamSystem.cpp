@@ -70,8 +70,11 @@ void StreamSystem::ParseStreams() {
   for (StreamConnection& c : connections_) {
     if (!c.Context || !c.Context->view || !c.Context->stats) continue;
     c.FirstPresentedChannel = -1;
-    for (int i = 0; i < 4; ++i)
+    // The further packets of a frame count with its first one (at most 15).
+    for (int i = 0, further = 0; i < 4; ++i) {
       if (ParsePacket(c) == 1) break;
+      if (c.AssemblyMissing != 0 && further < 15) ++further, --i;
+    }
     if (c.Context->view->Mode == kModeBackup && hooks_.readAudioPacket) {
       for (int i = 0; i < 100; ++i)
         if (hooks_.readAudioPacket(c) == 1) break;
