@@ -407,6 +407,9 @@ TEST_F(FramePacingTest, AFrameOfManyPacketsIsShownInOnePass) {
   stream.ParseStreams();
   ASSERT_EQ(decoded.size(), 1u);
   EXPECT_TRUE(conn().MainRing.Empty());
+  uint8_t prefix[ParamSetPrefix::kMaxBytes];
+  EXPECT_EQ(decoded[0].size(), ParamSetPrefix::Build(44, 36, prefix) + 6 * 64u)
+      << "each packet's padding is left out";
 }
 
 }  // namespace
