@@ -65,7 +65,6 @@ int StreamSystem::ParsePacket(StreamConnection& c) {
   const TransportHeader t = TransportHeader::ForMarkerPacket(h);
   if (h.type == FrameHeader::kAudio) {
     const uint32_t bytes = h.PacketBytes();
-    if (!audioScratch_) audioScratch_ = std::make_unique<uint8_t[]>(kMaxMarkerPacket);
     c.MainRing.Read(audioScratch_.get(), bytes);
     if (c.AudioRing.Allocated() && bytes < c.AudioRing.UsableFree())
       c.AudioRing.Write(audioScratch_.get(), bytes);

@@ -9,7 +9,11 @@
 namespace tevrano {
 
 StreamSystem::StreamSystem(const platform::Clock& clock, TTevranoX& form, int& framePacingCounter)
-    : clock_(clock), clocks_(clock), form_(form), framePacingCounter_(framePacingCounter) {
+    : clock_(clock),
+      clocks_(clock),
+      form_(form),
+      framePacingCounter_(framePacingCounter),
+      audioScratch_(std::make_unique<uint8_t[]>(kMaxMarkerPacket)) {
   for (int id = 0; id < 27; ++id) clocks_.Reset(id);
 }
 
