@@ -138,8 +138,10 @@ void RecorderNet::ConnectRecorder(int context, int k) {
   RecorderContext& c = contexts_[context];
   // Nothing connects before the page has put three properties.
   if (properties_.PutCount() < 3) return;
-  // A socket whose attempts keep failing waits a little between them.
-  if (static_cast<int32_t>(c.NextConnectMs[k] - NowMs()) > 0) return;
+  // A socket whose attempts keep failing waits a little between them. The
+  // time is only compared while a wait is running (at most a second old),
+  // so the signed difference holds at any tick count.
+  if (c.ConnectFailures[k] > 1 && static_cast<int32_t>(c.NextConnectMs[k] - NowMs()) > 0) return;
 
   CopyField(c.RecorderAddress, sizeof c.RecorderAddress, properties_.DvrIp());
   c.RecorderPort = static_cast<uint32_t>(ParseLooseInt(properties_.HttpPortText()));
@@ -200,7 +202,7 @@ void RecorderNet::CloseStreamSocket(RecorderContext& c, int k) {
   link_.StreamState = 0;
   platform::ClientSocket* s = c.StreamSocket[k].get();
   if (!s || !s->Active()) return;
-  if (&c == &contexts_[0]) streamClosedByUs_[k] = true;
+  if (&c == &contexts_[0] && watchdogClosing_) streamClosedByUs_[k] = true;
   s->SetActive(false);
 }
 
@@ -257,6 +259,9 @@ void RecorderNet::OnConnect(platform::ClientSocket& socket) {
   }
   if (c.LoggedIn) c.LoggedInSinceAttempt[p.socket] = true;
   link_.CommandLinkUp = 1;
+  // A recorder that accepts the connection but never answers would stall
+  // the login for ever: the watchdog watches from the first connection on.
+  if (link_.LastReceiveTime == 0) link_.LastReceiveTime = NowMs() ? NowMs() : 1;
 }
 
 void RecorderNet::OnDisconnect(platform::ClientSocket& socket) {
@@ -280,8 +285,9 @@ void RecorderNet::OnDisconnect(platform::ClientSocket& socket) {
   }
 }
 
-// A stream socket that we closed ourselves (a reset) only ends the stream;
-// one lost from the other side resets both contexts and reconnects.
+// A lost stream socket resets both contexts and reconnects. The one the
+// watchdog closes in its first step only ends the stream: otherwise its
+// disconnect would run the second step's reset at once.
 void RecorderNet::StreamSocketLost(bool closedByUs) {
   link_.StreamState = 0;
   if (hooks_.StreamLost) hooks_.StreamLost();
@@ -346,7 +352,9 @@ void RecorderNet::LinkWatchdog() {
   if (link_.WatchdogPhase == 0) {
     link_.WatchdogPhase = 1;
     RecorderContext& c = contexts_[0];
+    watchdogClosing_ = true;
     ResetContext(c);
+    watchdogClosing_ = false;
     CloseCommandSockets(c);
     link_.LastReceiveTime = (now + kWatchdogSecondStepMs) ? now + kWatchdogSecondStepMs : 1;
     if (hooks_.AudioOn && hooks_.AudioOn()) {

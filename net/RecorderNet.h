@@ -172,7 +172,8 @@ class RecorderNet : public platform::ClientSocketEvents {
   LinkState link_;
   uint8_t machType_[kMachTypeSize] = {};
   uint32_t firstKindOne_ = 0xFFFFFFFF;  // first context to log in with kind 1
-  bool streamClosedByUs_[2] = {false, false};
+  bool watchdogClosing_ = false;
+  bool streamClosedByUs_[2] = {false, false};  // by the watchdog's first step
 
   // Frames are built in one buffer reused for every send.
   uint8_t frame_[frame::kHeaderSize + kMaxModuleMessage] = {};

@@ -45,50 +45,66 @@ bool LineProcessor::Allocate() {
   return prev_.Allocate(static_cast<size_t>(kMaxWidth) * kMaxHeight);
 }
 
-// Cost of offset d for a group: 32 + 2|d| + the differences of four pixel
-// pairs along the direction, kept to bits 4..10 and divided by 16.
+// Cost of offset d for the group at x: 32 + 2|d| + the differences of four
+// pixel pairs along the direction, |above[x + d + i] - below[x - d + i]| for
+// i = 0, 2, 4, 6, kept to bits 4..10 and divided by 16. Computed when first
+// asked for and remembered for the row (both scans ask for most of the same
+// ones; most groups need only one or two offsets).
 int LineProcessor::Cost(int group, int d) {
-  int8_t& memo = costs_[group * 15 + d + 7];
-  if (memo >= 0) return memo;
+  uint16_t& memo = costs_[group * 16 + d + 7];
+  if ((memo >> 8) == generation_) return memo & 0xFF;
   const uint8_t* a = above_ + group * 8 + d;
   const uint8_t* b = below_ + group * 8 - d;
+#if defined(__SSE2__)
+  // The pairs are the even bytes of the two 8-byte runs; a sum of absolute
+  // differences of the masked runs adds them up.
+  const __m128i even = _mm_set1_epi16(0x00FF);
+  const __m128i va = _mm_and_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)), even);
+  const __m128i vb = _mm_and_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)), even);
+  const int sum = 32 + 2 * std::abs(d) + _mm_cvtsi128_si32(_mm_sad_epu8(va, vb));
+#else
   int sum = 32 + 2 * std::abs(d);
   for (int i = 0; i < 8; i += 2) sum += std::abs(a[i] - b[i]);
-  memo = static_cast<int8_t>((sum & 0x7F0) >> 4);
-  return memo;
+#endif
+  const int cost = (sum & 0x7F0) >> 4;
+  memo = static_cast<uint16_t>(generation_ << 8 | cost);
+  return cost;
 }
 
 // Picks the offset of one group from the tracker's neighbourhood and moves
-// the tracker to it.
+// the tracker to it. Offsets are tried in the order t, t - 1, t + 1, 0, -t,
+// and trying stops at the first that costs less than 8; of those tried the
+// cheapest wins, ties going to the order t - 1, t, t + 1, 0, -t.
 int LineProcessor::Choose(int group, int& t) {
-  struct Candidate {
-    int d;
-    int rank;  // order that breaks ties: t - 1, t, t + 1, 0, -t
-    bool reversed;
-  };
-  const Candidate tries[5] = {
-      {t, 1, false}, {t - 1, 0, false}, {t + 1, 2, false}, {0, 3, false}, {-t, 4, true}};
-  int best = -1, bestCost = 1 << 30, bestRank = 99, bestTry = -1;
-  for (int k = 0; k < 5; ++k) {
-    const Candidate& c = tries[k];
-    if (c.d < -7 || c.d > 7) continue;
+  auto costs = [this, group](int d) { return Cost(group, d); };
+  // Most groups of a picture continue the direction of their neighbour.
+  if (costs(t) < 8) return t;
+  static constexpr int kRank[5] = {1, 0, 2, 3, 4};
+  const int tries[5] = {t, t - 1, t + 1, 0, -t};
+  int bestKey = costs(t) * 8 + kRank[0];
+  for (int k = 1; k < 5; ++k) {
+    const int d = tries[k];
+    if (d < -7 || d > 7) continue;
     // The opposite direction pays 64 before the division: 4 after it.
-    const int cost = Cost(group, c.d) + (c.reversed ? 4 : 0);
-    if (cost < bestCost || (cost == bestCost && c.rank < bestRank)) {
-      best = c.d, bestCost = cost, bestRank = c.rank, bestTry = k;
-    }
+    const int cost = costs(d) + (k == 4 ? 4 : 0);
+    const int key = cost * 8 + kRank[k];
+    if (key < bestKey) bestKey = key;
     if (cost < 8) break;
   }
+  const int rank = bestKey & 7;
+  int bestCost = bestKey >> 3;
+  const int byRank[5] = {t - 1, t, t + 1, 0, -t};
+  int best = byRank[rank];
   // A neighbour of the tracker that is still costly: follow the slope.
-  if ((bestTry == 1 || bestTry == 2) && bestCost >= 9) {
-    const int step = bestTry == 1 ? -1 : 1;
+  if ((rank == 0 || rank == 2) && bestCost >= 9) {
+    const int step = rank == 0 ? -1 : 1;
     for (int k = 0; k < 5; ++k) {
       const int next = best + step;
       if (next < -7 || next > 7) break;
-      const int cost = Cost(group, next);
-      if (cost >= bestCost) break;
-      best = next, bestCost = cost;
-      if (cost < 8) break;
+      const int c = costs(next);
+      if (c >= bestCost) break;
+      best = next, bestCost = c;
+      if (c < 8) break;
     }
   }
   t = std::clamp(best, -7, 7);
@@ -100,7 +116,11 @@ void LineProcessor::InterpolateRow(const uint8_t* above, const uint8_t* below, i
   const int groups = (width + 7) / 8;
   above_ = above;
   below_ = below;
-  std::memset(costs_, -1, static_cast<size_t>(groups) * 15);
+  // A new generation forgets the previous row's costs without clearing them.
+  if (++generation_ == 256) {
+    generation_ = 1;
+    std::memset(costs_, 0, sizeof costs_);
+  }
   int t = 0;
   for (int g = 0; g < groups; ++g) forward_[g] = static_cast<int8_t>(Choose(g, t));
   t = 0;
@@ -127,26 +147,48 @@ void LineProcessor::LineDouble(const uint8_t* src, int stride, int width, int he
   }
 }
 
+#if defined(__SSE2__)
+namespace {
+inline __m128i AbsDiff(__m128i a, __m128i b) {
+  return _mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a));
+}
+}  // namespace
+#endif
+
 // Per block, the differences from the previous picture on every other
 // column, summed separately over even and odd rows. A block's motion is its
 // even-row sum plus the odd-row sum of the previous picture (the field that
-// came just before).
+// came just before). Even rows of the previous picture are replaced as soon
+// as they are used; odd rows are still needed for weaving.
 void LineProcessor::UpdateMotion(const uint8_t* src, int stride, int width, int height) {
   const int bw = std::min((width + kBlock - 1) / kBlock, kBlocksPerRow);
   const int bh = std::min((height + kBlock - 1) / kBlock, kBlockRows);
+  const int whole = width / kBlock;  // blocks with all 16 columns
   for (int by = 0; by < bh; ++by) {
     uint32_t even[kBlocksPerRow] = {}, odd[kBlocksPerRow] = {};
     const int y0 = by * kBlock, y1 = std::min(y0 + kBlock, height);
     for (int y = y0; y < y1; ++y) {
       const uint8_t* cur = src + static_cast<ptrdiff_t>(y) * stride;
-      const uint8_t* prev = prev_.Data() + static_cast<ptrdiff_t>(y) * kMaxWidth;
+      uint8_t* prev = prev_.Data() + static_cast<ptrdiff_t>(y) * kMaxWidth;
       uint32_t* sums = (y & 1) ? odd : even;
-      for (int bx = 0; bx < bw; ++bx) {
+      int bx = 0;
+#if defined(__SSE2__)
+      const __m128i evenColumns = _mm_set1_epi16(0x00FF);
+      for (; bx < whole; ++bx) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur + bx * kBlock));
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prev + bx * kBlock));
+        const __m128i sad =
+            _mm_sad_epu8(_mm_and_si128(AbsDiff(c, p), evenColumns), _mm_setzero_si128());
+        sums[bx] += static_cast<uint32_t>(_mm_cvtsi128_si32(sad) + _mm_extract_epi16(sad, 4));
+      }
+#endif
+      for (; bx < bw; ++bx) {
         const int x0 = bx * kBlock, x1 = std::min(x0 + kBlock, width);
         uint32_t s = 0;
         for (int x = x0; x < x1; x += 2) s += static_cast<uint32_t>(std::abs(cur[x] - prev[x]));
         sums[bx] += s;
       }
+      if (!(y & 1)) std::memcpy(prev, cur, width);
     }
     for (int bx = 0; bx < bw; ++bx) {
       Block& b = motion_[by * kBlocksPerRow + bx];
@@ -156,6 +198,34 @@ void LineProcessor::UpdateMotion(const uint8_t* src, int stride, int width, int 
       else if (motion < 768 && b.still < 2)
         ++b.still;
       b.carried = static_cast<uint16_t>(std::min<uint32_t>(odd[bx], 65535));
+    }
+  }
+}
+
+// In blocks that have been still for two pictures, a rebuilt pixel takes the
+// second field's own value where it changed by less than 8 since the
+// previous picture.
+void LineProcessor::Weave(const uint8_t* cur, const uint8_t* prev, int y, int width,
+                          uint8_t* row) const {
+  const Block* blocks = motion_ + (y / kBlock) * kBlocksPerRow;
+  const int bw = (width + kBlock - 1) / kBlock;
+  for (int bx = 0; bx < bw; ++bx) {
+    if (blocks[bx].still != 2) continue;
+    const int x0 = bx * kBlock, x1 = std::min(x0 + kBlock, width);
+#if defined(__SSE2__)
+    if (x1 - x0 == kBlock) {
+      const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur + x0));
+      const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prev + x0));
+      const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x0));
+      const __m128i small =
+          _mm_cmpeq_epi8(_mm_subs_epu8(AbsDiff(c, p), _mm_set1_epi8(7)), _mm_setzero_si128());
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x0),
+                       _mm_or_si128(_mm_and_si128(small, c), _mm_andnot_si128(small, r)));
+      continue;
+    }
+#endif
+    for (int x = x0; x < x1; ++x) {
+      if (std::abs(cur[x] - prev[x]) < 8) row[x] = cur[x];
     }
   }
 }
@@ -170,28 +240,15 @@ void LineProcessor::Deinterlace(const uint8_t* src, int stride, int width, int h
     CopyPaddedRow(src + static_cast<ptrdiff_t>(y) * stride, width,
                   out + static_cast<ptrdiff_t>(y) * out_stride);
   }
-  const int bw = (width + kBlock - 1) / kBlock;
   for (int y = 1; y < height; y += 2) {
     uint8_t* row = out + static_cast<ptrdiff_t>(y) * out_stride;
     const uint8_t* above = row - out_stride;
     const uint8_t* below = y + 1 < height ? row + out_stride : above;
     InterpolateRow(above, below, width, row);
-    // Still blocks take the second field's own pixels where they did not
-    // change since the previous picture (weave).
     const uint8_t* cur = src + static_cast<ptrdiff_t>(y) * stride;
-    const uint8_t* prev = prev_.Data() + static_cast<ptrdiff_t>(y) * kMaxWidth;
-    const Block* blocks = motion_ + (y / kBlock) * kBlocksPerRow;
-    for (int bx = 0; bx < bw; ++bx) {
-      if (blocks[bx].still != 2) continue;
-      const int x1 = std::min(bx * kBlock + kBlock, width);
-      for (int x = bx * kBlock; x < x1; ++x) {
-        if (std::abs(cur[x] - prev[x]) < 8) row[x] = cur[x];
-      }
-    }
-  }
-  for (int y = 0; y < height; ++y) {
-    std::memcpy(prev_.Data() + static_cast<ptrdiff_t>(y) * kMaxWidth,
-                src + static_cast<ptrdiff_t>(y) * stride, width);
+    uint8_t* prev = prev_.Data() + static_cast<ptrdiff_t>(y) * kMaxWidth;
+    Weave(cur, prev, y, width, row);
+    std::memcpy(prev, cur, width);
   }
 }
 

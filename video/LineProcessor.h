@@ -49,10 +49,15 @@ class LineProcessor {
   int Cost(int group, int d);
   int Choose(int group, int& tracker);
   void UpdateMotion(const uint8_t* src, int stride, int width, int height);
+  void Weave(const uint8_t* cur, const uint8_t* prev, int y, int width, uint8_t* row) const;
 
+  // The rows around the row being interpolated, and per group of 8 pixels
+  // the cost of each offset -7..7 (16 entries a group): the cost in the low
+  // byte, the generation (row) it was computed for in the high byte.
   const uint8_t* above_ = nullptr;
   const uint8_t* below_ = nullptr;
-  int8_t costs_[kMaxGroups * 15];  // per group and offset; -1 = not computed
+  int generation_ = 0;
+  alignas(64) uint16_t costs_[(kMaxGroups + 2) * 16] = {};
   int8_t forward_[kMaxGroups];
   Block motion_[kBlocksPerRow * kBlockRows];
   AlignedBuffer prev_;  // previous picture's luma, kMaxWidth per row

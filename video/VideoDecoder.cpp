@@ -112,9 +112,8 @@ VideoDecoder::Result VideoDecoder::Decode(const uint8_t* data, size_t length) {
   ++stats_.unitsIn;
   // The stream pads its packets; the decoder refuses a unit whose trailing
   // bytes do not form a NAL unit, so it gets only the whole ones.
-  length = WholeNalBytes(data, length > kMaxUnit ? kMaxUnit : length);
+  length = CopyUnit(data, WholeNalBytes(data, length > kMaxUnit ? kMaxUnit : length));
   if (length == 0) return Result::NoPicture;
-  std::memcpy(input_.Data(), data, length);
   std::memset(input_.Data() + length, 0, AV_INPUT_BUFFER_PADDING_SIZE);
 
   // The packet borrows the input buffer's reference, so the decoder takes
@@ -130,7 +129,10 @@ VideoDecoder::Result VideoDecoder::Decode(const uint8_t* data, size_t length) {
   packet_->buf = nullptr;
   packet_->data = nullptr;
   packet_->size = 0;
-  if (sent < 0) ++stats_.decodeErrors;
+  if (sent < 0) {
+    ++stats_.decodeErrors;
+    ForgetParameterSets();
+  }
 
   const uint64_t before = stats_.picturesOut;
   TakeNewest();
@@ -147,10 +149,48 @@ VideoDecoder::Result VideoDecoder::Decode(const uint8_t* data, size_t length) {
   picture_.interlaced = newest_->interlaced_frame != 0;
   picture_.topFieldFirst = newest_->top_field_first != 0;
   if (newestFailed_) {
+    ForgetParameterSets();
     ++stats_.failedPictures;
     return Result::FailedPicture;
   }
   return Result::Picture;
+}
+
+// Copies the NAL units of a unit (whole ones only) into the input buffer,
+// leaving out a parameter set identical to the last one of its kind.
+// Returns the bytes copied.
+size_t VideoDecoder::CopyUnit(const uint8_t* data, size_t length) {
+  uint8_t* out = input_.Data();
+  size_t pos = 0, copied = 0;
+  while (pos < length) {
+    const size_t nal = static_cast<size_t>(data[pos]) << 24 |
+                       static_cast<size_t>(data[pos + 1]) << 16 |
+                       static_cast<size_t>(data[pos + 2]) << 8 | data[pos + 3];
+    const uint8_t* body = data + pos + 4;
+    const int type = body[0] & 0x1F;
+    ParameterSet* kept = type == 7 ? &sps_ : type == 8 ? &pps_ : nullptr;
+    bool skip = false;
+    if (kept && nal <= ParameterSet::kMaxBytes) {
+      skip = kept->length == nal && std::memcmp(kept->bytes, body, nal) == 0;
+      if (!skip) {
+        std::memcpy(kept->bytes, body, nal);
+        kept->length = nal;
+        // A changed sequence parameter set makes the decoder drop the
+        // picture parameter sets that refer to it.
+        if (type == 7) pps_.length = 0;
+      }
+    } else if (kept) {
+      kept->length = 0;  // too long to remember: always passed on
+    }
+    if (skip) {
+      ++repeatedParameterSets_;
+    } else {
+      std::memcpy(out + copied, data + pos, 4 + nal);
+      copied += 4 + nal;
+    }
+    pos += 4 + nal;
+  }
+  return copied;
 }
 
 // Receives until the decoder has nothing more; only the newest picture is

@@ -81,8 +81,26 @@ class VideoDecoder {
   // inside `length` (0 when not even the first one does).
   static size_t WholeNalBytes(const uint8_t* data, size_t length);
 
+  // Parameter sets that were the same as the previous ones and were not
+  // passed to the decoder again.
+  uint64_t RepeatedParameterSets() const { return repeatedParameterSets_; }
+
  private:
   void TakeNewest();
+  size_t CopyUnit(const uint8_t* data, size_t length);
+  // After an error the decoder may not hold them: pass the next ones again.
+  void ForgetParameterSets() { sps_.length = pps_.length = 0; }
+
+  // The last sequence and picture parameter sets passed to the decoder. The
+  // stream repeats them in front of every I-frame; the decoder would
+  // allocate and parse them again each time.
+  struct ParameterSet {
+    static constexpr size_t kMaxBytes = 256;
+    uint8_t bytes[kMaxBytes];
+    size_t length = 0;
+  };
+  ParameterSet sps_, pps_;
+  uint64_t repeatedParameterSets_ = 0;
 
   PicturePool pool_;  // outlives the context, which holds its buffers
   AVCodecContext* context_ = nullptr;

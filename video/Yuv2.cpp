@@ -111,6 +111,7 @@ void Yuv2::Draw(const YuvPlanes& p) {
   }
   const int chromaShift = l.line_double ? 2 : 1;
 
+  ScanOverlayIfChanged();
   const Bitmap& overlay = form_.Image2.picture;
   const int mergeW = std::min({displayWidth_, W, overlay.Width()});
   const int mergeH = std::min({kDisplayHeight, H, overlay.Height()});
@@ -132,8 +133,41 @@ void Yuv2::Draw(const YuvPlanes& p) {
     } else if (y < barRowsEnd) {
       FillPixels(row, W, kBarColour);
     }
-    if (y < mergeH) MergeOverlayRow(overlay.Row(y), mergeW, row);
+    if (y < mergeH) {
+      const OverlaySpan span = overlaySpans_[y];
+      const int last = std::min<int>(span.last, mergeW - 1);
+      if (span.first <= last) {
+        MergeOverlayRow(overlay.Row(y) + span.first, last + 1 - span.first, row + span.first);
+      }
+    }
   }
+}
+
+void Yuv2::ScanOverlayIfChanged() {
+  const Image& image = form_.Image2;
+  const Bitmap& overlay = image.picture;
+  if (overlayKnown_ && image.revision == overlayRevision_ && overlay.Data() == overlayPixels_ &&
+      overlay.Width() == overlayWidth_ && overlay.Height() == overlayHeight_) {
+    return;
+  }
+  const int w = std::min(overlay.Width(), 32767);
+  const int h = std::min(overlay.Height(), kDisplayHeight);
+  for (int y = 0; y < kDisplayHeight; ++y) {
+    OverlaySpan span;
+    if (y < h) {
+      const uint32_t* row = overlay.Row(y);
+      int first = 0, last = w - 1;
+      while (first < w && row[first] == kTransparentColour) ++first;
+      while (last > first && row[last] == kTransparentColour) --last;
+      if (first < w) span = {static_cast<int16_t>(first), static_cast<int16_t>(last)};
+    }
+    overlaySpans_[y] = span;
+  }
+  overlayKnown_ = true;
+  overlayRevision_ = image.revision;
+  overlayPixels_ = overlay.Data();
+  overlayWidth_ = overlay.Width();
+  overlayHeight_ = overlay.Height();
 }
 
 }  // namespace tevrano

@@ -56,6 +56,20 @@ class Yuv2 {
  private:
   void RefreshTimeLabels(VideoContext& context, int mode);
   void Draw(const YuvPlanes& p);
+  void ScanOverlayIfChanged();
+
+  // Where `Image2` has pixels that are not transparent, per row: columns
+  // first..last (none when first > last). Rescanned when the image's
+  // revision, size or storage changes (its writers Invalidate it), so that
+  // rows without marks cost nothing when the overlay is laid over the video.
+  struct OverlaySpan {
+    int16_t first = 0, last = -1;
+  };
+  OverlaySpan overlaySpans_[kDisplayHeight];
+  bool overlayKnown_ = false;
+  uint32_t overlayRevision_ = 0;
+  const uint32_t* overlayPixels_ = nullptr;
+  int overlayWidth_ = 0, overlayHeight_ = 0;
 
   TTevranoX& form_;
   FrameLayout layout_;

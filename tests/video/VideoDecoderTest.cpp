@@ -75,6 +75,19 @@ TEST(VideoDecoder, EveryUnitOfARealStreamIsDrawnInTheSameCall) {
   EXPECT_EQ(v.markerHeights.size(), units.size());
 }
 
+TEST(VideoDecoder, RepeatedParameterSetsAreGivenToTheDecoderOnce) {
+  OpenVideo v;
+  const auto& units = Stream704x576();  // I-frames at 0, 25 and 50, each with SPS and PPS
+  for (const auto& u : units) v.Feed(u);
+  EXPECT_EQ(v.video.Decoder(0).RepeatedParameterSets(), 4u);
+  EXPECT_EQ(v.video.PicturesShown(), units.size());
+  // A different stream brings new ones, and the first stream's come back.
+  for (int i = 0; i < 3; ++i) v.Feed(Stream352x288()[i]);
+  v.Feed(units[0]);
+  EXPECT_EQ(v.video.Decoder(0).RepeatedParameterSets(), 4u);
+  EXPECT_EQ(v.video.PicturesShown(), units.size() + 4);
+}
+
 TEST(VideoDecoder, PlanesAreAlignedTo64Bytes) {
   OpenVideo v;
   v.Feed(Stream704x576()[0]);

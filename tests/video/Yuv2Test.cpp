@@ -94,6 +94,7 @@ TEST(Yuv2, AWidePictureFillsTheWideAreaAndTheNarrowOverlayStaysInItsWidth) {
   Display d;
   d.context.wide = true;
   d.form.Image2.picture.Row(10)[703] = 0x00FF0000;
+  d.form.Image2.Invalidate();
   d.Show(TestPicture(960, 576, 120, 128, 128));
   ASSERT_EQ(d.Image().Width(), 960);
   EXPECT_EQ(d.Image().At(703, 10), 0x00FF0000u);
@@ -126,10 +127,25 @@ TEST(Yuv2, OverlayWhiteWithTopByteZeroLetsTheVideoThrough) {
   uint32_t* row = d.form.Image2.picture.Row(200);
   row[10] = 0xFFFFFFFF;
   row[11] = 0x000000FF;
+  d.form.Image2.Invalidate();
   d.Show(TestPicture(704, 576, 100, 128, 128));
   EXPECT_EQ(d.Image().At(9, 200), YuvPixel(100, 128, 128));
   EXPECT_EQ(d.Image().At(10, 200), 0xFFFFFFFFu);
   EXPECT_EQ(d.Image().At(11, 200), 0x000000FFu);
+}
+
+TEST(Yuv2, OverlayChangesShowOnTheNextPicture) {
+  Display d;
+  d.Show(TestPicture(704, 576, 100, 128, 128));
+  // A mark drawn between two pictures, then taken away again.
+  d.form.Image2.picture.Row(300)[600] = 0x00FF0000;
+  d.form.Image2.Invalidate();
+  d.Show(TestPicture(704, 576, 100, 128, 128));
+  EXPECT_EQ(d.Image().At(600, 300), 0x00FF0000u);
+  d.form.Image2.picture.Fill(0x00FFFFFF);
+  d.form.Image2.Invalidate();
+  d.Show(TestPicture(704, 576, 100, 128, 128));
+  EXPECT_EQ(d.Image().At(600, 300), YuvPixel(100, 128, 128));
 }
 
 TEST(Yuv2, NothingIsDrawnInSetupWithoutOutputOrWithAFailedSlice) {

@@ -50,7 +50,7 @@ TEST(YuvToRgb, BlueIsZeroForEveryLumaWhenCbIsZero) {
 }
 
 TEST(YuvToRgb, VectorAndScalarPathsAgreeOnEveryChromaPair) {
-  const int width = 35;  // 32 vector pixels and a scalar tail
+  const int width = 51;  // wide-vector, narrow-vector and scalar pixels
   for (int u = 0; u < 256; u += 17) {
     for (int v = 0; v < 256; v += 15) {
       for (int y : {0, 16, 100, 235, 255}) {

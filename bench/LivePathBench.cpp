@@ -1,0 +1,108 @@
+// 4. The whole live path of the viewer (a unit goes in, the picture is
+// decoded from the fixed pool, converted and drawn with the overlay) over a
+// recorded 704x576 stream, against what a typical FFmpeg-based viewer does
+// with the same units (libavcodec with its default buffers, then libswscale
+// to 32-bit RGB), both with one decoding thread; and the ratio against
+// decoding alone (the physical limit).
+#include <cstdio>
+
+extern "C" {
+#include <libswscale/swscale.h>
+}
+
+#include "BenchSupport.h"
+#include "control/Form.h"
+#include "video/Video.h"
+#include "video/VideoDecoder.h"
+
+using namespace tevrano;
+using namespace tevrano::bench;
+
+namespace {
+
+constexpr uint8_t kConfig[] = {1, 66, 0, 30, 0xFF, 0xE0, 0};
+
+// libavcodec as most viewers use it: default picture buffers, the unit
+// copied into a packet, every picture converted by libswscale.
+struct TypicalViewer {
+  AVCodecContext* c = nullptr;
+  AVPacket* pkt = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  SwsContext* sws = nullptr;
+  std::vector<uint32_t> rgb = std::vector<uint32_t>(704 * 576);
+  TypicalViewer() {
+    const AVCodec* codec = avcodec_find_decoder_by_name("h264");
+    c = avcodec_alloc_context3(codec);
+    c->extradata = static_cast<uint8_t*>(av_mallocz(sizeof kConfig + AV_INPUT_BUFFER_PADDING_SIZE));
+    std::memcpy(c->extradata, kConfig, sizeof kConfig);
+    c->extradata_size = sizeof kConfig;
+    c->thread_count = 1;
+    avcodec_open2(c, codec, nullptr);
+  }
+  ~TypicalViewer() {
+    sws_freeContext(sws);
+    av_frame_free(&frame);
+    av_packet_free(&pkt);
+    avcodec_free_context(&c);
+  }
+  void Feed(const Unit& u) {
+    av_new_packet(pkt, int(u.bytes.size()));
+    std::memcpy(pkt->data, u.bytes.data(), u.bytes.size());
+    avcodec_send_packet(c, pkt);
+    av_packet_unref(pkt);
+    while (avcodec_receive_frame(c, frame) == 0) {
+      sws =
+          sws_getCachedContext(sws, frame->width, frame->height, AVPixelFormat(frame->format), 704,
+                               576, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+      uint8_t* dst[1] = {reinterpret_cast<uint8_t*>(rgb.data())};
+      const int dstStride[1] = {704 * 4};
+      sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
+      av_frame_unref(frame);
+    }
+  }
+};
+
+}  // namespace
+
+int main() {
+  const int count = 100;
+  const std::vector<Unit> units = Encode(704, 576, count, 25);
+
+  TTevranoX form;
+  form.Image_video.picture.SetSize(704, 576);
+  form.Image2.picture.SetSize(704, 576);
+  form.Image2.picture.Fill(0x00FFFFFF);
+  for (int y = 40; y < 80; ++y)
+    for (int x = 100; x < 248; ++x) form.Image2.picture.Row(y)[x] = 0x00FF0000;
+  form.Image2.Invalidate();
+  Video video(form);
+  video.Video_Decoder_Open(0);
+  video.AllocateFrameBuffers();
+  BenchContext context;
+  video.SetContext(0, &context);
+
+  auto ours = [&] {
+    for (const Unit& u : units)
+      video.Video_Decode_Frame(u.bytes.data(), uint32_t(u.bytes.size()), 0);
+  };
+  auto typical = [&] {
+    TypicalViewer viewer;
+    for (const Unit& u : units) viewer.Feed(u);
+  };
+  auto decodeOnly = [&] {
+    VideoDecoder decoder;
+    decoder.Open();
+    decoder.AllocateFrameBuffers();
+    for (const Unit& u : units) decoder.Decode(u.bytes.data(), u.bytes.size());
+  };
+  Pair t = Compare(7, 1, ours, typical);
+  const Pair d = Compare(7, 1, ours, decodeOnly);
+  t.a = std::min(t.a, d.a);
+  std::printf(
+      "4. live path 704x576: ours %6.1f fps  typical viewer %6.1f fps  ratio %.2fx (goal >= 1.1)\n"
+      "   decode alone %6.1f fps  ours / decode alone %.2f\n",
+      count / t.a, count / t.b, t.b / t.a, count / d.b, d.b / t.a);
+  std::printf("   pictures drawn %llu of %d units per run\n",
+              static_cast<unsigned long long>(video.PicturesShown() / 14), count);
+  return 0;
+}

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <thread>
+
+#include "tests/e2e/E2eHarness.h"
+
+namespace tevrano::e2e {
+namespace {
+
+using std::chrono::seconds;
+
+bool Is(const QJsonObject& line, const char* event) {
+  return line.value("event").toString() == event;
+}
+
+int Count(const std::vector<QJsonObject>& log, const std::function<bool(const QJsonObject&)>& p) {
+  int n = 0;
+  for (const QJsonObject& line : log) n += p(line) ? 1 : 0;
+  return n;
+}
+
+TEST(LoginE2e, ViewerLogsInAndSaysSoInTheDump) {
+  Simulator sim;
+  ASSERT_TRUE(sim.Start()) << sim.Output();
+  Viewer viewer;
+  QStringList args = RecorderArgs(sim);
+  args << "--run-for"
+       << "4";
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(viewer.Start(args, "login"));
+  auto login = sim.WaitForLog([](const QJsonObject& l) { return Is(l, "login"); }, seconds(60));
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - started);
+  ASSERT_TRUE(login.has_value()) << sim.Output();
+  std::printf("login took %lld ms from the viewer's start (log polled every 100 ms)\n",
+              static_cast<long long>(took.count()));
+
+  ViewerResult r = viewer.Finish();
+  ASSERT_TRUE(r.finished) << r.output;
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(ControlOf(r.dump).value("logged_in").toInt(), 1);
+  EXPECT_NE(ControlOf(r.dump).value("session_id").toDouble(), 0);
+  EXPECT_EQ(ControlOf(r.dump).value("login_state").toInt(), 4);
+  EXPECT_TRUE(ComponentOf(r.dump, "Image_Conn").value("visible").toBool());
+  EXPECT_FALSE(ComponentOf(r.dump, "Image_Disconn").value("visible").toBool());
+
+  const auto log = sim.Log();
+  EXPECT_GE(Count(log,
+                  [](const QJsonObject& l) {
+                    return Is(l, "frame") && l.value("command").toInt() == 0 &&
+                           l.value("credentials_ok").toBool() &&
+                           l.value("user").toString() == "1234";
+                  }),
+            1);
+  EXPECT_GE(Count(log,
+                  [](const QJsonObject& l) {
+                    return Is(l, "module") && l.value("tag").toString() == "ZELL" &&
+                           l.value("type").toInt() == 0 && l.value("kind").toInt() == 1 &&
+                           l.value("length").toInt() == 320;
+                  }),
+            1);
+  EXPECT_GE(Count(log,
+                  [](const QJsonObject& l) {
+                    return Is(l, "module") && l.value("tag").toString() == "ICTL" &&
+                           l.value("name").toString() == "Zell_Mach_Type_Data_W" &&
+                           l.value("size").toInt() == 960;
+                  }),
+            1);
+  // Polls keep coming after the login.
+  EXPECT_GE(Count(log,
+                  [](const QJsonObject& l) {
+                    return Is(l, "frame") && l.value("command").toInt() == 5 &&
+                           l.value("socket").toInt() == 0;
+                  }),
+            10);
+}
+
+TEST(LoginE2e, TwoConnectionsOpenCommandSocketOne) {
+  Simulator sim;
+  ASSERT_TRUE(sim.Start({"--connections", "2"})) << sim.Output();
+  Viewer viewer;
+  QStringList args = RecorderArgs(sim);
+  args << "--run-for"
+       << "4";
+  ASSERT_TRUE(viewer.Start(args, "two"));
+  auto second = sim.WaitForLog(
+      [](const QJsonObject& l) {
+        return Is(l, "frame") && l.value("socket").toInt() == 1 && l.value("command").toInt() == 5;
+      },
+      seconds(60));
+  EXPECT_TRUE(second.has_value()) << sim.Output();
+  ViewerResult r = viewer.Finish();
+  ASSERT_TRUE(r.finished) << r.output;
+  EXPECT_EQ(ControlOf(r.dump).value("logged_in").toInt(), 1);
+}
+
+TEST(LoginE2e, ViewerLogsInAgainAfterTheRecorderRestarts) {
+  Simulator sim;
+  ASSERT_TRUE(sim.Start()) << sim.Output();
+  const int port = sim.Port();
+  Viewer viewer;
+  QStringList args = RecorderArgs(sim);
+  args << "--run-for"
+       << "8";
+  ASSERT_TRUE(viewer.Start(args, "restart"));
+  ASSERT_TRUE(sim.WaitForLog([](const QJsonObject& l) { return Is(l, "login"); }, seconds(60)));
+  sim.Stop();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ASSERT_TRUE(sim.Start({}, port)) << sim.Output();
+  const auto restarted = std::chrono::steady_clock::now();
+  auto again = sim.WaitForLog([](const QJsonObject& l) { return Is(l, "login"); }, seconds(60));
+  ASSERT_TRUE(again.has_value()) << sim.Output();
+  std::printf("logged in again %lld ms after the restart\n",
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::steady_clock::now() - restarted)
+                                         .count()));
+  ViewerResult r = viewer.Finish();
+  ASSERT_TRUE(r.finished) << r.output;
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(ControlOf(r.dump).value("logged_in").toInt(), 1);
+}
+
+TEST(LoginE2e, ARefusingRecorderIsAskedAgainWithoutACrash) {
+  Simulator sim;
+  ASSERT_TRUE(sim.Start({"--refuse"})) << sim.Output();
+  QStringList args = RecorderArgs(sim);
+  args << "--run-for"
+       << "4";
+  ViewerResult r = RunViewer(args, "refused");
+  ASSERT_TRUE(r.finished) << r.output;
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(ControlOf(r.dump).value("logged_in").toInt(), 0);
+  EXPECT_GE(Count(sim.Log(), [](const QJsonObject& l) { return Is(l, "refused"); }), 2);
+}
+
+TEST(LoginE2e, WrongCredentialsAreRefused) {
+  Simulator sim;
+  ASSERT_TRUE(sim.Start()) << sim.Output();
+  QStringList args = RecorderArgs(sim, "1111", "2222");
+  args << "--run-for"
+       << "3";
+  ViewerResult r = RunViewer(args, "wrong");
+  ASSERT_TRUE(r.finished) << r.output;
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(ControlOf(r.dump).value("logged_in").toInt(), 0);
+  const auto log = sim.Log();
+  EXPECT_GE(Count(log, [](const QJsonObject& l) { return Is(l, "refused"); }), 1);
+  EXPECT_EQ(Count(log, [](const QJsonObject& l) { return Is(l, "login"); }), 0);
+}
+
+}  // namespace
+}  // namespace tevrano::e2e
