@@ -17,7 +17,7 @@ endif()
 # files that hold them add tevrano_hot_path() to get -O3 in optimised builds.
 function(tevrano_hot_path)
   if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
-    set_source_files_properties(${ARGN} DIRECTORY ${CMAKE_SOURCE_DIR}
+    set_source_files_properties(${ARGN} DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
                                 PROPERTIES COMPILE_OPTIONS "-O3")
   endif()
 endfunction()

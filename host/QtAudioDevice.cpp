@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace tevrano::host {
 
@@ -47,27 +48,14 @@ void LoopBuffer::Pull(char* into, int count) {
   cursor_.store(pos);
 }
 
-namespace {
-// The sink's view of the looping buffer: an endless sequential device.
-class LoopReader : public QIODevice {
- public:
-  explicit LoopReader(LoopBuffer& buffer) : buffer_(buffer) {}
-  bool isSequential() const override { return true; }
-  qint64 bytesAvailable() const override { return buffer_.Size() + QIODevice::bytesAvailable(); }
-
- protected:
-  qint64 readData(char* data, qint64 maxSize) override {
-    // Hand out whole passes of at most one buffer so the cursor stays meaningful.
-    int n = static_cast<int>(std::min<qint64>(maxSize, buffer_.Size()));
-    buffer_.Pull(data, n);
-    return n;
-  }
-  qint64 writeData(const char*, qint64) override { return -1; }
-
- private:
-  LoopBuffer& buffer_;
-};
-}  // namespace
+qint64 LoopReader::readData(char* data, qint64 maxSize) {
+  const qint64 allowed = (playedBytes_ ? playedBytes_() : 0) + lead_ - pulled_;
+  const int n = static_cast<int>(std::min({maxSize, allowed, qint64{buffer_.Size()}}));
+  if (n <= 0) return 0;
+  buffer_.Pull(data, n);
+  pulled_ += n;
+  return n;
+}
 
 class QtAudioDevice::Output : public QObject {
  public:
@@ -86,6 +74,7 @@ class QtAudioDevice::Output : public QObject {
     f.setChannelCount(format.channels);
     f.setSampleFormat(format.bitsPerSample == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
     if (!device.isFormatSupported(f)) return false;
+    format_ = f;
     sink_ = std::make_unique<QAudioSink>(device, f);
     // Keep the output's own buffer short: the looping buffer is the latency.
     sink_->setBufferSize(f.bytesForDuration(100000));
@@ -96,7 +85,13 @@ class QtAudioDevice::Output : public QObject {
     sink_->stop();
     reader_.close();
     buffer_.Rewind();
-    reader_.open(QIODevice::ReadOnly);
+    // The lead: about 128 ms, at most half the looping buffer.
+    const qint64 lead =
+        std::min<qint64>(format_.bytesForDuration(128000), std::max(buffer_.Size() / 2, 1));
+    QAudioSink* sink = sink_.get();
+    const QAudioFormat format = format_;
+    reader_.Start([sink, format] { return format.bytesForDuration(sink->processedUSecs()); }, lead);
+    reader_.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     sink_->start(&reader_);
     return sink_->error() == QAudio::NoError;
   }
@@ -107,6 +102,7 @@ class QtAudioDevice::Output : public QObject {
  private:
   LoopBuffer& buffer_;
   LoopReader reader_;
+  QAudioFormat format_;
   std::unique_ptr<QAudioSink> sink_;
 };
 

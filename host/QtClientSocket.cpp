@@ -12,6 +12,9 @@ namespace {
 // Qt keeps at most this much unread data; beyond it the kernel buffer fills
 // and the peer is slowed down instead of our memory growing.
 constexpr qint64 kQtReadBufferBytes = 1 << 20;
+// Likewise for data not yet sent: a peer that stops reading makes sends
+// come back short instead of piling up here.
+constexpr qint64 kQtWriteBufferBytes = 4 << 20;
 
 // Winsock-style error codes, as the control's handlers know them.
 int ErrorCode(QAbstractSocket::SocketError error) {
@@ -153,7 +156,9 @@ int QtClientSocket::Read(uint8_t* into, int maxBytes) {
 
 int QtClientSocket::Send(const uint8_t* bytes, int count) {
   if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState || count < 0) return -1;
-  qint64 n = socket_->write(reinterpret_cast<const char*>(bytes), count);
+  const qint64 room = kQtWriteBufferBytes - socket_->bytesToWrite();
+  if (room <= 0) return 0;
+  qint64 n = socket_->write(reinterpret_cast<const char*>(bytes), std::min<qint64>(count, room));
   return n < 0 ? -1 : static_cast<int>(n);
 }
 

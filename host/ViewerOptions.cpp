@@ -46,7 +46,8 @@ bool ParseSeconds(const std::string& s, double& out) {
   char* end = nullptr;
   errno = 0;
   double v = std::strtod(s.c_str(), &end);
-  if (errno != 0 || *end != 0 || !std::isfinite(v) || v < 0 || v > 1e7) return false;
+  // At most 2,000,000 s (23 days): the limit is a timer in milliseconds.
+  if (errno != 0 || *end != 0 || !std::isfinite(v) || v < 0 || v > 2e6) return false;
   out = v;
   return true;
 }

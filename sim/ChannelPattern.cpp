@@ -83,12 +83,9 @@ void DrawCell(Picture& pic, Rect r, int channel, bool present, int frame, int lo
   Fill(pic, {bx, r.y + r.h * 3 / 4, box, box}, white);
   Fill(pic, {bx + box / 4, r.y + r.h * 3 / 4 + box / 4, box / 2, box / 2}, black);
 
-  // Recorder time and the frame within the loop, in the bottom band.
+  // The recorder's clock in the bottom band.
   int ts = std::max(1, r.h / 144);
-  if (7 * ts + 2 < r.h / 8) {
-    std::string line = timeText + " " + std::to_string(frame % loopFrames);
-    Text(pic, r.x + r.w / 16, r.y + r.h - 9 * ts, ts, line, white);
-  }
+  if (7 * ts + 2 < r.h / 8) Text(pic, r.x + r.w / 16, r.y + r.h - 9 * ts, ts, timeText, white);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 //
 // Every channel's picture is a flat field of the channel's own colour with
 // the channel number (1-based) large in the top-left quarter, a white square
-// that slides to and fro along the lower band, and the recorder's start-up
-// time in small figures at the bottom. The centre region, from 3/8 to 5/8 of
+// that slides to and fro along the lower band, and the recorder's clock
+// (date, hour and minute) in small figures at the bottom. The centre region, from 3/8 to 5/8 of
 // the width and of the height, always holds the flat colour only, so that a
 // test can check a viewer's picture there. The split views (channel 16) are
 // grids of 2 x 2, 3 x 3 or 4 x 4 cells separated by 2-pixel black lines;

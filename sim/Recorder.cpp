@@ -24,12 +24,8 @@ constexpr size_t kMaxInput = 256 * 1024;
 // Stream data a slow viewer may have waiting before frames are left out.
 constexpr size_t kStreamBacklog = 1024 * 1024;
 constexpr size_t kVideoQueueBacklog = 2 * 1024 * 1024;
-
-std::string TimeText(const std::tm& t) {
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &t);
-  return buf;
-}
+// Answers a command connection may leave unread before it is closed.
+constexpr size_t kMaxUnread = 8 * 1024 * 1024;
 
 std::tm LocalNow() {
   std::time_t now = std::time(nullptr);
@@ -51,9 +47,9 @@ LiveView Session::liveView() const {
 Recorder::Recorder(const SimOptions& options, JsonLog& log)
     : options_(options),
       log_(log),
-      loops_(options.fps, options.channels, TimeText(LocalNow())),
+      loops_(options.fps, options.channels),
       nextSessionId_(uint32_t(std::time(nullptr)) & 0x7FFFFFFF),
-      upnpSetting_((options.upnp ? 0u : 0u) | options.listenPort),
+      upnpSetting_(options.listenPort),  // UPnP off, on the web port
       random_(options.seed) {
   start_ = Now();
   startSeconds_ = PackRecorderTime(LocalNow());
@@ -66,14 +62,16 @@ Recorder::Recorder(const SimOptions& options, JsonLog& log)
   pages_[16] = {16, std::vector<uint8_t>(256, 0)};
 
   // Encode what a viewer asks for first, then the rest.
+  const uint32_t minute = uint32_t(std::time(nullptr) / 60);
   std::vector<PictureKey> keys;
   for (const Resolution& r : options_.resolutions) {
-    for (int ch = 0; ch < options_.channels; ++ch) keys.push_back({r.width, r.height, 0, ch});
+    for (int ch = 0; ch < options_.channels; ++ch)
+      keys.push_back({r.width, r.height, 0, ch, minute});
     const std::pair<int, int> splits[] = {{1, 0}, {1, 4}, {1, 8}, {1, 12}, {2, 0}, {2, 9}, {3, 0}};
     for (auto [kind, first] : splits)
-      if (first < options_.channels) keys.push_back({r.width, r.height, kind, first});
+      if (first < options_.channels) keys.push_back({r.width, r.height, kind, first, minute});
   }
-  loops_.WarmUp(std::move(keys));
+  loops_.WarmUp(keys);
 }
 
 Recorder::~Recorder() {
@@ -112,19 +110,19 @@ bool Recorder::Listen(std::string& error) {
             std::strerror(errno);
     return false;
   }
-  Log(JsonEvent("listen")
-          .Add("address", options_.listenAddress)
-          .Add("port", int(options_.listenPort))
-          .Add("channels", options_.channels)
-          .Add("stream_socket", options_.streamSocket)
-          .Add("connections", options_.connections)
-          .Add("model", options_.ModelText())
-          .Add("fps", options_.fps)
-          .Add("drop_after", int64_t(options_.dropAfter * 1000))
-          .Add("stall_after", int64_t(options_.stallAfter * 1000))
-          .Add("garbage_every", options_.garbageEvery)
-          .Add("refuse", options_.refuse),
-      true);
+  JsonEvent e("listen");
+  e.Add("address", options_.listenAddress)
+      .Add("port", int(options_.listenPort))
+      .Add("channels", options_.channels)
+      .Add("stream_socket", options_.streamSocket)
+      .Add("connections", options_.connections)
+      .Add("model", options_.ModelText())
+      .Add("fps", options_.fps);
+  if (options_.dropAfter >= 0) e.Add("drop_after_ms", int64_t(options_.dropAfter * 1000));
+  if (options_.stallAfter >= 0) e.Add("stall_after_ms", int64_t(options_.stallAfter * 1000));
+  if (options_.garbageEvery > 0) e.Add("garbage_every", options_.garbageEvery);
+  if (options_.refuse) e.Add("refuse", true);
+  Log(e, true);
   return true;
 }
 
@@ -220,6 +218,8 @@ void Recorder::ReadFrom(Connection& c) {
     }
     if (stalled_) continue;  // a stalled recorder takes the bytes and says nothing
     c.in.insert(c.in.end(), buf, buf + n);
+    if (c.in.size() > kMaxInput) Process(c);
+    if (c.dead) return;
     if (c.in.size() > kMaxInput) {
       Log(JsonEvent("garbage").Add("conn", c.id).Add("reason", "too much input without a frame"),
           true);
@@ -232,6 +232,11 @@ void Recorder::ReadFrom(Connection& c) {
 
 void Recorder::Send(Connection& c, const std::vector<uint8_t>& bytes) {
   if (c.dead) return;
+  if (c.pending() > kMaxUnread) {
+    // A peer that sends requests but never reads the answers.
+    Close(c, "answers not read");
+    return;
+  }
   c.out.insert(c.out.end(), bytes.begin(), bytes.end());
   Flush(c);
 }
@@ -313,6 +318,11 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
   const uint32_t seconds = startSeconds_ + uint32_t(slot / fps);
   const uint32_t frame = uint32_t(slot % fps);
   const Resolution size = CurrentResolution(now);
+  const uint32_t minute = uint32_t(std::time(nullptr) / 60);
+  if (minute != lastMinute_) {
+    lastMinute_ = minute;
+    loops_.ForgetBefore(minute - 1);
+  }
 
   for (auto& [id, cp] : connections_) {
     Connection& c = *cp;
@@ -321,8 +331,9 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
     if (Session* s = FindSession(c.sessionId)) c.view = s->liveView();
     const bool congested = c.pending() > kStreamBacklog;
     c.source->Tick(
-        seconds, frame, c.view, size, now, congested,
+        seconds, frame, minute, c.view, size, now, congested,
         [&](const uint8_t* p, size_t n, const PacketInfo&) { SendStreamPacket(c, p, n); });
+    LogPicture(c.id, c.sessionId, *c.source, c.logged);
     Flush(c);
   }
 
@@ -339,11 +350,30 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
                                                      options_.splitFrames);
     const bool congested =
         s.videoQueued[0] > kVideoQueueBacklog || s.videoQueued[1] > kVideoQueueBacklog;
-    s.videoSource->Tick(seconds, frame, s.liveView(), size, now, congested,
+    s.videoSource->Tick(seconds, frame, minute, s.liveView(), size, now, congested,
                         [&](const uint8_t* p, size_t n, const PacketInfo& info) {
                           QueueVideoMessage(s, p, n, info);
                         });
+    LogPicture(0, s.id, *s.videoSource, s.logged);
   }
+}
+
+// Tells the log what a stream carries whenever that changes, so that a test
+// can wait for the picture it asked for.
+void Recorder::LogPicture(int connection, uint32_t session, const StreamSource& source,
+                          PictureKey& logged) {
+  const PictureKey& now = source.picture();
+  if (now.SamePicture(logged)) return;
+  logged = now;
+  Log(JsonEvent("stream_picture")
+          .Add("conn", connection)
+          .Add("session", session)
+          .Add("transport", connection ? "stream" : "vido")
+          .Add("split", now.splitKind)
+          .Add("channel", now.splitKind == 0 ? now.channel : 16)
+          .Add("first", now.splitKind == 0 ? 0 : now.channel)
+          .Add("width", now.width)
+          .Add("height", now.height));
 }
 
 void Recorder::SendStreamPacket(Connection& c, const uint8_t* p, size_t n) {

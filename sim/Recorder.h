@@ -2,8 +2,8 @@
 // connections (login, module messages, polls), stream connections (pushed
 // marker-framed packets after a "GVDO" request) and, without a stream
 // socket, video inside the poll answers. Single-threaded: one poll() loop
-// runs sockets, frame slots and fault switches; only the loop encoder's
-// warm-up runs on another thread.
+// runs sockets, frame slots and fault switches; only the loop library's
+// encoding worker runs on another thread.
 #pragma once
 
 #include <array>
@@ -55,6 +55,7 @@ struct Session {
   std::array<size_t, 2> videoQueued{};
   uint32_t deliverySequence = 0;
   uint32_t nextSlot = 0;
+  PictureKey logged{0, 0, -1, -1, 0};
 
   LiveView liveView() const;
 };
@@ -78,6 +79,7 @@ struct Connection {
   std::unique_ptr<StreamSource> source;
   LiveView view;
   uint64_t packets = 0;
+  PictureKey logged{0, 0, -1, -1, 0};  // the picture last reported in the log
 
   size_t pending() const { return out.size() - outSent; }
 };
@@ -103,6 +105,7 @@ class Recorder {
   void SendStreamPacket(Connection& c, const uint8_t* p, size_t n);
   void QueueVideoMessage(Session& s, const uint8_t* p, size_t n, const PacketInfo& info);
   void Faults(double now);
+  void LogPicture(int connection, uint32_t session, const StreamSource& source, PictureKey& logged);
   void Tidy();
   Resolution CurrentResolution(double now) const;
   double Now() const;
@@ -142,6 +145,7 @@ class Recorder {
   double start_ = 0;
   uint32_t startSeconds_ = 0;  // recorder time at start-up
   uint64_t lastSlot_ = 0;
+  uint32_t lastMinute_ = 0;
   bool dropped_ = false;
   bool stalled_ = false;
   std::mt19937 random_;

@@ -57,7 +57,7 @@ Faults (for reliability tests; each is logged):
 
 Every channel's picture is a flat field of its own colour (see
 sim/ChannelPattern.h for the table), its number, a moving square and the
-recorder's start-up time; the centre region is the flat colour only.
+recorder's clock (to the minute); the centre region is the flat colour only.
 )";
 }
 

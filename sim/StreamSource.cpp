@@ -13,24 +13,33 @@ StreamSource::StreamSource(LoopLibrary& loops, int fps, int channelCount, int sp
   samples_.resize(kAudioPacketSamples * 2);
 }
 
-void StreamSource::Tick(uint32_t seconds, uint32_t frame, const LiveView& view, Resolution size,
-                        double now, bool congested, const PacketSink& sink) {
+void StreamSource::Tick(uint32_t seconds, uint32_t frame, uint32_t minute, const LiveView& view,
+                        Resolution size, double now, bool congested, const PacketSink& sink) {
   PictureKey key;
   key.width = size.width;
   key.height = size.height;
   key.splitKind = view.splitKind <= 3 ? int(view.splitKind) : 0;
   key.channel = key.splitKind == 0 ? int(view.singleChannel & 15) : int(view.firstChannel & 15);
-  if (!started_ || key != key_) {
+  key.minute = minute;
+  if (!loop_ || !key.SamePicture(key_)) {
     // A new picture starts at its loop's first I-frame; the audio clock
     // starts again with it.
-    started_ = true;
+    loop_ = loops_.Get(key);
     key_ = key;
     loopPos_ = 0;
     needKey_ = false;
     audioStart_ = now;
     samplesSent_ = 0;
+  } else if (key.minute != key_.minute) {
+    // The clock in the picture moves on: the next minute's loop takes over
+    // at the start of a loop (an I-frame) once it is ready.
+    LoopPtr next = loops_.TryGet(key);
+    if (next && loopPos_ == 0) {
+      loop_ = std::move(next);
+      key_ = key;
+    }
   }
-  const EncodedLoop& loop = loops_.Get(key_);
+  const EncodedLoop& loop = *loop_;
   if (loop.frames.empty()) return;
   if (congested) {
     needKey_ = true;
@@ -40,10 +49,11 @@ void StreamSource::Tick(uint32_t seconds, uint32_t frame, const LiveView& view, 
     // Skip ahead to the next I-frame and leave a gap in the counter so the
     // viewer knows frames are missing.
     while (!loop.frames[loopPos_ % loop.frames.size()].key) ++loopPos_;
+    loopPos_ %= loop.frames.size();
     videoCounter_ = (videoCounter_ + 1) & 0x3FF;
     needKey_ = false;
   }
-  const EncodedFrame& f = loop.frames[loopPos_ % loop.frames.size()];
+  const EncodedFrame& f = loop.frames[loopPos_];
   loopPos_ = (loopPos_ + 1) % loop.frames.size();
 
   const uint32_t channel = key_.splitKind == 0 ? uint32_t(key_.channel) : 16;

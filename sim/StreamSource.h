@@ -42,8 +42,12 @@ class StreamSource {
   // size wanted now, and the monotonic time in seconds (for audio). When
   // `congested`, the frame is left out and the next frame sent is an
   // I-frame after a visible gap in the packet counter.
-  void Tick(uint32_t seconds, uint32_t frame, const LiveView& view, Resolution size, double now,
-            bool congested, const PacketSink& sink);
+  // `minute` is the calendar minute the picture's clock shows.
+  void Tick(uint32_t seconds, uint32_t frame, uint32_t minute, const LiveView& view,
+            Resolution size, double now, bool congested, const PacketSink& sink);
+  uint32_t shownMinute() const { return key_.minute; }
+  // What is being streamed now (minute aside).
+  const PictureKey& picture() const { return key_; }
 
   uint32_t videoPackets() const { return videoPackets_; }
   uint32_t audioPackets() const { return audioPackets_; }
@@ -59,7 +63,7 @@ class StreamSource {
   const int channelCount_;
   const int splitFrames_;
   PictureKey key_{};
-  bool started_ = false;
+  LoopPtr loop_;
   size_t loopPos_ = 0;
   bool needKey_ = false;
   uint32_t videoCounter_ = 0;  // 10-bit counters, separate for video and audio

@@ -101,6 +101,21 @@ TEST_F(QtClientSocketTest, ConnectsAndSendsAndReceives) {
   EXPECT_FALSE(recorder.reentered);
 }
 
+TEST_F(QtClientSocketTest, SendsComeBackShortWhenThePeerStopsReading) {
+  ConnectAndAccept();
+  peers[0]->setReadBufferSize(1);  // the peer takes (almost) nothing
+  std::vector<uint8_t> block(1 << 20, 0x55);
+  int64_t accepted = 0;
+  for (int i = 0; i < 64; ++i) {
+    int n = socket->Send(block.data(), static_cast<int>(block.size()));
+    ASSERT_GE(n, 0);
+    accepted += n;
+  }
+  // Never more than what the kernel buffers plus the adapter's 4 MiB hold.
+  EXPECT_LT(accepted, int64_t{32} << 20);
+  EXPECT_GE(accepted, int64_t{4} << 20);
+}
+
 TEST_F(QtClientSocketTest, ClosingANeverConnectedSocketRaisesDisconnectLater) {
   socket->SetActive(true);
   socket->SetActive(false);              // the connect is still in progress

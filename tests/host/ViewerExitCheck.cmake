@@ -1,5 +1,6 @@
 # The viewer's exit codes: a bad option and a bad script line exit 2 with a
-# message that names the problem (and the line); a script that quits exits 0.
+# message that names the problem (and the line); a script that quits exits 0;
+# SIGTERM ends a run with its outputs written.
 #   cmake -DVIEWER=… -DOUT=… -P ViewerExitCheck.cmake
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT})
@@ -37,4 +38,16 @@ file(READ ${OUT}/state.json dump)
 string(JSON page GET "${dump}" components PageControl1 item_index)
 if(NOT page EQUAL 2 OR NOT EXISTS ${OUT}/video.png)
   message(FATAL_ERROR "the script's tab and snapshot did not happen (page ${page})")
+endif()
+
+# SIGTERM ends an open-ended run like --run-for does: the dump is written.
+execute_process(COMMAND timeout -s TERM 1 ${VIEWER} --headless --dump ${OUT}/term.json
+                RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT EXISTS ${OUT}/term.json)
+  message(FATAL_ERROR "no dump after SIGTERM (exit ${rc})\n${err}")
+endif()
+file(READ ${OUT}/term.json dump)
+string(JSON time GET "${dump}" components Label_time caption)
+if(NOT time STREQUAL "Connecting ...")
+  message(FATAL_ERROR "dump after SIGTERM: Label_time reads '${time}'")
 endif()

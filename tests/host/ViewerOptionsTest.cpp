@@ -47,6 +47,7 @@ TEST(ViewerOptions, RefusesBadCommandLines) {
       {"--token", "T"},
       {"--run-for", "-1"},
       {"--run-for", "soon"},
+      {"--run-for", "1e9"},
       {"--headless", "extra"},
   };
   for (const auto& args : bad) {

@@ -79,7 +79,7 @@ struct Viewer {
 };
 
 TEST(SimulatorFaults, DropAfterClosesEverythingOnceThenAcceptsLoginsAgain) {
-  SimProcess sim({"--drop-after", "1"});
+  SimProcess sim({"--drop-after", "2"});
   ASSERT_TRUE(sim.running());
   Viewer v(sim.port());
   ASSERT_NE(v.session, 0u);
@@ -100,12 +100,12 @@ TEST(SimulatorFaults, DropAfterClosesEverythingOnceThenAcceptsLoginsAgain) {
 }
 
 TEST(SimulatorFaults, StallAfterGoesSilentButKeepsConnectionsOpen) {
-  SimProcess sim({"--stall-after", "1"});
+  SimProcess sim({"--stall-after", "2"});
   ASSERT_TRUE(sim.running());
   Viewer v(sim.port());
   ASSERT_NE(v.session, 0u);
   v.RequestStream();
-  std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2300));
   Received before = ReadPackets(v.stream, 1000, 300);
   EXPECT_GT(before.packets.size(), 0u);
   v.stream.in.clear();
@@ -221,6 +221,8 @@ TEST(SimulatorFaults, LogHoldsDecodedFramesModulesAndConnections) {
     Viewer v(sim.port());
     ASSERT_NE(v.session, 0u);
     v.SetLiveView(1, 4, 0);
+    v.RequestStream();
+    ReadPackets(v.stream, 5);
   }
   std::ifstream in(path);
   std::string line;
@@ -231,10 +233,11 @@ TEST(SimulatorFaults, LogHoldsDecodedFramesModulesAndConnections) {
     for (const char* needle :
          {"\"event\":\"connect\"", "\"event\":\"login\"", "\"event\":\"disconnect\"",
           "\"tag\":\"ZELL\",\"length\":320,\"checksum_ok\":true,\"type\":0,\"kind\":1",
-          "\"credentials_ok\":true", "\"tag\":\"ICMD\"", "\"split\":1,\"first\":4"})
+          "\"credentials_ok\":true", "\"tag\":\"ICMD\"", "\"split\":1,\"first\":4",
+          "\"event\":\"stream_picture\"", "\"split\":1,\"channel\":16,\"first\":4,\"width\":704"})
       if (line.find(needle) != std::string::npos) found.insert(needle);
   }
-  EXPECT_EQ(found.size(), 7u);
+  EXPECT_EQ(found.size(), 9u);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <set>
 
 #include "SimClient.h"
@@ -249,6 +250,57 @@ TEST(Simulator, GarbageClosesOnlyItsConnection) {
   EXPECT_TRUE(sim.Alive());
   Socket good(sim.port());
   EXPECT_NE(Login(good), 0u);
+}
+
+// Module messages with correct checksums but random bodies, for every tag
+// the simulator reads: it answers every frame and stays up.
+TEST(Simulator, RandomModuleBodiesAreAnsweredWithoutHarm) {
+  SimProcess sim({"--stream-socket", "no"});
+  ASSERT_TRUE(sim.running());
+  Socket command(sim.port());
+  const uint32_t session = Login(command);
+  ASSERT_NE(session, 0u);
+  std::mt19937 random(7);
+  const uint32_t tags[] = {Tag("ZELL"), Tag("ICTL"), Tag("ICMD"), Tag("VIDO"), Tag("XXXX")};
+  for (int round = 0; round < 300; ++round) {
+    std::vector<uint8_t> payload;
+    for (int m = 0; m < 3; ++m) {
+      std::vector<uint8_t> body(random() % 1400);
+      for (uint8_t& b : body) b = uint8_t(random());
+      // Often a plausible sub-header: this session, small type and size words.
+      if (body.size() >= 40 && random() % 2) {
+        PutLe32(&body[0], session);
+        PutLe32(&body[4], random() % 5);
+        PutLe32(&body[8], (random() % 2) ? 4096u : (256u << (random() % 4)));
+        PutLe32(&body[32], uint32_t(random() % 2000));
+      }
+      std::vector<uint8_t> message = BuildModuleMessage(tags[random() % 5], body);
+      payload.insert(payload.end(), message.begin(), message.end());
+    }
+    if (payload.size() > 60000) payload.resize(60000);
+    command.Send(Frame(kExchange, session, 0, payload));
+    std::vector<uint8_t> body;
+    ASSERT_TRUE(AwaitAnswer(command, body)) << "round " << round;
+  }
+  EXPECT_TRUE(sim.Alive());
+}
+
+TEST(Simulator, ManyFramesInOneBurstAreAllAnswered) {
+  SimProcess sim({});
+  ASSERT_TRUE(sim.running());
+  Socket command(sim.port());
+  const uint32_t session = Login(command);
+  ASSERT_NE(session, 0u);
+  // 6000 polls of 64 bytes: more than the simulator reads in one go.
+  std::vector<uint8_t> burst;
+  const std::vector<uint8_t> poll = Frame(kExchange, session, 0, {});
+  for (int i = 0; i < 6000; ++i) burst.insert(burst.end(), poll.begin(), poll.end());
+  std::thread sender([&] { command.Send(burst); });
+  int answers = 0;
+  std::vector<uint8_t> body;
+  while (answers < 6000 && AwaitAnswer(command, body, 5000)) ++answers;
+  sender.join();
+  EXPECT_EQ(answers, 6000);
 }
 
 TEST(Simulator, VideoTravelsInPollAnswersOverBothConnections) {
