@@ -89,6 +89,18 @@ TEST_F(ConnectionsTest, LosingTheStreamSocketResetsBothContextsAndReconnects) {
   EXPECT_EQ(Stream().ConnectAttempts(), 2);
 }
 
+TEST_F(ConnectionsTest, AStreamSocketErrorClosesItAndCountsAsItsLoss) {
+  LogIn();
+  fakes.network.FailConnect(Stream(), 10054);
+  fakes.network.Pump();
+  EXPECT_FALSE(Stream().Active());
+  EXPECT_EQ(net.Link().StreamState, 0u);
+  EXPECT_EQ(C0().LoggedIn, 0u);
+  EXPECT_EQ(C0().ConnState[0], uint32_t(kConnReconnectWanted));
+  Tick();
+  EXPECT_EQ(Stream().ConnectAttempts(), 2);
+}
+
 TEST_F(ConnectionsTest, ARefusedConnectIsRetriedNextTickThenBacksOff) {
   PutProperties();
   Tick();
