@@ -284,14 +284,28 @@ void Recorder::Tidy() {
     }
     const Connection::Kind kind = it->second->kind;
     const uint32_t session = it->second->sessionId;
+    const uint32_t slot = std::min<uint32_t>(it->second->socketIndex, 1);
     it = connections_.erase(it);
     // A session lives as long as one of its command connections.
     if (kind == Connection::Kind::Command && session != 0) {
-      bool others = false;
+      bool others = false, otherSlot = false;
       for (auto& [id, c] : connections_)
-        if (c->kind == Connection::Kind::Command && c->sessionId == session && !c->dead)
+        if (c->kind == Connection::Kind::Command && c->sessionId == session && !c->dead) {
           others = true;
-      if (!others) EndSession(session);
+          otherSlot |= std::min<uint32_t>(c->socketIndex, 1) != slot;
+        }
+      if (!others) {
+        EndSession(session);
+      } else if (Session* s = FindSession(session); s && otherSlot) {
+        // Video waiting for the lost connection goes out on the other one;
+        // the viewer puts it back in order by its delivery sequence.
+        auto& from = s->videoQueue[slot];
+        auto& to = s->videoQueue[slot ^ 1];
+        for (auto& m : from) to.push_back(std::move(m));
+        from.clear();
+        s->videoQueued[slot ^ 1] += s->videoQueued[slot];
+        s->videoQueued[slot] = 0;
+      }
     }
   }
 }

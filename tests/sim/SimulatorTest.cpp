@@ -348,6 +348,45 @@ TEST(Simulator, VideoTravelsInPollAnswersOverBothConnections) {
   EXPECT_EQ(bySequence.rbegin()->first, uint32_t(bySequence.size()));
 }
 
+TEST(Simulator, VideoWaitingForALostConnectionGoesOutOnTheOther) {
+  SimProcess sim({"--stream-socket", "no", "--connections", "2"});
+  ASSERT_TRUE(sim.running());
+  Socket first(sim.port());
+  const uint32_t session = Login(first);
+  ASSERT_NE(session, 0u);
+  std::vector<uint8_t> status(256, 0);
+  PutLe32(&status[128], 2 * 1024 * 1024);
+  const std::vector<uint8_t> request =
+      BuildModuleMessage(Tag("VIDO"), BuildSubHeaderBody(session, 1, status));
+  std::set<uint32_t> sequences;
+  auto poll = [&](Socket& s, uint32_t k) {
+    for (const Module& m : Exchange(s, session, request, k))
+      if (m.tag == Tag("VIDO") && m.body.size() >= 32 + 128)
+        sequences.insert(GetLe32(&m.body[32 + 32]));
+  };
+  {
+    Socket second(sim.port());
+    for (int i = 0; i < 20; ++i) {
+      poll(first, 0);
+      poll(second, 1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // The second connection stops asking while packets are dealt to it,
+    // then goes away.
+    for (int i = 0; i < 30; ++i) {
+      poll(first, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  for (int i = 0; i < 50; ++i) {
+    poll(first, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_GT(sequences.size(), 30u);
+  EXPECT_EQ(*sequences.begin(), 1u);
+  EXPECT_EQ(*sequences.rbegin(), uint32_t(sequences.size())) << "a delivery sequence is missing";
+}
+
 TEST(Simulator, BadOptionsExitWithUsage) {
   for (const char* bad : {"--channels 5", "--fps 24", "--resolution 640x480", "--bogus 1",
                           "--stream-socket maybe", "--users 12a:34"}) {

@@ -58,7 +58,9 @@ TEST_F(StreamSourceTest, OneChannelSendsVideoEverySlotAndAudioByTheClock) {
   for (const Sent& s : sent) {
     EXPECT_EQ(s.subChannel, 6u);
     int& last = s.type == 1 ? lastVideo : lastAudio;
-    if (last >= 0) EXPECT_EQ(uint32_t(last + 1) % 1024, s.counter);
+    if (last >= 0) {
+      EXPECT_EQ(uint32_t(last + 1) % 1024, s.counter);
+    }
     last = int(s.counter);
     if (s.type == 2) {
       ++audio;
