@@ -12,10 +12,13 @@ void TevranoX::Timer1Timer() {
 
   // 2. Command answers of both contexts, then the packets that came over the
   //    command channel, then the view state's delayed actions.
+  net_.TakeAnswers();
+  stream_.DeliverPackets();
 
   // 3. One-second job: backup progress and the link watchdog.
   if (TicksSince(now, loop_.stamps[0]) > MainLoopState::kOneSecond) {
     loop_.stamps[0] = now;
+    net_.LinkWatchdog();
   }
 
   // 4. 300 ms job: title rows, the title progress bar, the playback search.
@@ -30,8 +33,11 @@ void TevranoX::Timer1Timer() {
   }
 
   // 6. Connect and poll the recorder (context 0 only).
+  net_.ConnectWanted();
+  net_.PollRecorder(net_.Context(0));
 
   // 7. Parse the received streams.
+  stream_.ParseStreams();
 
   // 8. Event marks into the overlay.
   if (eventMarks_.Changed()) {
@@ -67,6 +73,8 @@ void TevranoX::ShowSpeakerImages(bool hot, bool audioHeard, bool enabled, bool p
 
 // Audio belongs to a single live channel or to the playback channel; the
 // view records that say which arrive with live video.
-bool TevranoX::ViewCarriesAudio() const { return false; }
+bool TevranoX::ViewCarriesAudio() const {
+  return false;
+}
 
 }  // namespace tevrano

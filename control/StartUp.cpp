@@ -10,7 +10,10 @@
 namespace tevrano {
 
 TevranoX::TevranoX(platform::Platform platform, int* startUpCount)
-    : platform_(platform), startUpCount_(startUpCount ? startUpCount : &ownStartUpCount_) {}
+    : platform_(platform),
+      startUpCount_(startUpCount ? startUpCount : &ownStartUpCount_),
+      net_(platform_, form_, properties_, [this] { return ElapsedTicks(); }),
+      items_(net_, form_, platform_.host) {}
 
 TevranoX::~TevranoX() = default;
 
@@ -44,6 +47,7 @@ void TevranoX::InitializeViewer() {
   ++*startUpCount_;
 
   // 2. Client sockets of both recorder contexts.
+  net_.CreateSockets();
 
   // 3. The video image: 32-bit pixels, the image's size.
   form_.Image_video.picture.SetSize(form_.Image_video.width, form_.Image_video.height);
@@ -64,10 +68,16 @@ void TevranoX::InitializeViewer() {
   FindSystemFolder();
 
   // 8. Both recorder contexts reset; socket 0 of context 0 wants a connection.
+  net_.ResetAllContexts();
 
   // 9. Protocol modules, in this order: ZELL, ICMD, VIDO, the two stream
   //    connections, VDTT, ICTL, the named items, the watermark parameters,
   //    PBBA, SPDM, RK9P.
+  net_.RegisterZell();
+  stream_.RegisterModules();
+  items_.RegisterModule();
+  items_.RegisterItems();
+  net_.RegisterRk9p();
 
   // 10. The decoders' frame buffers (and the display's work buffers).
   video_.AllocateFrameBuffers();
@@ -76,7 +86,8 @@ void TevranoX::InitializeViewer() {
 
   // 12. The on-screen interface marked for a full redraw and initialised.
 
-  // 13. The key panel and speed-dome skins.
+  // 13. The key panel and speed-dome skins, and the playback loader frames.
+  stream_.LoadSkinPictures(systemFolder_, kVersion);
 
   // 14. The main-form background.
   LoadMainFormBitmap();
@@ -133,6 +144,14 @@ std::optional<TevranoX::SkinTarget> TevranoX::FindSkinTarget(std::string_view, s
 
 ControlStatus TevranoX::Status() const {
   ControlStatus s;
+  const RecorderContext& c = net_.Context(0);
+  const ViewState& view = stream_.ViewOf(0);
+  s.viewMode = static_cast<int>(view.Mode);
+  s.page = static_cast<int>(view.Mode);
+  s.layout = LayoutOf(view.Live);
+  s.loggedIn = static_cast<int>(c.LoggedIn);
+  s.sessionId = c.SessionId;
+  s.loginState = static_cast<int>(c.LoginState);
   return s;
 }
 

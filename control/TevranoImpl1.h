@@ -10,7 +10,10 @@
 #include "control/MainLoop.h"
 #include "control/Properties.h"
 #include "control/Ticks.h"
+#include "net/RecorderNet.h"
 #include "platform/Platform.h"
+#include "stream/StreamSubsystem.h"
+#include "ui/NamedItems.h"
 #include "video/Video.h"
 
 namespace tevrano {
@@ -73,6 +76,14 @@ class TevranoX {
 
   ControlStatus Status() const;
 
+  // The recorder connection and the named items exchanged with it.
+  RecorderNet& Net() { return net_; }
+  const RecorderNet& Net() const { return net_; }
+  NamedItems& Items() { return items_; }
+  // Live video: stream parsing and pacing, view records, video over the
+  // command channel.
+  StreamSubsystem& Streams() { return stream_; }
+
   // Where a scripted click on a skin element lands: the centre of item
   // `item` (1-based) of the first element of the skin whose file name
   // contains `skin` and whose target binding is `binding`.
@@ -110,6 +121,9 @@ class TevranoX {
   std::unique_ptr<platform::TextSurface> markText_;
   SpeakerState speaker_;
   std::unique_ptr<platform::TextSurface> titleImages_[7];
+  RecorderNet net_;
+  NamedItems items_;
+  StreamSubsystem stream_{platform_.clock, form_, net_, video_, loop_.framePacingCounter};
 };
 
 }  // namespace tevrano

@@ -1,0 +1,61 @@
+#include "host/ControlHost.h"
+
+#include <cstdio>
+
+#include "host/ControlCall.h"
+#include "host/ScrambleText.h"
+
+namespace tevrano::host {
+
+ControlHost::ControlHost(platform::Platform& platform) {
+  ControlCall call;  // form creation may already ask for sockets and dialogs
+  handle_ = TevranoX_Create(&platform);
+  timer_.setSingleShot(true);
+  timer_.setTimerType(Qt::PreciseTimer);
+  connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
+}
+
+bool ControlHost::Put(int dispid, const std::string& text) {
+  TevranoVariantIn v{8, 0, text.c_str()};
+  ControlCall call;
+  int32_t hr = TevranoX_PutProperty(handle_, dispid, &v);
+  if (hr < 0) std::fprintf(stderr, "tevrano-viewer: the control refused property %d\n", dispid);
+  return hr >= 0;
+}
+
+bool ControlHost::PutProperties(const ViewerOptions& o, int64_t calendarTime) {
+  if (!o.dvrIp) return true;
+  std::string token;
+  if (o.token) token = *o.token;
+  if (o.user) token = ScrambleText(*o.user, *o.password, calendarTime);
+  bool ok = Put(kDispidDvrIp, *o.dvrIp);
+  ok = Put(kDispidHttpPort, std::to_string(o.port)) && ok;
+  ok = Put(kDispidDvrUk, token) && ok;
+  ok = Put(kDispidHttpPage, std::to_string(o.httpPage)) && ok;
+  return ok;
+}
+
+void ControlHost::Start(std::function<void()> afterRun) {
+  afterRun_ = std::move(afterRun);
+  timer_.start(Form().Timer1.interval);
+}
+
+void ControlHost::Tick() {
+  // A nested event loop inside the control (a modal dialog) must not run the
+  // loop again: wait until it returns.
+  if (ControlCall::Busy()) {
+    timer_.start(1);
+    return;
+  }
+  // While Timer1 is disabled the host only looks again each interval, so a
+  // re-enabled timer resumes within 10 ms.
+  if (TevranoX_TimerEnabled(handle_)) {
+    ControlCall call;
+    TevranoX_Timer(handle_);
+  }
+  if (afterRun_) afterRun_();
+  const int interval = Form().Timer1.interval;
+  timer_.start(interval > 0 ? interval : 10);
+}
+
+}  // namespace tevrano::host

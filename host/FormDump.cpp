@@ -1,0 +1,90 @@
+#include "host/FormDump.h"
+
+#include <cstdio>
+
+namespace tevrano::host {
+
+bool HoldsText(const Component& c) {
+  switch (c.kind) {
+    case ComponentKind::LabeledEdit:
+    case ComponentKind::Edit:
+    case ComponentKind::Memo:
+    case ComponentKind::ComboBox:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string JsonString(std::string_view s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20) {
+          char esc[8];
+          std::snprintf(esc, sizeof esc, "\\u%04x", c);
+          out += esc;
+        } else {
+          out += static_cast<char>(c);  // UTF-8 passes through
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status) {
+  auto b = [](bool v) { return v ? "true" : "false"; };
+  std::string out = "{\n  \"components\": {";
+  bool first = true;
+  for (const Component* c : form.Components()) {
+    out += first ? "\n" : ",\n";
+    first = false;
+    out += "    " + JsonString(c->name) + ": {\"kind\": " + JsonString(KindName(c->kind));
+    out += HoldsText(*c) ? ", \"text\": " + JsonString(c->text)
+                         : ", \"caption\": " + JsonString(c->caption);
+    out += std::string(", \"visible\": ") + b(c->visible) + ", \"enabled\": " + b(c->enabled);
+    // A page control reports its active page as its item.
+    const int item = c->kind == ComponentKind::PageControl
+                         ? static_cast<const PageControl*>(c)->activePageIndex
+                         : c->itemIndex;
+    out += ", \"item_index\": " + std::to_string(item);
+    out += ", \"left\": " + std::to_string(c->left) + ", \"top\": " + std::to_string(c->top);
+    out += ", \"width\": " + std::to_string(c->width) +
+           ", \"height\": " + std::to_string(c->height) + "}";
+  }
+  out += "\n  },\n  \"control\": {";
+  out += "\"logged_in\": " + std::to_string(status.loggedIn);
+  out += ", \"session_id\": " + std::to_string(status.sessionId);
+  out += ", \"login_state\": " + std::to_string(status.loginState);
+  out += ", \"view_mode\": " + std::to_string(status.viewMode);
+  out += ", \"page\": " + std::to_string(status.page);
+  out += ", \"layout\": " + std::to_string(status.layout);
+  out += "}\n}\n";
+  return out;
+}
+
+bool WriteDumpFile(const std::string& path, const TTevranoX& form, const ControlStatus& status) {
+  const std::string json = FormDumpJson(form, status);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(json.data(), 1, json.size(), f) == json.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace tevrano::host

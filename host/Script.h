@@ -1,0 +1,64 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "control/Form.h"
+
+namespace tevrano::host {
+
+// One line of a viewer script. Commands:
+//   wait SECONDS                   let the event loop run that long
+//   press|move|release IMAGE X Y   mouse on an image, in its pixels
+//   click COMPONENT [X Y]          press and release (images), or its click
+//   click-target SKIN BINDING ITEM press and release on a skin element's item
+//   set-text COMPONENT TEXT        TEXT is the rest of the line
+//   select COMPONENT INDEX         item of a combo box or radio group
+//   tab INDEX                      page of PageControl1 (0 = "System")
+//   snapshot FILE.png [COMPONENT]  the whole form, or one component
+//   dump FILE.json                 the --dump object
+//   quit                           exit 0 now
+// A line whose first non-blank character is '#' is a comment; there are no
+// comments at the end of a line ('#' appears in binding names).
+struct ScriptCommand {
+  enum class Op {
+    Wait,
+    Press,
+    Move,
+    Release,
+    Click,
+    ClickTarget,
+    SetText,
+    Select,
+    Tab,
+    Snapshot,
+    Dump,
+    Quit
+  };
+  Op op = Op::Quit;
+  int line = 0;           // 1-based line in the file
+  std::string component;  // the component named, if any
+  int x = 0, y = 0;
+  bool hasPosition = false;
+  double seconds = 0;
+  int index = 0;        // select, tab, click-target's item
+  std::string text;     // set-text's text, snapshot's and dump's file, click-target's skin
+  std::string binding;  // click-target's binding
+};
+
+struct ScriptError {
+  int line = 0;
+  std::string message;
+};
+
+struct ParsedScript {
+  std::vector<ScriptCommand> commands;
+  std::optional<ScriptError> error;  // the first error; commands is then empty
+};
+
+// Checks every line before anything runs: unknown commands, missing or bad
+// arguments and components the form does not have are errors.
+ParsedScript ParseScript(std::string_view text, const TTevranoX& form);
+
+}  // namespace tevrano::host

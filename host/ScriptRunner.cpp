@@ -1,0 +1,97 @@
+#include "host/ScriptRunner.h"
+
+#include <cmath>
+
+#include "host/FormDump.h"
+#include "host/FormRenderer.h"
+#include "host/UserActions.h"
+
+namespace tevrano::host {
+
+ScriptRunner::Outcome ScriptRunner::Continue() {
+  using Op = ScriptCommand::Op;
+  Outcome outcome;
+  while (next_ < commands_.size()) {
+    const ScriptCommand& cmd = commands_[next_++];
+    if (cmd.op == Op::Wait) {
+      outcome.kind = Outcome::Kind::Wait;
+      outcome.waitMs = static_cast<int>(std::lround(cmd.seconds * 1000));
+      return outcome;
+    }
+    if (cmd.op == Op::Quit) {
+      outcome.kind = Outcome::Kind::Quit;
+      return outcome;
+    }
+    if (std::string why = Execute(cmd); !why.empty()) {
+      outcome.kind = Outcome::Kind::Error;
+      outcome.error = {cmd.line, why};
+      next_ = commands_.size();
+      return outcome;
+    }
+  }
+  outcome.kind = Outcome::Kind::Finished;
+  return outcome;
+}
+
+std::string ScriptRunner::Execute(const ScriptCommand& cmd) {
+  using Op = ScriptCommand::Op;
+  TTevranoX& form = control_.Form();
+  Component* c = cmd.component.empty() ? nullptr : form.Find(cmd.component);
+  if (!cmd.component.empty() && !c) return "unknown component: " + cmd.component;
+  switch (cmd.op) {
+    case Op::Press:
+      UserActions::Press(*c, cmd.x, cmd.y);
+      break;
+    case Op::Move:
+      UserActions::Move(*c, cmd.x, cmd.y);
+      break;
+    case Op::Release:
+      UserActions::Release(*c, cmd.x, cmd.y);
+      break;
+    case Op::Click:
+      if (cmd.hasPosition) {
+        UserActions::Press(*c, cmd.x, cmd.y);
+        UserActions::Release(*c, cmd.x, cmd.y);
+      } else {
+        UserActions::Click(*c);
+      }
+      break;
+    case Op::ClickTarget: {
+      auto target = control_.FindSkinTarget(cmd.text, cmd.binding, cmd.index);
+      if (!target) {
+        return "no item " + std::to_string(cmd.index) + " of a '" + cmd.binding +
+               "' element in a skin named like '" + cmd.text + "'";
+      }
+      Component* image = form.Find(target->image);
+      if (!image) return "no component " + target->image + " shows that skin";
+      UserActions::Press(*image, target->x, target->y);
+      UserActions::Release(*image, target->x, target->y);
+      break;
+    }
+    case Op::SetText:
+      UserActions::SetText(*c, cmd.text);
+      break;
+    case Op::Select:
+      if (c->kind == ComponentKind::PageControl) {
+        UserActions::SelectTab(static_cast<PageControl&>(*c), cmd.index);
+      } else {
+        UserActions::Select(*c, cmd.index);
+      }
+      break;
+    case Op::Tab:
+      UserActions::SelectTab(form.PageControl1, cmd.index);
+      break;
+    case Op::Snapshot:
+      if (!FormRenderer::SaveSnapshot(cmd.text, form, c)) return "cannot write " + cmd.text;
+      break;
+    case Op::Dump:
+      if (!WriteDumpFile(cmd.text, form, control_.Status())) return "cannot write " + cmd.text;
+      break;
+    case Op::Wait:
+    case Op::Quit:
+      break;
+  }
+  return {};
+}
+
+}  // namespace tevrano::host

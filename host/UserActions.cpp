@@ -1,0 +1,77 @@
+#include "host/UserActions.h"
+
+#include "host/ControlCall.h"
+
+namespace tevrano::host::UserActions {
+
+namespace {
+template <typename F, typename... Args>
+void Run(const F& handler, Args... args) {
+  if (handler) handler(args...);
+}
+}  // namespace
+
+void Press(Component& c, int x, int y) {
+  ControlCall call;
+  Run(c.onMouseDown, x, y);
+}
+
+void Move(Component& c, int x, int y) {
+  ControlCall call;
+  Run(c.onMouseMove, x, y);
+}
+
+void Release(Component& c, int x, int y, bool inside) {
+  ControlCall call;
+  if (inside) Run(c.onClick);
+  Run(c.onMouseUp, x, y);
+}
+
+void Click(Component& c) {
+  if (c.kind == ComponentKind::Image) {
+    Press(c, c.width / 2, c.height / 2);
+    Release(c, c.width / 2, c.height / 2);
+  } else if (c.kind == ComponentKind::CheckBox) {
+    Check(c, !c.checked);
+  } else {
+    ControlCall call;
+    Run(c.onClick);
+  }
+}
+
+void SetText(Component& c, std::string_view text) {
+  ControlCall call;
+  c.SetText(text);
+  Run(c.onChange);
+}
+
+void Select(Component& c, int index) {
+  ControlCall call;
+  c.SetItemIndex(index);
+  if (c.kind == ComponentKind::ComboBox && index >= 0 && index < static_cast<int>(c.items.size()))
+    c.SetText(c.items[static_cast<size_t>(index)]);
+  if (c.kind == ComponentKind::RadioGroup)
+    Run(c.onClick);
+  else
+    Run(c.onChange);
+}
+
+void SelectTab(PageControl& pages, int index) {
+  ControlCall call;
+  pages.SetActivePageIndex(index);
+  Run(pages.onChange);
+}
+
+void Check(Component& c, bool checked) {
+  ControlCall call;
+  c.SetChecked(checked);
+  Run(c.onClick);
+}
+
+void Scroll(Component& c, int position) {
+  ControlCall call;
+  c.SetPosition(position);
+  Run(c.onChange);
+}
+
+}  // namespace tevrano::host::UserActions

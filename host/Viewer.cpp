@@ -1,0 +1,128 @@
+#include "host/Viewer.h"
+
+#include <unistd.h>
+#include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/ControlCall.h"
+#include "host/FormDump.h"
+#include "host/FormRenderer.h"
+#include "host/FormWindow.h"
+
+namespace tevrano::host {
+
+namespace {
+std::string WavPath() {
+  const char* path = std::getenv("TEVRANO_AUDIO_WAV");
+  return path ? path : "";
+}
+
+int gSignalPipe[2] = {-1, -1};
+void OnSignal(int) {
+  char c = 1;
+  [[maybe_unused]] ssize_t n = ::write(gSignalPipe[1], &c, 1);
+}
+}  // namespace
+
+Viewer::Viewer(const ViewerOptions& options, std::optional<std::string> scriptText)
+    : options_(options),
+      scriptText_(std::move(scriptText)),
+      platform_(options.headless, WavPath()),
+      host_(platform_.platform) {
+  scriptTimer_.setSingleShot(true);
+  connect(&scriptTimer_, &QTimer::timeout, this, [this] { ContinueScript(); });
+}
+
+Viewer::~Viewer() = default;
+
+int Viewer::Run() {
+  if (!host_.Created()) {
+    std::fprintf(stderr, "tevrano-viewer: the control could not be created\n");
+    return 1;
+  }
+  if (scriptText_) {
+    ParsedScript parsed = ParseScript(*scriptText_, host_.Form());
+    if (parsed.error) {
+      std::fprintf(stderr, "tevrano-viewer: %s:%d: %s\n", options_.scriptPath->c_str(),
+                   parsed.error->line, parsed.error->message.c_str());
+      Exit(2);
+    }
+    script_ = std::make_unique<ScriptRunner>(host_.Control(), std::move(parsed.commands));
+  }
+  host_.PutProperties(options_, platform_.clock.CalendarTime());
+
+  if (!options_.headless) {
+    window_ = std::make_unique<FormWindow>(host_.Form());
+    window_->show();
+    connect(qApp, &QApplication::lastWindowClosed, this, [this] { Finish(0); });
+  }
+  host_.Start([this] {
+    if (window_) window_->Sync();
+  });
+  if (options_.runForSeconds) {
+    QTimer::singleShot(static_cast<int>(*options_.runForSeconds * 1000), Qt::PreciseTimer, this,
+                       [this] { Finish(0); });
+  }
+  WatchSignals();
+  if (script_) scriptTimer_.start(0);
+  QApplication::exec();
+  Finish(0);
+}
+
+void Viewer::ContinueScript() {
+  if (ControlCall::Busy()) {  // a modal dialog of the control is open
+    scriptTimer_.start(10);
+    return;
+  }
+  ScriptRunner::Outcome outcome = script_->Continue();
+  if (window_) window_->Sync();
+  switch (outcome.kind) {
+    case ScriptRunner::Outcome::Kind::Wait:
+      scriptTimer_.start(outcome.waitMs);
+      break;
+    case ScriptRunner::Outcome::Kind::Quit:
+      Finish(0);
+    case ScriptRunner::Outcome::Kind::Error:
+      std::fprintf(stderr, "tevrano-viewer: %s:%d: %s\n", options_.scriptPath->c_str(),
+                   outcome.error.line, outcome.error.message.c_str());
+      Finish(2);
+    case ScriptRunner::Outcome::Kind::Finished:
+      // Headless and without a time limit, the end of the script is the end
+      // of the run; a window stays open for the user.
+      if (options_.headless && !options_.runForSeconds) Finish(0);
+      break;
+  }
+}
+
+void Viewer::Finish(int code) {
+  if (options_.snapshotPath && !FormRenderer::SaveSnapshot(*options_.snapshotPath, host_.Form())) {
+    std::fprintf(stderr, "tevrano-viewer: cannot write %s\n", options_.snapshotPath->c_str());
+    if (code == 0) code = 1;
+  }
+  if (options_.dumpPath &&
+      !WriteDumpFile(*options_.dumpPath, host_.Form(), host_.Control().Status())) {
+    std::fprintf(stderr, "tevrano-viewer: cannot write %s\n", options_.dumpPath->c_str());
+    if (code == 0) code = 1;
+  }
+  Exit(code);
+}
+
+void Viewer::Exit(int code) {
+  DllCanUnloadNow();  // stops the control's sound output
+  std::fflush(nullptr);
+  std::_Exit(code);
+}
+
+void Viewer::WatchSignals() {
+  // SIGINT and SIGTERM end the run like --run-for does, outputs included.
+  if (::pipe(gSignalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, this);
+  connect(notifier, &QSocketNotifier::activated, this, [this] { Finish(0); });
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+}
+
+}  // namespace tevrano::host

@@ -1,0 +1,44 @@
+#pragma once
+#include <QObject>
+#include <QTimer>
+#include <memory>
+#include <optional>
+
+#include "host/ControlHost.h"
+#include "host/QtPlatform.h"
+#include "host/ScriptRunner.h"
+#include "host/ViewerOptions.h"
+
+namespace tevrano::host {
+
+class FormWindow;
+
+// One run of tevrano-viewer: the control, its window (unless headless), the
+// script, the run-for limit and the snapshot and dump written at exit.
+class Viewer : public QObject {
+ public:
+  Viewer(const ViewerOptions& options, std::optional<std::string> scriptText);
+  ~Viewer() override;
+  // Runs the event loop; returns the exit code.
+  int Run();
+
+ private:
+  void StartScript();
+  void ContinueScript();
+  // Writes the snapshot and the dump, stops the control's audio and ends the
+  // process with `code`. The control's state is process-wide and is not
+  // torn down (its threads may still be running).
+  [[noreturn]] void Finish(int code);
+  [[noreturn]] static void Exit(int code);
+  void WatchSignals();
+
+  ViewerOptions options_;
+  std::optional<std::string> scriptText_;
+  QtPlatform platform_;
+  ControlHost host_;
+  std::unique_ptr<FormWindow> window_;
+  std::unique_ptr<ScriptRunner> script_;
+  QTimer scriptTimer_;
+};
+
+}  // namespace tevrano::host

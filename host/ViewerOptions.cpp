@@ -1,0 +1,123 @@
+#include "host/ViewerOptions.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <iterator>
+
+namespace tevrano::host {
+
+const char* const kViewerUsage =
+    "usage: tevrano-viewer [--dvr-ip HOST [--port N]\n"
+    "                       [--user DIGITS --password DIGITS | --token TEXT] [--http-page N]]\n"
+    "                      [--headless] [--run-for SECONDS] [--snapshot FILE.png]\n"
+    "                      [--dump FILE.json] [--script FILE]\n"
+    "  --dvr-ip HOST        the recorder's address; without it nothing is put and the\n"
+    "                       viewer stays at \"Connecting ...\"\n"
+    "  --port N             the recorder's web port (default 80)\n"
+    "  --user, --password   the web user's credentials, digits only; the viewer\n"
+    "                       builds the DVR_UK token from them and the current time\n"
+    "  --token TEXT         a ready DVR_UK token instead of --user/--password\n"
+    "  --http-page N        the page-rights value HTTP_PAGE (default 0)\n"
+    "  --headless           no window (Qt's offscreen platform); same control and loop\n"
+    "  --run-for SECONDS    exit 0 after that long\n"
+    "  --snapshot FILE.png  at exit, the whole form as a 1518 x 673 picture\n"
+    "  --dump FILE.json     at exit, every component's state and the control's\n"
+    "  --script FILE        run the commands of FILE (see README)\n";
+
+namespace {
+bool IsDigits(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool ParseInt(const std::string& s, int low, int high, int& out) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  long v = std::strtol(s.c_str(), &end, 10);
+  if (errno != 0 || *end != 0 || v < low || v > high) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+bool ParseSeconds(const std::string& s, double& out) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  double v = std::strtod(s.c_str(), &end);
+  if (errno != 0 || *end != 0 || !std::isfinite(v) || v < 0 || v > 1e7) return false;
+  out = v;
+  return true;
+}
+}  // namespace
+
+OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
+  OptionsResult result;
+  ViewerOptions o;
+  bool portGiven = false, pageGiven = false;
+  auto fail = [&](std::string why) {
+    result.error = std::move(why);
+    return result;
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      result.help = true;
+      return fail("");
+    }
+    if (a == "--headless") {
+      o.headless = true;
+      continue;
+    }
+    static const char* const kWithValue[] = {"--dvr-ip", "--port",      "--user",    "--password",
+                                             "--token",  "--http-page", "--run-for", "--snapshot",
+                                             "--dump",   "--script"};
+    if (std::find(std::begin(kWithValue), std::end(kWithValue), a) == std::end(kWithValue))
+      return fail("unknown option: " + a);
+    if (i + 1 >= args.size()) return fail(a + " needs a value");
+    const std::string& v = args[++i];
+    if (a == "--dvr-ip") {
+      if (v.empty()) return fail("--dvr-ip needs an address");
+      o.dvrIp = v;
+    } else if (a == "--port") {
+      if (!ParseInt(v, 1, 65535, o.port)) return fail("--port needs a number from 1 to 65535");
+      portGiven = true;
+    } else if (a == "--user") {
+      if (!IsDigits(v)) return fail("--user takes decimal digits");
+      o.user = v;
+    } else if (a == "--password") {
+      if (!IsDigits(v)) return fail("--password takes decimal digits");
+      o.password = v;
+    } else if (a == "--token") {
+      o.token = v;
+    } else if (a == "--http-page") {
+      if (!ParseInt(v, -2147483647 - 1, 2147483647, o.httpPage))
+        return fail("--http-page needs an integer");
+      pageGiven = true;
+    } else if (a == "--run-for") {
+      double s = 0;
+      if (!ParseSeconds(v, s)) return fail("--run-for needs a number of seconds");
+      o.runForSeconds = s;
+    } else if (a == "--snapshot") {
+      o.snapshotPath = v;
+    } else if (a == "--dump") {
+      o.dumpPath = v;
+    } else if (a == "--script") {
+      o.scriptPath = v;
+    }
+  }
+  if (o.user.has_value() != o.password.has_value())
+    return fail("--user and --password go together");
+  if (o.user && o.token) return fail("give either --user/--password or --token, not both");
+  // The control keeps 31 characters of the token: with an 8-digit time the
+  // user and password together have room for 21 digits.
+  if (o.user && o.user->size() + o.password->size() > 21)
+    return fail("--user and --password together may have at most 21 digits");
+  if (!o.dvrIp && (portGiven || pageGiven || o.user || o.token))
+    return fail("--port, --user, --password, --token and --http-page need --dvr-ip");
+  result.options = std::move(o);
+  return result;
+}
+
+}  // namespace tevrano::host

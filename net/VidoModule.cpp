@@ -1,0 +1,159 @@
+#include "net/VidoModule.h"
+
+#include <cstring>
+
+#include "net/ModuleTable.h"
+#include "net/SendQueue.h"
+#include "stream/FrameHeader.h"
+#include "stream/StreamConnection.h"
+
+namespace tevrano {
+
+VidoModule::VidoModule(RecorderContext* contexts[2], Route route)
+    : contexts_{contexts[0], contexts[1]},
+      route_(std::move(route)),
+      scratch_(std::make_unique<uint8_t[]>(kMaxPacket)) {
+  for (int i = 0; i < 2; ++i) {
+    if (!contexts_[i]) continue;
+    contexts_[i]->Vido = &states_[i];
+    // A fresh queue follows the sequence numbers of its first packet.
+    contexts_[i]->DeliveryQueue.SinceDelivery = PacketQueue::kSlots;
+  }
+}
+
+RecorderContext* VidoModule::FindBySession(uint32_t sessionId) {
+  for (RecorderContext* c : contexts_)
+    if (c && c->SessionId == sessionId) return c;
+  return nullptr;
+}
+
+bool VidoModule::OneConnection(const RecorderContext& c) {
+  if (!c.Zell) return true;
+  return LoadLe32(c.Zell->SystemInfo + system_info::kConnections) < 2;
+}
+
+void VidoModule::Receive(const uint8_t* body, uint32_t length) {
+  if (length < kSubHeader) return;
+  RecorderContext* c = FindBySession(LoadLe32(body));
+  if (!c || LoadLe32(body + 4) != 0) return;  // sub-command 1 has no receive action
+  StorePacket(*c, body + kSubHeader, length - kSubHeader);
+}
+
+int VidoModule::StorePacket(RecorderContext& c, const uint8_t* packet, uint32_t available) {
+  if (available < TransportHeader::kSize) return -1;
+  const TransportHeader t = TransportHeader::Parse(packet);
+  if (t.channel >= kChannels) return -1;
+  if (c.Stream) {
+    c.Stream->Pacers[t.channel].LatestSeconds = t.seconds;
+    c.Stream->Pacers[t.channel].LatestFrame = t.frame;
+  }
+  const uint32_t n = t.total;
+  if (n == 0) return 0;
+  if (n > available || n >= kMaxPacket || n < TransportHeader::kSize + FrameHeader::kSize)
+    return -1;
+
+  PacketQueue& q = c.DeliveryQueue;
+  ++q.Received;
+  ++q.SinceDelivery;
+  uint32_t slot = q.Received % PacketQueue::kSlots;
+  // A slot still holding a packet is never overwritten: take the next free
+  // one, or give up the stale packet when all are held.
+  for (uint32_t i = 0; i < PacketQueue::kSlots && q.Slots[slot].Length != 0; ++i)
+    slot = (slot + 1) % PacketQueue::kSlots;
+  if (q.Slots[slot].Length != 0) {
+    q.Slots[slot].Length = 0;
+    --q.Waiting;
+  }
+
+  if (q.Waiting == 0) q.LocalSequence = 1;
+  uint32_t sequence = t.delivery;
+  if (OneConnection(c)) sequence = q.LastDelivered + q.LocalSequence++;  // arrival order
+
+  ByteRing& assembly = c.VideoAssembly;
+  ProtectWaitingPackets(c);
+  const uint32_t offset = assembly.WritePos();
+  if (assembly.Write(packet, n) != 0) {
+    ++q.LastDelivered;  // the packet's place is skipped
+    return 0;
+  }
+  q.Slots[slot] = {sequence, offset, n, t.deliveryType};
+  if (q.SinceDelivery > PacketQueue::kSlots - 1) RestartQueue(q, slot, sequence - 1);
+  ++q.Waiting;
+  return 0;
+}
+
+// The free space of VideoAssembly ends at the oldest packet still waiting.
+void VidoModule::ProtectWaitingPackets(RecorderContext& c) {
+  ByteRing& ring = c.VideoAssembly;
+  if (!ring.Allocated()) return;
+  const uint32_t size = ring.Size();
+  uint32_t nearest = size, readPos = ring.WritePos();
+  if (c.DeliveryQueue.Waiting != 0) {
+    for (const DeliverySlot& s : c.DeliveryQueue.Slots) {
+      if (s.Length == 0) continue;
+      const uint32_t ahead = (s.Offset + size - ring.WritePos()) % size;
+      if (ahead != 0 && ahead < nearest) nearest = ahead, readPos = s.Offset;
+    }
+  }
+  ring.SetReadPos(readPos);
+}
+
+void VidoModule::RestartQueue(PacketQueue& q, uint32_t keepSlot, uint32_t lastDelivered) {
+  for (uint32_t i = 0; i < PacketQueue::kSlots; ++i)
+    if (i != keepSlot) q.Slots[i].Length = 0;
+  q.Received = 0;
+  q.Waiting = 0;
+  q.SinceDelivery = 0;  // else every further arrival would restart it again
+  q.LastDelivered = lastDelivered;
+}
+
+void VidoModule::ClearQueue(RecorderContext& c) {
+  PacketQueue& q = c.DeliveryQueue;
+  for (DeliverySlot& s : q.Slots) s.Length = 0;
+  q.Received = q.Waiting = 0;
+  q.LocalSequence = 1;
+  // The next arrival restarts the count from its own sequence number.
+  q.SinceDelivery = PacketQueue::kSlots;
+}
+
+void VidoModule::DeliverPackets(RecorderContext& c) {
+  PacketQueue& q = c.DeliveryQueue;
+  ByteRing& assembly = c.VideoAssembly;
+  bool delivered = true;
+  for (uint32_t pass = 0; pass < PacketQueue::kSlots && q.Waiting != 0 && delivered; ++pass) {
+    delivered = false;
+    for (DeliverySlot& s : q.Slots) {
+      if (s.Length == 0 || s.Sequence != q.LastDelivered + 1) continue;
+      q.LastDelivered = s.Sequence;
+      q.SinceDelivery = 0;
+      q.LocalSequence = 1;
+      assembly.SetReadPos(s.Offset);
+      if (assembly.Peek(scratch_.get(), s.Length) == 0 && route_)
+        route_(int(c.Index), scratch_.get(), s.Length, s.DeliveryType);
+      s.Length = 0;
+      --q.Waiting;
+      delivered = true;
+    }
+  }
+  if (q.Waiting == 0 && assembly.Allocated()) assembly.SetReadPos(assembly.WritePos());
+}
+
+void VidoModule::RequestVideo(uint32_t sessionId) {
+  RecorderContext* c = FindBySession(sessionId);
+  if (!c) return;
+  VidoState& state = states_[c->Index & 1];
+  std::memset(state.VideoStatus, 0, sizeof state.VideoStatus);
+  if (c->Stream && c->Stream->MainRing.Allocated()) {
+    const uint32_t free = c->Stream->MainRing.UsableFree();
+    StoreLe32(state.VideoStatus + 128, free > 0x80000 ? free - 0x80000 : 0);
+    StoreLe32(state.VideoStatus + 152, c->Stream->MainRing.Size());
+  }
+  std::memset(message_, 0, sizeof message_);
+  StoreLe32(message_ + 32, sessionId);
+  StoreLe32(message_ + 36, 1);
+  std::memcpy(message_ + 32 + kSubHeader, state.VideoStatus, kStatusBytes);
+  FinishModuleMessage(message_, sizeof message_, kTag);
+  QueueMessage(*c, message_, sizeof message_);
+}
+
+}  // namespace tevrano

@@ -1,0 +1,150 @@
+// The "ZELL" module: hello, the recorder's system information, refusal,
+// and the recorder's role of admitting a peer's hello.
+#include <cstdio>
+#include <cstring>
+
+#include "control/Form.h"
+#include "net/RecorderNet.h"
+#include "net/SendQueue.h"
+#include "net/WireBytes.h"
+
+namespace tevrano {
+
+namespace {
+// The body: a 32-byte sub-header {SessionId, message type, 24 zero bytes},
+// then the data.
+constexpr uint32_t kSubHeaderSize = 32;
+constexpr uint32_t kRecordSize = 256;
+enum ZellType : uint32_t { kZellHello = 0, kZellSystemInfo = 1, kZellRefusal = 2 };
+// The least of the system information a login reads: up to the connection
+// count.
+constexpr uint32_t kSystemInfoMinimum = system_info::kConnections + 4;
+constexpr int kUpnpTab = 6;  // TabSheet7
+}  // namespace
+
+void RecorderNet::BuildHelloRecord(uint8_t (&out)[256]) {
+  std::memset(out, 0, sizeof out);
+  PutLe32(out + 0, 1);  // the sender's kind: a viewer
+  PutLe32(out + 4, 1);
+  out[9] = 1;
+  PutLe16(out + 10, 0x0811);
+  PutLe16(out + 12, 0x1234);
+  PutLe16(out + 14, 1);
+}
+
+void RecorderNet::BuildOwnSystemInfo(uint8_t (&out)[256]) {
+  std::memset(out, 0, sizeof out);
+  PutLe32(out + system_info::kChannels, 16);
+  PutLe32(out + system_info::kValue4, 0);
+  PutLe32(out + system_info::kValue8, 1);
+  char text[32];
+  std::snprintf(text, sizeof text, "[OS] %s", "2.9.2_138ED");
+  PutText(out + system_info::kTexts[0], 32, text);
+  std::snprintf(text, sizeof text, "[SN] %s", "1234567890");
+  PutText(out + system_info::kTexts[1], 32, text);
+  std::snprintf(text, sizeof text, "[B] %s", "REV:1.9");
+  PutText(out + system_info::kTexts[2], 32, text);
+  std::snprintf(text, sizeof text, "[N] %d", 7104);
+  PutText(out + system_info::kTexts[3], 32, text);
+}
+
+void RecorderNet::RegisterZell() {
+  modules_.RegisterModule(
+      Tag("ZELL"), [this](const uint8_t* body, uint32_t length) { ZellReceive(body, length); },
+      [this](const void* record) { return ZellSend(*static_cast<const ZellSendRecord*>(record)); },
+      zellBuffer_, sizeof zellBuffer_);
+}
+
+int RecorderNet::SendSystemMessage(uint32_t sessionId, uint32_t type) {
+  const ZellSendRecord record{sessionId, type};
+  return modules_.SendToModule(Tag("ZELL"), &record);
+}
+
+int RecorderNet::ZellSend(const ZellSendRecord& record) {
+  RecorderContext* c = FindBySession(record.sessionId);
+  if (!c) return -1;
+  uint8_t* body = zellSend_ + kModuleHeaderSize;
+  std::memset(body, 0, kSubHeaderSize);
+  PutLe32(body, record.sessionId);
+  PutLe32(body + 4, record.type);
+  uint32_t dataLength = 0;
+  uint8_t data[kRecordSize];
+  if (record.type == kZellHello) {
+    BuildHelloRecord(data);
+    dataLength = kRecordSize;
+  } else if (record.type == kZellSystemInfo) {
+    BuildOwnSystemInfo(data);
+    dataLength = kRecordSize;
+  }
+  if (dataLength) std::memcpy(body + kSubHeaderSize, data, dataLength);
+  const uint32_t total = kModuleHeaderSize + kSubHeaderSize + dataLength;
+  FinishModuleMessage(zellSend_, total, Tag("ZELL"));
+  return tevrano::QueueMessage(*c, zellSend_, total);
+}
+
+void RecorderNet::ZellReceive(const uint8_t* body, uint32_t length) {
+  if (length < kSubHeaderSize) return;
+  RecorderContext* c = FindBySession(GetLe32(body));
+  if (!c) return;
+  const uint8_t* data = body + kSubHeaderSize;
+  const uint32_t dataLength = length - kSubHeaderSize;
+  switch (GetLe32(body + 4)) {
+    case kZellSystemInfo:
+      ZellSystemInfo(*c, data, dataLength);
+      return;
+    case kZellRefusal:
+      // A refused login counts as a failed attempt, so that a recorder
+      // that keeps refusing is not asked again on every tick.
+      c->LoggedInSinceAttempt[0] = c->LoggedInSinceAttempt[1] = false;
+      ResetContext(*c);
+      CloseCommandSockets(*c);
+      return;
+    case kZellHello:
+      ZellPeerHello(*c, data, dataLength);
+      return;
+    default:
+      return;
+  }
+}
+
+void RecorderNet::ZellSystemInfo(RecorderContext& c, const uint8_t* data, uint32_t length) {
+  if (length < kSystemInfoMinimum) return;
+  uint8_t* info = c.Zell->SystemInfo;
+  const uint32_t n = length < kRecordSize ? length : kRecordSize;
+  std::memset(info, 0, kRecordSize);
+  std::memcpy(info, data, n);
+  for (uint32_t at : system_info::kTexts) info[at + 31] = 0;
+  c.LoggedIn = 1;
+  c.LoggedInSinceAttempt[0] = c.LoggedInSinceAttempt[1] = true;
+  c.ConnectFailures[0] = c.ConnectFailures[1] = 0;
+  if (GetLe32(info + system_info::kConnections) > 1)
+    ILAN_Socket_Connect(c, c.RecorderAddress, c.RecorderPort, 1);
+  for (auto& handOff : hooks_.SystemInfoArrived)
+    if (handOff) handOff(c, info);
+  if (Component* upnp = form_.Tab(kUpnpTab)) upnp->SetVisible(false);
+  if (hooks_.SendMachType) hooks_.SendMachType(c);
+}
+
+// The recorder's role: a viewer of kind 1 is always admitted; other kinds
+// while fewer than two other logged-in peers have kind 2.
+void RecorderNet::ZellPeerHello(RecorderContext& c, const uint8_t* data, uint32_t length) {
+  ZellState& state = *c.Zell;
+  const uint32_t n = length < kRecordSize ? length : kRecordSize;
+  std::memset(state.PeerHello, 0, kRecordSize);
+  std::memcpy(state.PeerHello, data, n);
+  state.Kind = n >= 4 ? GetLe32(state.PeerHello) : 0;
+  bool admitted = false;
+  if (state.Kind == 1) {
+    admitted = true;
+    if (firstKindOne_ == 0xFFFFFFFF) firstKindOne_ = c.Index;
+  } else {
+    int kindTwo = 0;
+    for (const RecorderContext& other : contexts_)
+      if (&other != &c && other.LoggedIn && other.Zell->Kind == 2) ++kindTwo;
+    admitted = kindTwo < 2;
+  }
+  if (!admitted) state.Kind = 0;
+  SendSystemMessage(c.SessionId, admitted ? kZellSystemInfo : kZellRefusal);
+}
+
+}  // namespace tevrano

@@ -1,0 +1,397 @@
+#include "Recorder.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+
+namespace tevrano::sim {
+
+namespace {
+
+// A connection that sends more than this without a complete frame is not
+// a viewer.
+constexpr size_t kMaxInput = 256 * 1024;
+// Stream data a slow viewer may have waiting before frames are left out.
+constexpr size_t kStreamBacklog = 1024 * 1024;
+constexpr size_t kVideoQueueBacklog = 2 * 1024 * 1024;
+
+std::string TimeText(const std::tm& t) {
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &t);
+  return buf;
+}
+
+std::tm LocalNow() {
+  std::time_t now = std::time(nullptr);
+  std::tm t{};
+  localtime_r(&now, &t);
+  return t;
+}
+
+}  // namespace
+
+LiveView Session::liveView() const {
+  LiveView v;
+  v.splitKind = GetLe32(&viewRecords[0][0]);
+  v.firstChannel = GetLe32(&viewRecords[0][4]);
+  v.singleChannel = GetLe32(&viewRecords[0][8]);
+  return v;
+}
+
+Recorder::Recorder(const SimOptions& options, JsonLog& log)
+    : options_(options),
+      log_(log),
+      loops_(options.fps, options.channels, TimeText(LocalNow())),
+      nextSessionId_(uint32_t(std::time(nullptr)) & 0x7FFFFFFF),
+      upnpSetting_((options.upnp ? 0u : 0u) | options.listenPort),
+      random_(options.seed) {
+  start_ = Now();
+  startSeconds_ = PackRecorderTime(LocalNow());
+  // The settings pages a recorder starts with: bitrate "Intranet", the
+  // text pages empty.
+  pages_[1] = {1, {9, 0, 0, 0}};
+  pages_[2] = {2, std::vector<uint8_t>(68, 0)};
+  pages_[4] = {4, std::vector<uint8_t>(116, 0)};
+  pages_[8] = {8, std::vector<uint8_t>(256, 0)};
+  pages_[16] = {16, std::vector<uint8_t>(256, 0)};
+
+  // Encode what a viewer asks for first, then the rest.
+  std::vector<PictureKey> keys;
+  for (const Resolution& r : options_.resolutions) {
+    for (int ch = 0; ch < options_.channels; ++ch) keys.push_back({r.width, r.height, 0, ch});
+    const std::pair<int, int> splits[] = {{1, 0}, {1, 4}, {1, 8}, {1, 12}, {2, 0}, {2, 9}, {3, 0}};
+    for (auto [kind, first] : splits)
+      if (first < options_.channels) keys.push_back({r.width, r.height, kind, first});
+  }
+  loops_.WarmUp(std::move(keys));
+}
+
+Recorder::~Recorder() {
+  for (auto& [id, c] : connections_)
+    if (c->fd >= 0) ::close(c->fd);
+  if (listenFd_ >= 0) ::close(listenFd_);
+}
+
+double Recorder::Now() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void Recorder::Log(JsonEvent e, bool echo) {
+  log_.Write(e, Now() - start_);
+  if (echo && !options_.quiet) std::fprintf(stderr, "tevrano-recorder-sim: %s\n", e.text().c_str());
+}
+
+bool Recorder::Listen(std::string& error) {
+  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (listenFd_ < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  int one = 1;
+  ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(options_.listenPort);
+  if (::inet_pton(AF_INET, options_.listenAddress.c_str(), &addr.sin_addr) != 1) {
+    error = "not an IPv4 address: " + options_.listenAddress;
+    return false;
+  }
+  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
+      ::listen(listenFd_, 64) < 0) {
+    error = options_.listenAddress + ":" + std::to_string(options_.listenPort) + ": " +
+            std::strerror(errno);
+    return false;
+  }
+  Log(JsonEvent("listen")
+          .Add("address", options_.listenAddress)
+          .Add("port", int(options_.listenPort))
+          .Add("channels", options_.channels)
+          .Add("stream_socket", options_.streamSocket)
+          .Add("connections", options_.connections)
+          .Add("model", options_.ModelText())
+          .Add("fps", options_.fps)
+          .Add("drop_after", int64_t(options_.dropAfter * 1000))
+          .Add("stall_after", int64_t(options_.stallAfter * 1000))
+          .Add("garbage_every", options_.garbageEvery)
+          .Add("refuse", options_.refuse),
+      true);
+  return true;
+}
+
+Resolution Recorder::CurrentResolution(double now) const {
+  if (options_.resolutions.size() < 2) return options_.resolutions.front();
+  size_t i = size_t((now - start_) / options_.cycleSeconds) % options_.resolutions.size();
+  return options_.resolutions[i];
+}
+
+void Recorder::Run(const std::atomic<bool>& stop) {
+  std::vector<pollfd> fds;
+  std::vector<int> ids;
+  while (!stop.load()) {
+    const double now = Now();
+    const double elapsed = now - start_;
+    const uint64_t slot = uint64_t(elapsed * options_.fps);
+    const double nextSlotAt = double(slot + 1) / options_.fps;
+    int timeoutMs = int(std::ceil((nextSlotAt - elapsed) * 1000));
+    timeoutMs = std::clamp(timeoutMs, 1, 100);
+
+    fds.clear();
+    ids.clear();
+    fds.push_back({listenFd_, POLLIN, 0});
+    ids.push_back(0);
+    for (auto& [id, c] : connections_) {
+      short events = POLLIN;
+      if (c->pending()) events |= POLLOUT;
+      fds.push_back({c->fd, events, 0});
+      ids.push_back(id);
+    }
+    int ready = ::poll(fds.data(), fds.size(), timeoutMs);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready > 0) {
+      for (size_t i = 1; i < fds.size(); ++i) {
+        auto it = connections_.find(ids[i]);
+        if (it == connections_.end() || it->second->dead) continue;
+        Connection& c = *it->second;
+        if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) ReadFrom(c);
+        if (!c.dead && (fds[i].revents & POLLOUT)) Flush(c);
+      }
+      if (fds[0].revents & POLLIN) Accept();
+    }
+    const double after = Now();
+    Faults(after);
+    const uint64_t current = uint64_t((after - start_) * options_.fps);
+    if (current > lastSlot_ || lastSlot_ == 0) {
+      lastSlot_ = std::max<uint64_t>(current, 1);
+      if (!stalled_) FrameSlot(current, after);
+    }
+    Tidy();
+  }
+  Log(JsonEvent("stop"), false);
+}
+
+void Recorder::Accept() {
+  for (int guard = 0; guard < 64; ++guard) {
+    sockaddr_in peer{};
+    socklen_t len = sizeof peer;
+    int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &len,
+                       SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    auto c = std::make_unique<Connection>();
+    c->id = nextConnectionId_++;
+    c->fd = fd;
+    char ip[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &peer.sin_addr, ip, sizeof ip);
+    c->peerIp = ip;
+    c->peerPort = ntohs(peer.sin_port);
+    c->in.reserve(4096);
+    Log(JsonEvent("connect")
+            .Add("conn", c->id)
+            .Add("peer", c->peerIp)
+            .Add("port", int(c->peerPort)));
+    connections_[c->id] = std::move(c);
+  }
+}
+
+void Recorder::ReadFrom(Connection& c) {
+  uint8_t buf[65536];
+  for (int guard = 0; guard < 16; ++guard) {
+    ssize_t n = ::recv(c.fd, buf, sizeof buf, 0);
+    if (n == 0) {
+      Close(c, "peer closed");
+      return;
+    }
+    if (n < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK) break;
+      if (errno == EINTR) continue;
+      Close(c, std::string("receive error: ") + std::strerror(errno));
+      return;
+    }
+    if (stalled_) continue;  // a stalled recorder takes the bytes and says nothing
+    c.in.insert(c.in.end(), buf, buf + n);
+    if (c.in.size() > kMaxInput) {
+      Log(JsonEvent("garbage").Add("conn", c.id).Add("reason", "too much input without a frame"),
+          true);
+      Close(c, "garbage");
+      return;
+    }
+  }
+  if (!stalled_) Process(c);
+}
+
+void Recorder::Send(Connection& c, const std::vector<uint8_t>& bytes) {
+  if (c.dead) return;
+  c.out.insert(c.out.end(), bytes.begin(), bytes.end());
+  Flush(c);
+}
+
+void Recorder::Flush(Connection& c) {
+  while (c.pending() > 0) {
+    ssize_t n = ::send(c.fd, c.out.data() + c.outSent, c.pending(), MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK) break;
+      if (errno == EINTR) continue;
+      Close(c, std::string("send error: ") + std::strerror(errno));
+      return;
+    }
+    c.outSent += size_t(n);
+  }
+  if (c.pending() == 0) {
+    c.out.clear();
+    c.outSent = 0;
+    if (c.closeWhenFlushed) Close(c, "closed after the answer");
+  } else if (c.outSent > 256 * 1024) {
+    c.out.erase(c.out.begin(), c.out.begin() + ptrdiff_t(c.outSent));
+    c.outSent = 0;
+  }
+}
+
+void Recorder::Close(Connection& c, const std::string& reason) {
+  if (c.dead) return;
+  c.dead = true;
+  ::close(c.fd);
+  c.fd = -1;
+  Log(JsonEvent("disconnect")
+          .Add("conn", c.id)
+          .Add("kind", c.kind == Connection::Kind::Stream    ? "stream"
+                       : c.kind == Connection::Kind::Command ? "command"
+                                                             : "unknown")
+          .Add("session", c.sessionId)
+          .Add("reason", reason));
+}
+
+void Recorder::Tidy() {
+  for (auto it = connections_.begin(); it != connections_.end();) {
+    if (!it->second->dead) {
+      ++it;
+      continue;
+    }
+    const Connection::Kind kind = it->second->kind;
+    const uint32_t session = it->second->sessionId;
+    it = connections_.erase(it);
+    // A session lives as long as one of its command connections.
+    if (kind == Connection::Kind::Command && session != 0) {
+      bool others = false;
+      for (auto& [id, c] : connections_)
+        if (c->kind == Connection::Kind::Command && c->sessionId == session && !c->dead)
+          others = true;
+      if (!others) EndSession(session);
+    }
+  }
+}
+
+void Recorder::EndSession(uint32_t id) {
+  if (sessions_.erase(id)) Log(JsonEvent("session_end").Add("session", id));
+}
+
+void Recorder::Faults(double now) {
+  const double elapsed = now - start_;
+  if (options_.dropAfter >= 0 && !dropped_ && elapsed >= options_.dropAfter) {
+    dropped_ = true;
+    Log(JsonEvent("fault").Add("fault", "drop").Add("connections", int(connections_.size())), true);
+    for (auto& [id, c] : connections_) Close(*c, "drop fault");
+  }
+  if (options_.stallAfter >= 0 && !stalled_ && elapsed >= options_.stallAfter) {
+    stalled_ = true;
+    Log(JsonEvent("fault").Add("fault", "stall"), true);
+  }
+}
+
+void Recorder::FrameSlot(uint64_t slot, double now) {
+  const uint32_t fps = uint32_t(options_.fps);
+  const uint32_t seconds = startSeconds_ + uint32_t(slot / fps);
+  const uint32_t frame = uint32_t(slot % fps);
+  const Resolution size = CurrentResolution(now);
+
+  for (auto& [id, cp] : connections_) {
+    Connection& c = *cp;
+    if (c.dead || c.kind != Connection::Kind::Stream || !c.streaming) continue;
+    BindStream(c);
+    if (Session* s = FindSession(c.sessionId)) c.view = s->liveView();
+    const bool congested = c.pending() > kStreamBacklog;
+    c.source->Tick(
+        seconds, frame, c.view, size, now, congested,
+        [&](const uint8_t* p, size_t n, const PacketInfo&) { SendStreamPacket(c, p, n); });
+    Flush(c);
+  }
+
+  for (auto& [id, sp] : sessions_) {
+    Session& s = *sp;
+    if (!s.videoWanted || !s.loggedIn) continue;
+    if (now - s.lastVideoStatus > 10) {
+      // The viewer stopped asking: stop producing until it asks again.
+      s.videoWanted = false;
+      continue;
+    }
+    if (!s.videoSource)
+      s.videoSource = std::make_unique<StreamSource>(loops_, options_.fps, options_.channels,
+                                                     options_.splitFrames);
+    const bool congested =
+        s.videoQueued[0] > kVideoQueueBacklog || s.videoQueued[1] > kVideoQueueBacklog;
+    s.videoSource->Tick(seconds, frame, s.liveView(), size, now, congested,
+                        [&](const uint8_t* p, size_t n, const PacketInfo& info) {
+                          QueueVideoMessage(s, p, n, info);
+                        });
+  }
+}
+
+void Recorder::SendStreamPacket(Connection& c, const uint8_t* p, size_t n) {
+  c.out.insert(c.out.end(), p, p + n);
+  ++c.packets;
+  if (options_.garbageEvery > 0 && c.packets % uint64_t(options_.garbageEvery) == 0) {
+    std::uniform_int_distribution<int> length(1, 300), byte(0, 255);
+    const size_t at = c.out.size();
+    const int count = length(random_);
+    for (int i = 0; i < count; ++i) c.out.push_back(uint8_t(byte(random_)));
+    // Garbage never holds a packet start, so the next real packet is the
+    // first thing a viewer can find.
+    for (size_t i = at; i + 3 < c.out.size(); ++i)
+      if (c.out[i] == 0 && c.out[i + 1] == 0 && c.out[i + 2] == 0 && c.out[i + 3] == 3)
+        c.out[i + 3] = 0x55;
+    for (size_t i = at >= 3 ? at - 3 : 0; i < at && i + 3 < c.out.size(); ++i)
+      if (c.out[i] == 0 && c.out[i + 1] == 0 && c.out[i + 2] == 0 && c.out[i + 3] == 3)
+        c.out[i + 3] = 0x55;
+    Log(JsonEvent("fault").Add("fault", "garbage").Add("conn", c.id).Add("bytes", count));
+  }
+}
+
+void Recorder::QueueVideoMessage(Session& s, const uint8_t* p, size_t n, const PacketInfo& info) {
+  // Packets go to the command connections of the session in turn.
+  bool present[2] = {false, false};
+  for (auto& [id, c] : connections_)
+    if (!c->dead && c->kind == Connection::Kind::Command && c->sessionId == s.id)
+      present[std::min<uint32_t>(c->socketIndex, 1)] = true;
+  uint32_t slot = s.nextSlot;
+  if (!present[slot]) slot ^= 1;
+  if (!present[slot]) return;
+  s.nextSlot = present[slot ^ 1] ? slot ^ 1 : slot;
+
+  TransportFields t;
+  t.intervalMs = info.intervalMs;
+  t.channelSequence = info.channelSequence;
+  t.channel = info.channel;
+  t.deliverySequence = ++s.deliverySequence;
+  t.seconds = info.seconds;
+  t.frame = info.frame;
+  t.deliveryType = info.audio ? 2 : 1;
+  std::vector<uint8_t> data;
+  data.reserve(kTransportHeaderSize + n);
+  AppendTransportHeader(data, t, n);
+  data.insert(data.end(), p, p + n);
+  std::vector<uint8_t> message = BuildModuleMessage(Tag("VIDO"), BuildSubHeaderBody(s.id, 0, data));
+  s.videoQueued[slot] += message.size();
+  s.videoQueue[slot].push_back(std::move(message));
+}
+
+}  // namespace tevrano::sim

@@ -1,0 +1,150 @@
+// The simulated recorder: one listening TCP port that serves command
+// connections (login, module messages, polls), stream connections (pushed
+// marker-framed packets after a "GVDO" request) and, without a stream
+// socket, video inside the poll answers. Single-threaded: one poll() loop
+// runs sockets, frame slots and fault switches; only the loop encoder's
+// warm-up runs on another thread.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "JsonLog.h"
+#include "LoopLibrary.h"
+#include "SimOptions.h"
+#include "StreamSource.h"
+#include "Wire.h"
+
+namespace tevrano::sim {
+
+// Settings pages kept by the recorder, by page mask.
+struct SettingsPage {
+  uint32_t mask;
+  std::vector<uint8_t> data;
+};
+
+struct Session {
+  uint32_t id = 0;
+  std::string peerIp;
+  std::string user;
+  bool credentialsOk = false;
+  bool loggedIn = false;
+  bool refused = false;  // a refusal is queued; the session ends with the next answer
+  uint32_t kind = 0;     // first word of the viewer's hello
+  double loginTime = 0;
+  int helloConnection = 0;                               // the connection that said hello
+  std::array<std::array<uint8_t, 64>, 3> viewRecords{};  // live, playback, backup
+  uint32_t mode = 0;                                     // the viewer's view mode as last told
+  uint32_t icmdCounter = 0;                              // counter of the "ICMD" messages sent
+  std::deque<std::vector<uint8_t>> outbox;               // module messages for the next answers
+  std::map<std::string, std::vector<uint8_t>> items;     // named items written by the viewer
+
+  // Video over the command channel.
+  bool videoWanted = false;
+  double lastVideoStatus = 0;
+  uint64_t freeSpace = 0;  // bytes the viewer can take, from its last status
+  std::unique_ptr<StreamSource> videoSource;
+  std::array<std::deque<std::vector<uint8_t>>, 2> videoQueue;  // per command socket index
+  std::array<size_t, 2> videoQueued{};
+  uint32_t deliverySequence = 0;
+  uint32_t nextSlot = 0;
+
+  LiveView liveView() const;
+};
+
+struct Connection {
+  enum class Kind { Unknown, Command, Stream };
+  int id = 0;
+  int fd = -1;
+  std::string peerIp;
+  uint16_t peerPort = 0;
+  Kind kind = Kind::Unknown;
+  std::vector<uint8_t> in;
+  std::vector<uint8_t> out;
+  size_t outSent = 0;
+  bool closeWhenFlushed = false;
+  bool dead = false;
+  uint32_t sessionId = 0;    // command: its session; stream: the session it follows
+  uint32_t socketIndex = 0;  // command: 0 or 1
+  // Stream connections.
+  bool streaming = false;
+  std::unique_ptr<StreamSource> source;
+  LiveView view;
+  uint64_t packets = 0;
+
+  size_t pending() const { return out.size() - outSent; }
+};
+
+class Recorder {
+ public:
+  Recorder(const SimOptions& options, JsonLog& log);
+  ~Recorder();
+
+  // Opens the listening socket; false (with a message) when it cannot.
+  bool Listen(std::string& error);
+  // Runs until stop becomes true.
+  void Run(const std::atomic<bool>& stop);
+
+ private:
+  // Sockets (Recorder.cpp).
+  void Accept();
+  void ReadFrom(Connection& c);
+  void Flush(Connection& c);
+  void Close(Connection& c, const std::string& reason);
+  void Send(Connection& c, const std::vector<uint8_t>& bytes);
+  void FrameSlot(uint64_t slot, double now);
+  void SendStreamPacket(Connection& c, const uint8_t* p, size_t n);
+  void QueueVideoMessage(Session& s, const uint8_t* p, size_t n, const PacketInfo& info);
+  void Faults(double now);
+  void Tidy();
+  Resolution CurrentResolution(double now) const;
+  double Now() const;
+  void Log(JsonEvent e, bool echo = false);
+
+  // Command protocol (RecorderModules.cpp).
+  void Process(Connection& c);
+  void HandleFrame(Connection& c, const CommandFrameHeader& h, const ByteReader& frame);
+  bool HandleStreamRequest(Connection& c, const CommandFrameHeader& h, const ByteReader& payload,
+                           bool credentialsOk);
+  void HandleModule(Connection& c, Session& s, const ModuleMessageView& m);
+  void HandleZell(Connection& c, Session& s, const ByteReader& body, JsonEvent& e);
+  void HandleIctl(Session& s, const ByteReader& body, JsonEvent& e);
+  void HandleIcmd(Session& s, const ByteReader& body, JsonEvent& e);
+  void HandleVido(Session& s, const ByteReader& body, JsonEvent& e);
+  void Answer(Connection& c, const CommandFrameHeader& h, Session* s);
+  void QueueZell(Session& s, uint32_t type, const std::vector<uint8_t>& data);
+  void QueueIcmd(Session& s, uint32_t op, uint32_t type, const std::vector<uint8_t>& payload);
+  void QueueItem(Session& s, const std::string& name, const std::vector<uint8_t>& data);
+  std::vector<uint8_t> SystemInfo() const;
+  std::vector<uint8_t> PagePayload(uint32_t mask) const;
+  bool CredentialsOk(const std::string& text, std::string& user) const;
+  Session* FindSession(uint32_t id);
+  void BindStream(Connection& c);
+  void EndSession(uint32_t id);
+
+  const SimOptions& options_;
+  JsonLog& log_;
+  LoopLibrary loops_;
+  int listenFd_ = -1;
+  int nextConnectionId_ = 1;
+  uint32_t nextSessionId_;
+  std::map<int, std::unique_ptr<Connection>> connections_;
+  std::map<uint32_t, std::unique_ptr<Session>> sessions_;
+  std::map<uint32_t, SettingsPage> pages_;
+  uint32_t upnpSetting_;
+  double start_ = 0;
+  uint32_t startSeconds_ = 0;  // recorder time at start-up
+  uint64_t lastSlot_ = 0;
+  bool dropped_ = false;
+  bool stalled_ = false;
+  std::mt19937 random_;
+};
+
+}  // namespace tevrano::sim

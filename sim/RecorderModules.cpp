@@ -1,0 +1,543 @@
+// The command protocol of the simulated recorder: frames, login, the
+// module messages "ZELL", "ICTL", "ICMD" and "VIDO", and the answers.
+#include <algorithm>
+#include <cstring>
+
+#include "Credentials.h"
+#include "Recorder.h"
+
+namespace tevrano::sim {
+
+namespace {
+
+constexpr size_t kMaxAnswerPayload = 256 * 1024;
+constexpr uint32_t kRefusal = 2;
+constexpr uint32_t kSystemInfo = 1;
+constexpr uint32_t kIcmdRequest = 1, kIcmdSet = 2, kIcmdData = 4;
+constexpr size_t kPageHeaderSize = 72;
+
+int RecordIndex(uint32_t type) {
+  switch (type) {
+    case 256:
+      return 0;
+    case 512:
+      return 1;
+    case 1024:
+      return 2;
+    default:
+      return -1;
+  }
+}
+
+uint32_t ByteSum(const uint8_t* p, size_t n) {
+  uint32_t sum = 0;
+  for (size_t i = 0; i < n; ++i) sum += p[i];
+  return sum;
+}
+
+std::string Hex(const uint8_t* p, size_t n) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string s;
+  for (size_t i = 0; i < n; ++i) {
+    s += kDigits[p[i] >> 4];
+    s += kDigits[p[i] & 15];
+  }
+  return s;
+}
+
+void PutText(std::vector<uint8_t>& record, size_t offset, const std::string& text) {
+  std::memcpy(&record[offset], text.data(), std::min<size_t>(text.size(), 31));
+}
+
+}  // namespace
+
+Session* Recorder::FindSession(uint32_t id) {
+  if (id == 0) return nullptr;
+  auto it = sessions_.find(id);
+  return it == sessions_.end() ? nullptr : it->second.get();
+}
+
+bool Recorder::CredentialsOk(const std::string& text, std::string& user) const {
+  auto up = UnscrambleCredentials(text);
+  if (!up) return false;
+  user = up->user;
+  for (const auto& [u, p] : options_.users)
+    if (u == up->user && p == up->password) return true;
+  return false;
+}
+
+void Recorder::Process(Connection& c) {
+  size_t offset = 0;
+  while (!c.dead && !c.closeWhenFlushed && c.in.size() - offset >= 8) {
+    const ByteReader rest(c.in.data() + offset, c.in.size() - offset);
+    const uint32_t length = rest.Le32Or(0, 0);
+    if (rest.Le32Or(4, 0) != kFrameMagic || length < kFrameHeaderSize ||
+        length > kMaxRequestFrame) {
+      Log(JsonEvent("garbage")
+              .Add("conn", c.id)
+              .Add("bytes", Hex(rest.data(), std::min<size_t>(rest.size(), 16))),
+          true);
+      Close(c, "garbage");
+      return;
+    }
+    if (rest.size() < length) break;
+    ByteReader frame(rest.data(), length);
+    if (auto h = ReadCommandFrameHeader(frame)) HandleFrame(c, *h, frame);
+    offset += length;
+  }
+  if (!c.dead) c.in.erase(c.in.begin(), c.in.begin() + ptrdiff_t(offset));
+}
+
+void Recorder::HandleFrame(Connection& c, const CommandFrameHeader& h, const ByteReader& frame) {
+  std::string user;
+  const bool credentialsOk = CredentialsOk(h.credentials, user);
+  ByteReader payload(nullptr, 0);
+  frame.Sub(kFrameHeaderSize, h.length - kFrameHeaderSize, payload);
+  JsonEvent e("frame");
+  e.Add("conn", c.id)
+      .Add("command", h.command)
+      .Add("session", h.sessionId)
+      .Add("user", user)
+      .Add("credentials_ok", credentialsOk)
+      .Add("context", h.contextIndex)
+      .Add("socket", h.socketIndex)
+      .Add("length", h.length);
+
+  if (c.kind == Connection::Kind::Unknown && h.command == kExchange && h.socketIndex == 2) {
+    Log(e.Add("role", "stream request"));
+    HandleStreamRequest(c, h, payload, credentialsOk);
+    return;
+  }
+  if (c.kind == Connection::Kind::Stream) {
+    Log(e.Add("ignored", "repeated stream request"));
+    return;
+  }
+  c.kind = Connection::Kind::Command;
+  Log(e);
+
+  switch (h.command) {
+    case kHello: {
+      auto s = std::make_unique<Session>();
+      uint32_t id = ++nextSessionId_;
+      if (id == 0) id = ++nextSessionId_;
+      s->id = id;
+      s->peerIp = c.peerIp;
+      s->user = user;
+      s->credentialsOk = credentialsOk;
+      s->loginTime = Now();
+      s->helloConnection = c.id;
+      // A new live view record: one channel, channel 0, 704 x 576.
+      PutLe32(&s->viewRecords[0][16], 704);
+      PutLe32(&s->viewRecords[0][20], 576);
+      sessions_[id] = std::move(s);
+      if (Session* old = FindSession(c.sessionId); old && old->id != id) EndSession(old->id);
+      c.sessionId = id;
+      c.socketIndex = std::min<uint32_t>(h.socketIndex, 1);
+      Log(JsonEvent("assign").Add("conn", c.id).Add("session", id));
+      Send(c, WrapAnswer(BuildCommandFrame(kAssign, id, h.contextIndex, h.socketIndex, {})));
+      return;
+    }
+    case kPoll:
+    case kReply:
+    case kExchange: {
+      Session* s = FindSession(h.sessionId);
+      if (!s) {
+        // Not a login of ours (the recorder forgot it, or it never was):
+        // a forced logout, and the connection ends.
+        Log(JsonEvent("refused")
+                .Add("conn", c.id)
+                .Add("session", h.sessionId)
+                .Add("reason", "unknown session"),
+            true);
+        std::vector<uint8_t> refusal =
+            BuildModuleMessage(Tag("ZELL"), BuildSubHeaderBody(h.sessionId, kRefusal, {}));
+        c.closeWhenFlushed = true;
+        Send(c, WrapAnswer(BuildCommandFrame(kReply, h.sessionId, h.contextIndex, h.socketIndex,
+                                             refusal)));
+        return;
+      }
+      c.sessionId = s->id;
+      c.socketIndex = std::min<uint32_t>(h.socketIndex, 1);
+      if (!credentialsOk) s->credentialsOk = false;
+      const bool whole =
+          WalkModuleMessages(payload, [&](const ModuleMessageView& m) { HandleModule(c, *s, m); });
+      if (!whole)
+        Log(JsonEvent("garbage").Add("conn", c.id).Add("reason", "module message length"), true);
+      if (!s->credentialsOk && !s->refused) {
+        // Credentials no longer accepted: a forced logout.
+        s->refused = true;
+        s->loggedIn = false;
+        s->outbox.clear();
+        QueueZell(*s, kRefusal, {});
+        Log(JsonEvent("refused")
+                .Add("conn", c.id)
+                .Add("session", s->id)
+                .Add("reason", "unknown user " + user),
+            true);
+      }
+      Answer(c, h, s);
+      return;
+    }
+    default:
+      Answer(c, h, nullptr);
+      return;
+  }
+}
+
+bool Recorder::HandleStreamRequest(Connection& c, const CommandFrameHeader& h,
+                                   const ByteReader& payload, bool credentialsOk) {
+  // The 256-byte request: length 256, tag "RK9P", checksum of bytes 32 to
+  // 255, code "GVDO" at 32.
+  const bool valid = payload.Has(0, 256) && payload.Le32Or(0, 0) == 256 &&
+                     payload.Le32Or(4, 0) == Tag("RK9P") &&
+                     payload.Le32Or(8, 0) == ByteSum(payload.data() + 32, 224) &&
+                     payload.Le32Or(32, 0) == Tag("GVDO");
+  if (!valid) {
+    Log(JsonEvent("garbage").Add("conn", c.id).Add("reason", "bad stream request"), true);
+    Close(c, "bad stream request");
+    return false;
+  }
+  if (!credentialsOk || options_.refuse) {
+    Log(JsonEvent("refused").Add("conn", c.id).Add("reason", "stream request credentials"), true);
+    Close(c, "refused");
+    return false;
+  }
+  c.kind = Connection::Kind::Stream;
+  if (!options_.streamSocket) {
+    Log(JsonEvent("stream_ignored").Add("conn", c.id).Add("reason", "no stream socket"));
+    return false;
+  }
+  c.streaming = true;
+  c.source =
+      std::make_unique<StreamSource>(loops_, options_.fps, options_.channels, options_.splitFrames);
+  BindStream(c);
+  Log(JsonEvent("stream_start").Add("conn", c.id).Add("session", c.sessionId), true);
+  return true;
+}
+
+void Recorder::BindStream(Connection& c) {
+  if (FindSession(c.sessionId)) return;
+  // The request carries no session. A viewer opens its stream connection
+  // right after its first command connection, so the stream follows the
+  // login made on the command connection accepted last before it (from the
+  // same address, logged in, without a stream yet); failing that, the
+  // newest such login.
+  Session* best = nullptr;
+  bool bestBefore = false;
+  for (auto& [id, s] : sessions_) {
+    if (!s->loggedIn || s->peerIp != c.peerIp) continue;
+    bool taken = false;
+    for (auto& [cid, other] : connections_)
+      if (other.get() != &c && !other->dead && other->kind == Connection::Kind::Stream &&
+          other->sessionId == id)
+        taken = true;
+    if (taken) continue;
+    const bool before = s->helloConnection < c.id;
+    if (!best || (before && !bestBefore) ||
+        (before == bestBefore &&
+         (before ? s->helloConnection > best->helloConnection : s->loginTime > best->loginTime))) {
+      best = s.get();
+      bestBefore = before;
+    }
+  }
+  if (best) {
+    c.sessionId = best->id;
+    Log(JsonEvent("stream_bound").Add("conn", c.id).Add("session", best->id));
+  }
+}
+
+void Recorder::HandleModule(Connection& c, Session& s, const ModuleMessageView& m) {
+  JsonEvent e("module");
+  e.Add("conn", c.id)
+      .Add("session", s.id)
+      .Add("tag", TagText(m.tag))
+      .Add("length", m.length)
+      .Add("checksum_ok", m.checksumOk);
+  if (!m.checksumOk) {
+    Log(e.Add("ignored", "checksum"));
+    return;
+  }
+  if (m.tag == Tag("ZELL"))
+    HandleZell(c, s, m.body, e);
+  else if (m.tag == Tag("ICTL"))
+    HandleIctl(s, m.body, e);
+  else if (m.tag == Tag("ICMD"))
+    HandleIcmd(s, m.body, e);
+  else if (m.tag == Tag("VIDO"))
+    HandleVido(s, m.body, e);
+  else
+    e.Add("ignored", "unknown tag");
+  Log(e);
+}
+
+void Recorder::HandleZell(Connection& c, Session& s, const ByteReader& body, JsonEvent& e) {
+  const uint32_t type = body.Le32Or(4, 0xFFFFFFFF);
+  e.Add("type", type);
+  if (type != 0) {
+    e.Add("ignored", "not a hello");
+    return;
+  }
+  uint32_t kind = 0;
+  if (!body.Le32(kSubHeaderSize, kind)) {
+    e.Add("ignored", "short hello");
+    return;
+  }
+  e.Add("kind", kind);
+  std::string reason;
+  if (options_.refuse)
+    reason = "refuse switch";
+  else if (!s.credentialsOk)
+    reason = "unknown user " + s.user;
+  else if (kind != 1) {
+    int kind2 = 0;
+    for (auto& [id, other] : sessions_)
+      if (other.get() != &s && other->loggedIn && other->kind == 2) ++kind2;
+    if (kind2 >= 2) reason = "two other viewers of kind 2";
+  }
+  if (!reason.empty()) {
+    s.kind = 0;
+    s.loggedIn = false;
+    s.refused = true;  // ends the session after the answer
+    QueueZell(s, kRefusal, {});
+    Log(JsonEvent("refused").Add("conn", c.id).Add("session", s.id).Add("reason", reason), true);
+    return;
+  }
+  s.kind = kind;
+  s.loggedIn = true;
+  QueueZell(s, kSystemInfo, SystemInfo());
+  Log(JsonEvent("login")
+          .Add("conn", c.id)
+          .Add("session", s.id)
+          .Add("user", s.user)
+          .Add("kind", kind),
+      true);
+}
+
+std::vector<uint8_t> Recorder::SystemInfo() const {
+  std::vector<uint8_t> r(256, 0);
+  PutLe32(&r[0], uint32_t(options_.channels));
+  PutLe32(&r[4], options_.serviceVariant);
+  PutLe32(&r[8], options_.titles ? 1 : 0);
+  PutText(r, 12, "[OS] " + options_.osVersion);
+  PutText(r, 44, "[SN] 0000000001");
+  PutText(r, 76, "[B] REV:1.0");
+  PutText(r, 108, options_.ModelText());
+  PutLe32(&r[148], uint32_t(options_.connections));
+  return r;
+}
+
+void Recorder::HandleIctl(Session& s, const ByteReader& body, JsonEvent& e) {
+  const uint32_t type = body.Le32Or(8, 0xFFFFFFFF);
+  const uint32_t notify = body.Le32Or(12, 0);
+  e.Add("type", type).Add("notify", notify);
+  ByteReader payload(nullptr, 0);
+  body.Sub(kSubHeaderSize, body.size() - std::min(body.size(), kSubHeaderSize), payload);
+  if (type == 1) {
+    e.Add("value", payload.Le32Or(4, 0));
+    return;
+  }
+  uint32_t total = 0;
+  if (type != 0 || !payload.Le32(0, total) || total < 256 || !payload.Has(0, total)) {
+    e.Add("ignored", "bad item message");
+    return;
+  }
+  const std::string name = payload.Text(4, 252);
+  const size_t size = total - 256;
+  std::vector<uint8_t> data(payload.data() + 256, payload.data() + total);
+  e.Add("name", name).Add("size", int64_t(size));
+  s.items[name] = data;
+
+  if (name == "Zell_Mach_Type_Data_W") {
+    if (size != 960) {
+      e.Add("ignored", "size");
+      return;
+    }
+    std::vector<uint8_t> record(960, 0);
+    PutLe32(&record[8], options_.upnp ? 1 : 0);
+    PutLe32(&record[12], options_.streamSocket ? 1 : 0);
+    QueueItem(s, "Zell_Mach_Type_Data_R", record);
+  } else if (name == "Zell_Upnp_C_Data_W" && size == 4) {
+    const uint32_t v = GetLe32(data.data());
+    e.Add("value", int64_t(v));
+    if (v & (1u << 29)) {
+      upnpSetting_ = v & ((1u << 30) | 0xFFFF);
+      std::vector<uint8_t> ack(4, 0);
+      ack[0] = 1;
+      QueueItem(s, "Zell_ACK_R", ack);
+    } else if (v & (1u << 31)) {
+      std::vector<uint8_t> word(4, 0);
+      PutLe32(word.data(), upnpSetting_);
+      QueueItem(s, "Zell_Upnp_C_Data_R", word);
+    }
+  }
+}
+
+void Recorder::QueueItem(Session& s, const std::string& name, const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> payload(256 + data.size(), 0);
+  PutLe32(&payload[0], uint32_t(payload.size()));
+  std::memcpy(&payload[4], name.data(), std::min<size_t>(name.size(), 127));
+  if (!data.empty()) std::memcpy(&payload[256], data.data(), data.size());
+  // Sub-header: SessionId, unused, type 0 (item write), notify 1.
+  s.outbox.push_back(BuildModuleMessage(Tag("ICTL"), BuildSubHeaderBody(s.id, 0, payload, {0, 1})));
+}
+
+void Recorder::QueueZell(Session& s, uint32_t type, const std::vector<uint8_t>& data) {
+  s.outbox.push_back(BuildModuleMessage(Tag("ZELL"), BuildSubHeaderBody(s.id, type, data)));
+}
+
+void Recorder::QueueIcmd(Session& s, uint32_t op, uint32_t type,
+                         const std::vector<uint8_t>& payload) {
+  ++s.icmdCounter;
+  s.outbox.push_back(BuildModuleMessage(
+      Tag("ICMD"), BuildSubHeaderBody(s.id, op, payload, {type, s.mode, s.icmdCounter})));
+}
+
+std::vector<uint8_t> Recorder::PagePayload(uint32_t mask) const {
+  auto it = pages_.find(mask);
+  if (it == pages_.end()) return {};
+  const std::vector<uint8_t>& data = it->second.data;
+  std::vector<uint8_t> p(kPageHeaderSize + data.size(), 0);
+  PutLe32(&p[0], mask);
+  PutLe32(&p[4], uint32_t(p.size()));
+  PutLe32(&p[8], ByteSum(data.data(), data.size()));
+  std::memcpy(&p[kPageHeaderSize], data.data(), data.size());
+  return p;
+}
+
+void Recorder::HandleIcmd(Session& s, const ByteReader& body, JsonEvent& e) {
+  const uint32_t handle = body.Le32Or(0, 0), op = body.Le32Or(4, 0), type = body.Le32Or(8, 0);
+  const uint32_t mode = body.Le32Or(12, 0), counter = body.Le32Or(16, 0);
+  e.Add("handle", handle).Add("op", op).Add("type", type).Add("mode", mode).Add("counter", counter);
+  if (handle != s.id) {
+    e.Add("ignored", "handle of no session");
+    return;
+  }
+  ByteReader payload(nullptr, 0);
+  body.Sub(kSubHeaderSize, body.size() - std::min(body.size(), kSubHeaderSize), payload);
+  const int record = RecordIndex(type);
+
+  if (op == kIcmdRequest) {
+    if (record >= 0) {
+      QueueIcmd(s, kIcmdData, type,
+                std::vector<uint8_t>(s.viewRecords[size_t(record)].begin(),
+                                     s.viewRecords[size_t(record)].end()));
+    } else if (type == 4096) {
+      const uint32_t mask = payload.Le32Or(0, 0);
+      e.Add("page", mask);
+      std::vector<uint8_t> page = PagePayload(mask);
+      if (page.empty())
+        e.Add("ignored", "unknown page");
+      else
+        QueueIcmd(s, kIcmdData, 4096, page);
+    } else if (type == 2048) {
+      QueueIcmd(s, kIcmdData, 2048, {});
+    } else {
+      e.Add("ignored", "unknown type");
+    }
+    return;
+  }
+  if (op != kIcmdSet && op != kIcmdData) {
+    e.Add("ignored", "unknown operation");
+    return;
+  }
+  if (record >= 0) {
+    if (!payload.Has(0, 64)) {
+      e.Add("ignored", "short record");
+      return;
+    }
+    std::memcpy(s.viewRecords[size_t(record)].data(), payload.data(), 64);
+    if (record == 0) {
+      e.Add("split", payload.Le32Or(0, 0))
+          .Add("first", payload.Le32Or(4, 0))
+          .Add("channel", payload.Le32Or(8, 0))
+          .Add("mask", int64_t(payload.Le32Or(12, 0)))
+          .Add("width", payload.Le32Or(16, 0))
+          .Add("height", payload.Le32Or(20, 0));
+    } else {
+      e.Add("channel", payload.Le32Or(8, 0))
+          .Add("word12", int64_t(payload.Le32Or(12, 0)))
+          .Add("word16", int64_t(payload.Le32Or(16, 0)))
+          .Add("word20", int64_t(payload.Le32Or(20, 0)));
+    }
+    if (op == kIcmdSet) s.mode = mode;
+    return;
+  }
+  if (type == 2048) {
+    if (op == kIcmdSet) s.mode = mode;
+    return;
+  }
+  if (type != 4096) {
+    e.Add("ignored", "unknown type");
+    return;
+  }
+  const uint32_t mask = payload.Le32Or(0, 0), length = payload.Le32Or(4, 0);
+  const uint32_t checksum = payload.Le32Or(8, 0);
+  e.Add("page", mask).Add("page_length", length);
+  auto it = pages_.find(mask);
+  if (it == pages_.end()) {
+    e.Add("ignored", "unknown page");
+    return;
+  }
+  const size_t size = it->second.data.size();
+  if (!payload.Has(0, kPageHeaderSize + size)) {
+    e.Add("ignored", "short page");
+    return;
+  }
+  const uint8_t* data = payload.data() + kPageHeaderSize;
+  if (ByteSum(data, size) != checksum) {
+    e.Add("ignored", "page checksum");
+    return;
+  }
+  it->second.data.assign(data, data + size);
+  if (op != kIcmdSet) return;
+  s.mode = mode;
+  // A new page goes back to every viewer, the sender included: its copy of
+  // the echo is the sign that the setting was taken.
+  for (auto& [id, other] : sessions_)
+    if (other->loggedIn && (other->kind == 1 || other->kind == 2))
+      QueueIcmd(*other, kIcmdData, 4096, PagePayload(mask));
+}
+
+void Recorder::HandleVido(Session& s, const ByteReader& body, JsonEvent& e) {
+  const uint32_t sub = body.Le32Or(4, 0xFFFFFFFF);
+  e.Add("sub_command", sub);
+  if (sub != 1) {
+    e.Add("ignored", "not a status");
+    return;
+  }
+  const uint32_t free = body.Le32Or(kSubHeaderSize + 128, 0);
+  const uint32_t ring = body.Le32Or(kSubHeaderSize + 152, 0);
+  e.Add("free", int64_t(free)).Add("ring", int64_t(ring));
+  if (options_.streamSocket) return;  // streams go over the stream connection
+  s.videoWanted = true;
+  s.lastVideoStatus = Now();
+  s.freeSpace = free;
+}
+
+void Recorder::Answer(Connection& c, const CommandFrameHeader& h, Session* s) {
+  std::vector<uint8_t> payload;
+  if (s) {
+    while (!s->outbox.empty() &&
+           (payload.empty() || payload.size() + s->outbox.front().size() <= kMaxAnswerPayload)) {
+      payload.insert(payload.end(), s->outbox.front().begin(), s->outbox.front().end());
+      s->outbox.pop_front();
+    }
+    // Video for this command connection, as much as the viewer has room for.
+    const size_t slot = std::min<uint32_t>(c.socketIndex, 1);
+    auto& queue = s->videoQueue[slot];
+    while (!queue.empty() && payload.size() + queue.front().size() <= kMaxAnswerPayload &&
+           queue.front().size() <= s->freeSpace) {
+      s->freeSpace -= queue.front().size();
+      s->videoQueued[slot] -= queue.front().size();
+      payload.insert(payload.end(), queue.front().begin(), queue.front().end());
+      queue.pop_front();
+    }
+  }
+  const bool refused = s && s->refused;
+  if (refused) c.closeWhenFlushed = true;
+  const uint32_t id = s ? s->id : h.sessionId;
+  Send(c, WrapAnswer(BuildCommandFrame(kReply, id, h.contextIndex, h.socketIndex, payload)));
+  if (refused) EndSession(id);
+}
+
+}  // namespace tevrano::sim

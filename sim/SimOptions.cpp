@@ -1,0 +1,231 @@
+#include "SimOptions.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace tevrano::sim {
+
+const char* UsageText() {
+  return R"(usage: tevrano-recorder-sim [options]
+
+A recorder for tests and the demo: speaks the recorder's command protocol
+(login, module messages, named items, view records, settings pages) and
+streams H.264 test pictures and audio tones on one TCP port.
+
+Recorder:
+  --listen ADDR:PORT       address to listen on (default 127.0.0.2:8000)
+  --channels 4|8|16        camera channels (default 16)
+  --model TEXT             model text of the system information, with or
+                           without its "[N] " (default "[N] 6104" with a
+                           stream socket, "[N] 7104" without); "[N] 6..."
+                           is the newer recorder family
+  --os-version TEXT        operating-system version text (default 3.1.4_SIM)
+  --service-variant N      service variant word (default 0)
+  --connections 1|2        command connections offered to a viewer (default 1)
+  --stream-socket yes|no   streams over a separate stream connection (yes,
+                           default) or as "VIDO" messages in the answers to
+                           the viewer's polls (no)
+  --upnp yes|no            offer the UPnP settings (default yes)
+  --titles yes|no          channel-title support (default yes)
+  --users U:P[,U:P...]     accepted user names and passwords, digits
+                           (default 1234:5678)
+
+Video:
+  --resolution WxH         704x576 (default), 704x288, 352x288, 704x480,
+                           352x240 or 960x576
+  --resolution-cycle LIST  comma-separated sizes streamed in turn, switching
+                           every --cycle-seconds at an I-frame, for testing
+                           size changes (e.g. 704x576,352x288)
+  --cycle-seconds N        seconds per size of the cycle (default 10)
+  --fps 25|30              frame rate (default 25)
+  --split-frames BYTES     split each video frame into packets of at most
+                           BYTES payload bytes (default: one packet a frame)
+
+Diagnostics:
+  --log FILE.jsonl         one JSON object a line: every frame and module
+                           message received, decoded, and connection events
+  --quiet                  no messages on standard error
+  --help                   this text
+
+Faults (for reliability tests; each is logged):
+  --drop-after SECONDS     close every connection once, after SECONDS
+  --stall-after SECONDS    from then on neither answer nor stream, but keep
+                           the connections open
+  --garbage-every N        insert random bytes after every N-th stream packet
+  --refuse                 refuse every login
+  --seed N                 seed of the garbage bytes (default 1)
+
+Every channel's picture is a flat field of its own colour (see
+sim/ChannelPattern.h for the table), its number, a moving square and the
+recorder's start-up time; the centre region is the flat colour only.
+)";
+}
+
+std::string SimOptions::ModelText() const {
+  std::string m = model.empty() ? (streamSocket ? "6104" : "7104") : model;
+  if (m.rfind("[N] ", 0) != 0) m = "[N] " + m;
+  return m;
+}
+
+namespace {
+
+bool ParseInt(const std::string& s, long lo, long hi, long& out) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  long v = std::strtol(s.c_str(), &end, 10);
+  if (*end != 0 || v < lo || v > hi) return false;
+  out = v;
+  return true;
+}
+
+bool ParseSeconds(const std::string& s, double& out) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  double v = std::strtod(s.c_str(), &end);
+  if (*end != 0 || !(v >= 0) || v > 1e7) return false;
+  out = v;
+  return true;
+}
+
+bool ParseYesNo(const std::string& s, bool& out) {
+  if (s == "yes") return out = true, true;
+  if (s == "no") return out = false, true;
+  return false;
+}
+
+bool ParseResolution(const std::string& s, Resolution& out) {
+  static const Resolution kAllowed[] = {{704, 576}, {704, 288}, {352, 288},
+                                        {704, 480}, {352, 240}, {960, 576}};
+  for (const Resolution& r : kAllowed)
+    if (s == std::to_string(r.width) + "x" + std::to_string(r.height)) return out = r, true;
+  return false;
+}
+
+std::vector<std::string> Split(const std::string& s, char sep) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (true) {
+    size_t at = s.find(sep, start);
+    parts.push_back(s.substr(start, at - start));
+    if (at == std::string::npos) break;
+    start = at + 1;
+  }
+  return parts;
+}
+
+bool Digits(const std::string& s) {
+  if (s.empty() || s.size() > 10) return false;
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+}  // namespace
+
+int ParseOptions(int argc, char** argv, SimOptions& o, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string name = argv[i];
+    if (name == "--help" || name == "-h") return 1;
+    if (name == "--quiet") {
+      o.quiet = true;
+      continue;
+    }
+    if (name == "--refuse") {
+      o.refuse = true;
+      continue;
+    }
+    if (i + 1 >= argc) {
+      error = "missing value for " + name;
+      return 2;
+    }
+    const std::string v = argv[++i];
+    long n = 0;
+    bool ok = true;
+    if (name == "--listen") {
+      size_t colon = v.rfind(':');
+      ok = colon != std::string::npos && colon > 0 && ParseInt(v.substr(colon + 1), 1, 65535, n);
+      if (ok) {
+        o.listenAddress = v.substr(0, colon);
+        o.listenPort = uint16_t(n);
+      }
+    } else if (name == "--channels") {
+      ok = ParseInt(v, 4, 16, n) && (n == 4 || n == 8 || n == 16);
+      o.channels = int(n);
+    } else if (name == "--model") {
+      ok = !v.empty() && v.size() < 32;
+      o.model = v;
+    } else if (name == "--os-version") {
+      ok = v.size() < 26;
+      o.osVersion = v;
+    } else if (name == "--service-variant") {
+      ok = ParseInt(v, 0, 0x7FFFFFFF, n);
+      o.serviceVariant = uint32_t(n);
+    } else if (name == "--connections") {
+      ok = ParseInt(v, 1, 2, n);
+      o.connections = int(n);
+    } else if (name == "--stream-socket") {
+      ok = ParseYesNo(v, o.streamSocket);
+    } else if (name == "--upnp") {
+      ok = ParseYesNo(v, o.upnp);
+    } else if (name == "--titles") {
+      ok = ParseYesNo(v, o.titles);
+    } else if (name == "--users") {
+      o.users.clear();
+      for (const std::string& pair : Split(v, ',')) {
+        size_t colon = pair.find(':');
+        if (colon == std::string::npos || !Digits(pair.substr(0, colon)) ||
+            !Digits(pair.substr(colon + 1))) {
+          ok = false;
+          break;
+        }
+        o.users.emplace_back(pair.substr(0, colon), pair.substr(colon + 1));
+      }
+    } else if (name == "--resolution") {
+      Resolution r;
+      ok = ParseResolution(v, r);
+      o.resolutions = {r};
+    } else if (name == "--resolution-cycle") {
+      o.resolutions.clear();
+      for (const std::string& part : Split(v, ',')) {
+        Resolution r;
+        if (!ParseResolution(part, r)) {
+          ok = false;
+          break;
+        }
+        o.resolutions.push_back(r);
+      }
+    } else if (name == "--cycle-seconds") {
+      ok = ParseInt(v, 1, 86400, n);
+      o.cycleSeconds = int(n);
+    } else if (name == "--fps") {
+      ok = ParseInt(v, 25, 30, n) && (n == 25 || n == 30);
+      o.fps = int(n);
+    } else if (name == "--split-frames") {
+      ok = ParseInt(v, 64, 1 << 20, n);
+      o.splitFrames = int(n);
+    } else if (name == "--log") {
+      ok = !v.empty();
+      o.logPath = v;
+    } else if (name == "--drop-after") {
+      ok = ParseSeconds(v, o.dropAfter);
+    } else if (name == "--stall-after") {
+      ok = ParseSeconds(v, o.stallAfter);
+    } else if (name == "--garbage-every") {
+      ok = ParseInt(v, 1, 1 << 30, n);
+      o.garbageEvery = int(n);
+    } else if (name == "--seed") {
+      ok = ParseInt(v, 0, 0x7FFFFFFF, n);
+      o.seed = uint32_t(n);
+    } else {
+      error = "unknown option " + name;
+      return 2;
+    }
+    if (!ok) {
+      error = "bad value for " + name + ": " + v;
+      return 2;
+    }
+  }
+  return 0;
+}
+
+}  // namespace tevrano::sim

@@ -1,0 +1,49 @@
+// Command-line options of tevrano-recorder-sim.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tevrano::sim {
+
+struct Resolution {
+  int width = 704, height = 576;
+};
+
+struct SimOptions {
+  std::string listenAddress = "127.0.0.2";
+  uint16_t listenPort = 8000;
+  int channels = 16;
+  std::string model;  // empty: follows --stream-socket (see usage)
+  std::string osVersion = "3.1.4_SIM";
+  uint32_t serviceVariant = 0;
+  int connections = 1;
+  bool streamSocket = true;
+  bool upnp = true;
+  bool titles = true;
+  std::vector<std::pair<std::string, std::string>> users{{"1234", "5678"}};
+  std::vector<Resolution> resolutions{Resolution{}};  // more than one: a cycle
+  int cycleSeconds = 10;
+  int fps = 25;
+  std::string logPath;
+  bool quiet = false;
+  double dropAfter = -1;
+  double stallAfter = -1;
+  int garbageEvery = 0;
+  bool refuse = false;
+  int splitFrames = 0;  // >0: video packets carry at most this many payload bytes
+  uint32_t seed = 1;
+
+  // The "[N] " model text sent in the system information.
+  std::string ModelText() const;
+};
+
+const char* UsageText();
+
+// Parses argv. Returns 0 to run, 1 when --help was shown, 2 on a bad
+// option (message in error).
+int ParseOptions(int argc, char** argv, SimOptions& out, std::string& error);
+
+}  // namespace tevrano::sim

@@ -1,0 +1,49 @@
+// tevrano-recorder-sim: a recorder for the tests and the demo.
+#include <csignal>
+#include <cstdio>
+
+#include "JsonLog.h"
+#include "Recorder.h"
+#include "SimOptions.h"
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+void OnSignal(int) {
+  g_stop = true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tevrano::sim;
+  SimOptions options;
+  std::string error;
+  const int parsed = ParseOptions(argc, argv, options, error);
+  if (parsed == 1) {
+    std::fputs(UsageText(), stdout);
+    return 0;
+  }
+  if (parsed == 2) {
+    std::fprintf(stderr, "tevrano-recorder-sim: %s\n\n%s", error.c_str(), UsageText());
+    return 2;
+  }
+
+  JsonLog log;
+  if (!options.logPath.empty() && !log.Open(options.logPath)) {
+    std::fprintf(stderr, "tevrano-recorder-sim: cannot write %s\n", options.logPath.c_str());
+    return 1;
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+
+  Recorder recorder(options, log);
+  if (!recorder.Listen(error)) {
+    std::fprintf(stderr, "tevrano-recorder-sim: cannot listen: %s\n", error.c_str());
+    return 1;
+  }
+  recorder.Run(g_stop);
+  return 0;
+}

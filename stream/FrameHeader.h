@@ -1,0 +1,80 @@
+#pragma once
+#include <cstdint>
+
+namespace tevrano {
+
+// Little-endian field readers over a buffer the caller has bounds-checked.
+inline uint32_t LoadLe32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+inline uint16_t LoadLe16(const uint8_t* p) {
+  return uint16_t(p[0] | p[1] << 8);
+}
+inline uint32_t LoadBe32(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+inline void StoreLe32(uint8_t* p, uint32_t v) {
+  p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16), p[3] = uint8_t(v >> 24);
+}
+
+// The 32-byte header that starts every stream packet (magic 00 00 00 03).
+struct FrameHeader {
+  static constexpr uint32_t kSize = 32;
+  static constexpr uint32_t kMagic = 0x03000000;  // bytes 00 00 00 03
+  static constexpr int kVideo = 1;
+  static constexpr int kAudio = 2;
+
+  uint32_t magic = 0;
+  uint32_t seconds = 0;       // offset 4; low 24 bits count seconds for frame numbering
+  uint32_t frame = 0;         // offset 8: frame number within the second
+  uint32_t type = 0;          // offset 11 bits 6-7: 1 video, 2 audio
+  uint32_t heightMb = 0;      // offset 12: height in 16-line units
+  uint32_t widthMb = 0;       // offset 13: width in 16-pixel units
+  uint32_t flag0 = 0;         // offset 14 bit 0
+  uint32_t resolution = 0;    // offset 14 bits 2-3 (1 = field coded)
+  uint32_t subChannel = 0;    // offset 14 bits 4-7
+  uint32_t extraPackets = 0;  // offset 15 bits 0-3: packets of this frame after the first
+  uint32_t frameType = 0;     // offset 15 bits 4-5: 0 I-frame
+  uint32_t length64 = 0;      // offset 18: packet length in 64-byte units, header included
+  uint32_t rateField = 0;     // offset 20 bits 5-21: frame interval = 20000 / field ms
+  uint32_t streamKind = 0;    // offset 23 bits 5-6: 0 live, 1 playback, 3 file playback
+  uint32_t flag31 = 0;        // offset 23 bit 7
+  uint32_t sequence10 = 0;    // offset 26 bits 6-15
+  uint32_t timeOffset = 0;    // offset 28: seconds added for display and recording
+
+  // Reads the fields of the 32 bytes at `p`.
+  static FrameHeader Parse(const uint8_t* p);
+
+  bool IsKeyFrame() const { return frameType == 0; }
+  uint32_t PacketBytes() const { return length64 * 64; }
+  // Magic, type 1 or 2, nonzero length; video also needs seconds, width, height.
+  bool Valid() const;
+};
+
+// The 128-byte header in front of each packet in transport framing.
+struct TransportHeader {
+  static constexpr uint32_t kSize = 128;
+  static constexpr uint32_t kMaxTotal = 0x40000;  // totals must stay below this
+
+  uint32_t total = 0;          // 0: packet length including these 128 bytes
+  uint32_t intervalMs = 0;     // 8: live frame interval
+  uint32_t sequence = 0;       // 12: per-channel sequence number
+  uint32_t channel = 0;        // 20: 0..16
+  uint32_t recorderValue = 0;  // 24
+  uint32_t delivery = 0;       // 32: delivery sequence number
+  uint32_t seconds = 0;        // 36: position for the live lag
+  uint32_t frame = 0;          // 40
+  uint32_t value44 = 0;        // 44
+  uint32_t deliveryType = 0;   // 48: 2 audio, else video
+  uint32_t tag = 0;            // 52: connection tag, 0 = any
+
+  static TransportHeader Parse(const uint8_t* p);
+  // The header the parser makes for a packet in marker framing.
+  static TransportHeader ForMarkerPacket(const FrameHeader& frame) {
+    TransportHeader t;
+    t.total = frame.PacketBytes() + kSize;
+    return t;
+  }
+};
+
+}  // namespace tevrano

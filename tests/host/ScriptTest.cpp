@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <fstream>
+#include <sstream>
+
+#include "control/TevranoImpl1.h"
+#include "host/Script.h"
+#include "host/ScriptRunner.h"
+#include "platform/fake/FakePlatform.h"
+
+namespace tevrano::host {
+namespace {
+
+using Op = ScriptCommand::Op;
+using Kind = ScriptRunner::Outcome::Kind;
+
+class ScriptTest : public ::testing::Test {
+ protected:
+  ScriptTest() : control(fakes.platform()) { control.ActiveFormCreate(); }
+  TTevranoX& form() { return control.Form(); }
+
+  platform::FakePlatform fakes;
+  TevranoX control;
+};
+
+TEST_F(ScriptTest, ParsesEveryCommandAndSkipsComments) {
+  ParsedScript s = ParseScript(
+      "# set-up\n"
+      "\n"
+      "   # indented comment\n"
+      "wait 0.25\n"
+      "press Image1 10 20\n"
+      "move Image1 11 21\n"
+      "release Image1 12 22\n"
+      "click Image_Trumpet_Off\n"
+      "click Image1 5 6\n"
+      "click-target TevranoKeyForm Key_Split#SD 2\n"
+      "set-text LabeledEdit_System1 text with  blanks # kept\r\n"
+      "select PageControl1 2\n"
+      "tab 7\n"
+      "snapshot out.png\n"
+      "snapshot one.png Image1\n"
+      "dump out.json\n"
+      "quit\n",
+      form());
+  ASSERT_FALSE(s.error) << s.error->line << ": " << s.error->message;
+  ASSERT_EQ(s.commands.size(), 14u);
+  const auto& c = s.commands;
+  EXPECT_EQ(c[0].op, Op::Wait);
+  EXPECT_EQ(c[0].seconds, 0.25);
+  EXPECT_EQ(c[0].line, 4);
+  EXPECT_EQ(c[1].op, Op::Press);
+  EXPECT_EQ(c[1].component, "Image1");
+  EXPECT_EQ(c[1].x, 10);
+  EXPECT_EQ(c[1].y, 20);
+  EXPECT_EQ(c[3].op, Op::Release);
+  EXPECT_EQ(c[4].op, Op::Click);
+  EXPECT_FALSE(c[4].hasPosition);
+  EXPECT_TRUE(c[5].hasPosition);
+  EXPECT_EQ(c[6].op, Op::ClickTarget);
+  EXPECT_EQ(c[6].text, "TevranoKeyForm");
+  EXPECT_EQ(c[6].binding, "Key_Split#SD");
+  EXPECT_EQ(c[6].index, 2);
+  EXPECT_EQ(c[7].op, Op::SetText);
+  EXPECT_EQ(c[7].text, "text with  blanks # kept");
+  EXPECT_EQ(c[9].op, Op::Tab);
+  EXPECT_EQ(c[9].index, 7);
+  EXPECT_EQ(c[10].component, "");
+  EXPECT_EQ(c[11].component, "Image1");
+  EXPECT_EQ(c[13].op, Op::Quit);
+  EXPECT_EQ(c[13].line, 17);
+}
+
+TEST_F(ScriptTest, ReportsTheFirstBadLineByNumber) {
+  struct Case {
+    const char* script;
+    int line;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"wait 1\n\nfrobnicate\n", 3, "unknown command"},
+      {"click NoSuchComponent\n", 1, "unknown component"},
+      {"# c\npress Label_time 1 2\n", 2, "not an image"},
+      {"press Image1 1\n", 1, "bad Y"},
+      {"press Image1 x 2\n", 1, "bad X"},
+      {"click Image1 1\n", 1, "bad Y"},
+      {"wait soon\n", 1, "bad SECONDS"},
+      {"wait -1\n", 1, "bad SECONDS"},
+      {"tab 8\n", 1, "no tab"},
+      {"select LabeledEdit_System1\n", 1, "bad INDEX"},
+      {"quit now\n", 1, "unexpected"},
+      {"snapshot\n", 1, "missing FILE"},
+      {"snapshot f.png Nothing\n", 1, "unknown component"},
+      {"click-target Skin Binding 0\n", 1, "ITEM counts from 1"},
+      {"wait 1 # not a comment here\n", 1, "unexpected"},
+      {"Wait 1\n", 1, "unknown command"},
+  };
+  for (const Case& c : cases) {
+    ParsedScript s = ParseScript(c.script, form());
+    ASSERT_TRUE(s.error) << c.script;
+    EXPECT_EQ(s.error->line, c.line) << c.script;
+    EXPECT_NE(s.error->message.find(c.says), std::string::npos) << s.error->message;
+    EXPECT_TRUE(s.commands.empty());
+  }
+}
+
+TEST_F(ScriptTest, RunsCommandsThroughTheComponentsHandlers) {
+  std::vector<std::string> calls;
+  auto record = [&](std::string what) { calls.push_back(std::move(what)); };
+  Image& image = form().Image1;
+  image.onMouseDown = [&](int x, int y) {
+    record("down " + std::to_string(x) + "," + std::to_string(y));
+  };
+  image.onMouseMove = [&](int x, int y) {
+    record("move " + std::to_string(x) + "," + std::to_string(y));
+  };
+  image.onMouseUp = [&](int x, int y) {
+    record("up " + std::to_string(x) + "," + std::to_string(y));
+  };
+  image.onClick = [&] { record("click"); };
+  form().LabeledEdit_System1.onChange = [&] { record("edit " + form().LabeledEdit_System1.text); };
+  form().PageControl1.onChange = [&] {
+    record("tab " + std::to_string(form().PageControl1.activePageIndex));
+  };
+
+  ParsedScript s = ParseScript(
+      "press Image1 1 2\nmove Image1 3 4\nrelease Image1 5 6\nclick Image1\n"
+      "set-text LabeledEdit_System1 10.0.0.9\ntab 3\nwait 0.5\nclick Image1 7 8\nquit\nclick "
+      "Image1\n",
+      form());
+  ASSERT_FALSE(s.error);
+  ScriptRunner runner(control, s.commands);
+
+  ScriptRunner::Outcome first = runner.Continue();
+  EXPECT_EQ(first.kind, Kind::Wait);
+  EXPECT_EQ(first.waitMs, 500);
+  EXPECT_EQ(calls,
+            (std::vector<std::string>{"down 1,2", "move 3,4", "click", "up 5,6", "down 162,320",
+                                      "click", "up 162,320", "edit 10.0.0.9", "tab 3"}));
+  calls.clear();
+  EXPECT_EQ(runner.Continue().kind, Kind::Quit);
+  EXPECT_EQ(calls, (std::vector<std::string>{"down 7,8", "click", "up 7,8"}));
+  EXPECT_EQ(form().PageControl1.activePageIndex, 3);
+}
+
+TEST_F(ScriptTest, WritesSnapshotsAndDumps) {
+  QTemporaryDir dir;
+  const std::string base = dir.path().toStdString();
+  ParsedScript s = ParseScript("snapshot " + base + "/form.png\nsnapshot " + base +
+                                   "/video.png Image_video\ndump " + base + "/state.json\n",
+                               form());
+  ASSERT_FALSE(s.error);
+  ScriptRunner runner(control, s.commands);
+  EXPECT_EQ(runner.Continue().kind, Kind::Finished);
+  EXPECT_EQ(QImage(QString::fromStdString(base + "/form.png")).size(), QSize(1518, 673));
+  EXPECT_EQ(QImage(QString::fromStdString(base + "/video.png")).size(), QSize(704, 576));
+  std::ifstream in(base + "/state.json");
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("\"Label_time\""), std::string::npos);
+}
+
+TEST_F(ScriptTest, StopsAtACommandThatFailsWithItsLine) {
+  ParsedScript s =
+      ParseScript("click Image1\n\nclick-target NoSkin Key#X 1\nclick Image1\n", form());
+  ASSERT_FALSE(s.error);
+  int clicks = 0;
+  form().Image1.onClick = [&] { ++clicks; };
+  ScriptRunner runner(control, s.commands);
+  ScriptRunner::Outcome outcome = runner.Continue();
+  EXPECT_EQ(outcome.kind, Kind::Error);
+  EXPECT_EQ(outcome.error.line, 3);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(runner.Done());
+
+  ParsedScript unwritable = ParseScript("dump /nonexistent-dir/x/state.json\n", form());
+  ScriptRunner second(control, unwritable.commands);
+  EXPECT_EQ(second.Continue().error.line, 1);
+}
+
+}  // namespace
+}  // namespace tevrano::host

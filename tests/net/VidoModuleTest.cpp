@@ -1,0 +1,198 @@
+#include "net/VidoModule.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "net/ModuleTable.h"
+#include "net/SendQueue.h"
+#include "stream/FrameHeader.h"
+#include "stream/StreamConnection.h"
+#include "tests/stream/StreamPackets.h"
+
+namespace tevrano {
+namespace {
+
+using test::PacketSpec;
+using test::TransportPacket;
+
+class VidoModuleTest : public ::testing::Test {
+ protected:
+  VidoModuleTest()
+      : vido(contexts, [this](int ctx, const uint8_t* p, uint32_t n, uint32_t type) {
+          bool intact = true;
+          for (uint32_t i = 160; i < n; ++i)
+            intact = intact && (p[i] == uint8_t(LoadLe32(p + 12)) || p[i] == 0);
+          routed.push_back({ctx, LoadLe32(p + 12), n, type, intact});
+        }) {
+    context.Index = 0;
+    context.SessionId = 77;
+    context.Zell = &zell;
+    context.Stream = &stream;
+    context.VideoAssembly.Allocate(RecorderContext::kVideoAssemblySize);
+    EmptySendRing(context);
+    SetConnections(1);
+  }
+  void SetConnections(uint32_t n) { StoreLe32(zell.SystemInfo + system_info::kConnections, n); }
+  // A "VIDO" body with one packet whose transport sequences are `seq`.
+  std::vector<uint8_t> Body(uint32_t seq, uint32_t payloadBytes = 40) {
+    PacketSpec s;
+    s.sequence = seq;
+    s.payload.assign(payloadBytes, uint8_t(seq));
+    std::vector<uint8_t> body(32, 0);
+    StoreLe32(body.data(), 77);
+    auto packet = TransportPacket(s);
+    body.insert(body.end(), packet.begin(), packet.end());
+    return body;
+  }
+  void Receive(const std::vector<uint8_t>& body) {
+    vido.Receive(body.data(), uint32_t(body.size()));
+  }
+  std::vector<uint32_t> RoutedSequences() {
+    std::vector<uint32_t> v;
+    for (auto& r : routed) v.push_back(r.sequence);
+    return v;
+  }
+
+  struct Routed {
+    int context;
+    uint32_t sequence;
+    uint32_t n, type;
+    bool intact;
+  };
+  ZellState zell;
+  StreamConnection stream;
+  RecorderContext context;
+  RecorderContext* contexts[2] = {&context, nullptr};
+  VidoModule vido;
+  std::vector<Routed> routed;
+};
+
+TEST_F(VidoModuleTest, OneConnectionDeliversInArrivalOrder) {
+  for (uint32_t seq : {40u, 9u, 300u}) Receive(Body(seq));
+  vido.DeliverPackets(context);
+  EXPECT_EQ(RoutedSequences(), (std::vector<uint32_t>{40, 9, 300}));
+  EXPECT_EQ(context.DeliveryQueue.Waiting, 0u);
+}
+
+TEST_F(VidoModuleTest, TwoConnectionsDeliverInSequenceOrder) {
+  SetConnections(2);
+  Receive(Body(4));
+  vido.DeliverPackets(context);
+  routed.clear();
+  for (uint32_t seq : {5u, 7u, 6u}) Receive(Body(seq));
+  vido.DeliverPackets(context);
+  EXPECT_EQ(RoutedSequences(), (std::vector<uint32_t>{5, 6, 7}));
+}
+
+TEST_F(VidoModuleTest, AMissingSequenceHoldsTheQueueUntil512Arrivals) {
+  SetConnections(2);
+  Receive(Body(1));
+  vido.DeliverPackets(context);
+  routed.clear();
+  for (uint32_t seq = 3; seq < 3 + 511; ++seq) Receive(Body(seq));  // 2 is lost
+  vido.DeliverPackets(context);
+  EXPECT_TRUE(routed.empty());
+  Receive(Body(3 + 511));  // the 512th arrival restarts the queue
+  uint32_t held = 0;
+  for (const DeliverySlot& slot : context.DeliveryQueue.Slots) held += slot.Length != 0;
+  EXPECT_EQ(held, 1u) << "the stale packets' slots are freed";
+  EXPECT_EQ(context.DeliveryQueue.Waiting, 1u);
+  vido.DeliverPackets(context);
+  EXPECT_EQ(RoutedSequences(), (std::vector<uint32_t>{3 + 511}));
+  Receive(Body(3 + 512));
+  vido.DeliverPackets(context);
+  EXPECT_EQ(routed.back().sequence, 3u + 512);
+  EXPECT_EQ(context.DeliveryQueue.Waiting, 0u);
+}
+
+TEST_F(VidoModuleTest, WaitingPacketsAreNeverOverwrittenInTheAssembly) {
+  SetConnections(2);
+  Receive(Body(1));
+  vido.DeliverPackets(context);
+  routed.clear();
+  // Packet 2 is lost; packets 3.. wait behind it until the assembly is full,
+  // and the one that no longer fits gives up the missing place.
+  const uint32_t big = 200000;
+  for (uint32_t seq = 3; seq < 14; ++seq) Receive(Body(seq, big));
+  vido.DeliverPackets(context);
+  ASSERT_FALSE(routed.empty());
+  EXPECT_EQ(routed[0].sequence, 3u);
+  for (size_t i = 0; i < routed.size(); ++i) {
+    EXPECT_TRUE(routed[i].intact) << routed[i].sequence;
+    if (i) EXPECT_EQ(routed[i].sequence, routed[i - 1].sequence + 1);
+  }
+}
+
+TEST_F(VidoModuleTest, MalformedPacketsAreRefused) {
+  auto body = Body(1);
+  struct Case {
+    const char* what;
+    uint32_t offset, value;
+  } cases[] = {
+      {"channel 17", 32 + 20, 17},
+      {"length beyond the body", 32, 100000},
+      {"length below two headers", 32, 100},
+      {"length of 256 KiB", 32, 0x40000},
+  };
+  for (const Case& c : cases) {
+    auto bad = body;
+    StoreLe32(bad.data() + c.offset, c.value);
+    Receive(bad);
+    EXPECT_EQ(context.DeliveryQueue.Waiting, 0u) << c.what;
+  }
+  Receive(std::vector<uint8_t>(body.begin(), body.begin() + 100));
+  EXPECT_EQ(context.DeliveryQueue.Waiting, 0u);
+}
+
+TEST_F(VidoModuleTest, PositionValuesReachTheChannelPacer) {
+  auto body = Body(1);
+  StoreLe32(body.data() + 32 + 20, 3);
+  StoreLe32(body.data() + 32 + 36, 5000);
+  StoreLe32(body.data() + 32 + 40, 12);
+  StoreLe32(body.data() + 32, 0);  // no packet, positions only
+  Receive(body);
+  EXPECT_EQ(stream.Pacers[3].LatestSeconds, 5000u);
+  EXPECT_EQ(stream.Pacers[3].LatestFrame, 12u);
+  EXPECT_EQ(context.DeliveryQueue.Received, 0u);
+}
+
+TEST_F(VidoModuleTest, ClearingTheQueueDropsWaitingPacketsAndFollowsTheNextSequence) {
+  SetConnections(2);
+  Receive(Body(1));
+  vido.DeliverPackets(context);
+  routed.clear();
+  Receive(Body(5));
+  VidoModule::ClearQueue(context);
+  Receive(Body(20));
+  Receive(Body(21));
+  vido.DeliverPackets(context);
+  EXPECT_EQ(RoutedSequences(), (std::vector<uint32_t>{20, 21}));
+}
+
+TEST_F(VidoModuleTest, StatusRequestReportsFreeSpaceBeyond512KiB) {
+  stream.AllocateBuffers();
+  struct Case {
+    uint32_t fill;
+  } cases[] = {{0}, {3 * 1024 * 1024}};
+  for (const Case& c : cases) {
+    stream.MainRing.Clear();
+    std::vector<uint8_t> bytes(c.fill, 0);
+    if (c.fill) stream.MainRing.Write(bytes.data(), c.fill);
+    EmptySendRing(context);
+    vido.RequestVideo(77);
+    uint8_t batch[kMaxModuleMessage];
+    const uint32_t n = TakeBatch(context, batch);
+    ASSERT_EQ(n, 320u);
+    EXPECT_EQ(LoadLe32(batch + 4), VidoModule::kTag);
+    EXPECT_EQ(LoadLe32(batch + 32), 77u);
+    EXPECT_EQ(LoadLe32(batch + 36), 1u);
+    const uint32_t free = stream.MainRing.UsableFree();
+    EXPECT_EQ(LoadLe32(batch + 64 + 128), free > 0x80000 ? free - 0x80000 : 0u);
+    EXPECT_EQ(LoadLe32(batch + 64 + 152), StreamConnection::kBufferSize);
+    EXPECT_EQ(LoadLe32(batch + 8), ModuleChecksum(batch + 32, 288));
+  }
+}
+
+}  // namespace
+}  // namespace tevrano

@@ -1,0 +1,118 @@
+#include "stream/StreamSubsystem.h"
+
+#include <gtest/gtest.h>
+
+#include "control/TevranoImpl1.h"
+#include "platform/fake/FakePlatform.h"
+#include "tests/stream/StreamPackets.h"
+
+namespace tevrano {
+namespace {
+
+TEST(RecorderTimeTest, UnpacksWithYear2000Of365Days) {
+  struct Case {
+    uint32_t seconds;
+    PictureTime t;
+  } cases[] = {
+      {0, {2000, 1, 1, 0, 0, 0}},
+      {59 * 86400 + 3661, {2000, 3, 1, 1, 1, 1}},  // no 29 February in 2000
+      {365 * 86400, {2001, 1, 1, 0, 0, 0}},
+      {(365 * 4 + 31 + 28) * 86400u, {2004, 2, 29, 0, 0, 0}},
+      {0xFFFFFFFF, {2099, 12, 31, 6, 28, 15}},
+  };
+  for (const Case& c : cases) {
+    const PictureTime t = UnpackRecorderTime(c.seconds);
+    EXPECT_EQ(t.year, c.t.year) << c.seconds;
+    EXPECT_EQ(t.month, c.t.month) << c.seconds;
+    EXPECT_EQ(t.day, c.t.day) << c.seconds;
+    EXPECT_EQ(t.hour, c.t.hour) << c.seconds;
+    EXPECT_EQ(t.minute, c.t.minute) << c.seconds;
+    EXPECT_EQ(t.second, c.t.second) << c.seconds;
+  }
+}
+
+TEST(ViewRecordsTest, LayoutOfALiveRecord) {
+  struct Case {
+    uint32_t split, first, channel;
+    int layout;
+  } cases[] = {{0, 0, 7, 7},  {1, 0, 0, 16}, {1, 12, 0, 19}, {2, 0, 0, 20},
+               {2, 9, 0, 21}, {3, 0, 0, 22}, {0, 0, 99, 0}};
+  for (const Case& c : cases) {
+    LiveRecord r{};
+    r.SplitKind = c.split, r.FirstChannel = c.first, r.Channel = c.channel;
+    EXPECT_EQ(LayoutOf(r), c.layout);
+  }
+}
+
+struct StartedControl {
+  platform::FakePlatform fakes;
+  TevranoX control{fakes.platform()};
+  StartedControl() { control.ActiveFormCreate(); }
+};
+
+TEST(StreamSubsystemTest, StartUpRegistersIcmdAndVidoAfterZellAndLinksTheStreams) {
+  StartedControl s;
+  ModuleTable& modules = s.control.Net().Modules();
+  EXPECT_EQ(modules.Entry(0).Tag, 0x4C4C455Au);  // "ZELL"
+  EXPECT_EQ(modules.Entry(1).Tag, IcmdModule::kTag);
+  EXPECT_EQ(modules.Entry(2).Tag, VidoModule::kTag);
+  RecorderContext& c = s.control.Net().Context(0);
+  EXPECT_EQ(c.Stream, &s.control.Streams().Stream().Connection(0));
+  ASSERT_NE(c.View, nullptr);
+  EXPECT_EQ(c.View->Live.Width, 704u);
+  EXPECT_TRUE(c.Stream->MainRing.Allocated());
+  EXPECT_EQ(s.control.Status().viewMode, 0);
+}
+
+TEST(StreamSubsystemTest, StatusReportsTheViewOfContextZero) {
+  StartedControl s;
+  s.control.Streams().View().ViewCommand(0, 16, kModePlayback, 1, 6, true);
+  const ControlStatus st = s.control.Status();
+  EXPECT_EQ(st.viewMode, 1);
+  EXPECT_EQ(st.page, 1);
+  s.control.Streams().View().ViewCommand(0, 16, kModeLive, 0, 21, true);
+  EXPECT_EQ(s.control.Status().layout, 21);
+}
+
+TEST(StreamSubsystemTest, StreamBytesFromTheSocketAreParsedInTheMainLoop) {
+  StartedControl s;
+  StreamSystem& stream = s.control.Streams().Stream();
+  s.control.Net().Link().StreamState = 2;
+  auto packet = test::FrameBytes(test::PacketSpec{});
+  s.control.Net().Hooks().FeedStream(packet.data(), uint32_t(packet.size()));
+  EXPECT_EQ(s.control.Net().Link().StreamState, 3u);
+  s.control.Timer1Timer();
+  EXPECT_TRUE(stream.Connection(0).MainRing.Empty());
+  EXPECT_TRUE(stream.Picture().keyFrameSeen);
+  EXPECT_EQ(stream.Picture().width, 704u);
+}
+
+TEST(StreamSubsystemTest, TheDecoderSlotsReadTheirStreamThroughTheVideoContext) {
+  StartedControl s;
+  StreamSystem& stream = s.control.Streams().Stream();
+  StreamVideoContext video(stream, 0);
+  EXPECT_FALSE(video.HasPictureOutput());
+  TTevranoX& form = s.control.Form();
+  ASSERT_EQ(stream.RegisterPictureOutput(0, "10.0.0.9", 80, 0, 0, &form.Image_video,
+                                         &form.Label_time, 0, 0),
+            0);
+  ASSERT_EQ(
+      stream.RegisterPictureOutput(0, "10.0.0.9", 80, 3, 1, &form.Image_video, &form.Label1, 0, 0),
+      0);
+  EXPECT_TRUE(video.HasPictureOutput());
+  Label* labels[4] = {};
+  ASSERT_EQ(video.TimeLabels(0, labels, 4), 1);
+  EXPECT_EQ(labels[0], &form.Label_time);
+  ASSERT_EQ(video.TimeLabels(1, labels, 4), 1);
+  EXPECT_EQ(labels[0], &form.Label1);
+
+  stream.Connection(0).KeyFrameInBuffer = 1;
+  EXPECT_TRUE(video.TakeKeyFrameFlag());
+  EXPECT_FALSE(video.TakeKeyFrameFlag());
+  stream.Connection(0).Timestamp = 365 * 86400 + 3600;
+  EXPECT_EQ(video.Time().year, 2001);
+  EXPECT_EQ(video.Time().hour, 1);
+}
+
+}  // namespace
+}  // namespace tevrano
