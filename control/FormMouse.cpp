@@ -69,6 +69,7 @@ void WireOnScreen(TevranoX& c) {
     ui.RequestRedraw();
     ui.Skin_Redraw(1);
   };
+  c.Streams().Stream().Hooks().redrawInterface = vh.redrawInterface;
   vh.speakerReset = [&c] { c.Speaker().hot = c.Speaker().lastShownHot = false; };
   vh.showSpeakerImages = [&c] {
     c.ShowSpeakerImages(false, false, c.Speaker().enabled, c.Speaker().previousEnabled);
