@@ -13,7 +13,7 @@ struct UiVariables {
   int32_t IE_Page2 = 0;     // requested page: 0 Live, 1 Playback, 2 Backup, 3 Setup
   int32_t IE_Page3 = 0;     // page change pending
   int32_t IE_M_CH = 16;     // the recorder's channel count
-  int32_t IE_DOING = 22;    // requested layout
+  int32_t IE_DOING = 0;     // requested layout
   int32_t IE_CH[16] = {};   // channel keys: 1 shown, 0 not, -1 absent
   int32_t IE_CH2[16] = {};  // split-position marks
   int32_t IE_CH_S = 0;      // "IE_CH#SD"

@@ -78,8 +78,11 @@ void Ui::SetUpRecorder(int channelCount, int serviceVariant, int httpPage) {
   // Every key is offered except the menu key, which no binding can press.
   for (int32_t& io : vars.IO) io = 1;
   vars.IO[UiVariables::kIoMenu] = 0;
+  // The split a click on a single channel returns to, until one is chosen:
+  // the overview that fits the recorder.
+  if (!splitChosen_) lastSplit_ = vars.IE_M_CH == 16 ? 22 : vars.IE_M_CH == 8 ? 18 : 16;
+  // The view itself stays as the recorder was told (nothing is sent here).
   KeyFormStep(true);
-  View_Set(vars.IE_DOING, latchedPage_, true);
   redrawPending_ = true;
 }
 
@@ -232,7 +235,10 @@ void Ui::View_Set(int layout, int page, bool force) {
   const bool changed = force || page != page_ || layout != layout_;
   page_ = page;
   layout_ = layout;
-  if (layout >= 16) lastSplit_ = layout;
+  if (layout >= 16) {
+    lastSplit_ = layout;
+    splitChosen_ = true;
+  }
   vars.IE_CH_S = layout;
   if (!changed) return;
 

@@ -148,6 +148,7 @@ class Ui {
   // ---- Pages, layouts, recorder ----
   // The recorder's system information arrived: channel count (4, 8 or 16;
   // anything else keeps the previous count), service variant, page rights.
+  // The keys follow; no view is sent.
   void SetUpRecorder(int channelCount, int serviceVariant, int httpPage);
   void View_Set(int layout, int page, bool force = false);
   // The key form's post-click step; `arraysOnly` refreshes the arrays only.
@@ -223,9 +224,11 @@ class Ui {
   int lastMouseSkin_ = -1;
 
   // View state.
-  int page_ = 0, layout_ = 22, lastSplit_ = 22;
+  // The view records start as channel 1 alone, and so does the interface.
+  int page_ = 0, layout_ = 0, lastSplit_ = 22;
+  bool splitChosen_ = false;  // a split was shown since start-up
   int latchedPage_ = 0;
-  int liveLayout_ = 22, playbackChannel_ = 0;
+  int liveLayout_ = 0, playbackChannel_ = 0;
   int playbackState_ = 1;
   SplitDescription split_;
   int serviceVariant_ = 0, httpPage_ = 0;

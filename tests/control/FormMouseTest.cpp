@@ -33,8 +33,7 @@ TEST(FormMouse, LoginHandsTheChannelCountAndPageRightsToTheKeyPanel) {
   s.LogIn(8);
   EXPECT_EQ(s.control.OnScreen().ChannelCount(), 8);
   EXPECT_EQ(s.control.OnScreen().vars.IE_Page[3], -1);
-  EXPECT_EQ(s.form.Label_time.caption, "  Live  CH1 - CH16");
-  EXPECT_EQ(s.control.Status().layout, 22);  // the view went to the recorder's view state
+  EXPECT_EQ(s.control.Status().layout, 0);  // the start view: channel 1 alone
 }
 
 TEST(FormMouse, SpeakerClickFlipsAudioAndHandsOnTheToggle) {
@@ -51,7 +50,11 @@ TEST(FormMouse, SpeakerClickFlipsAudioAndHandsOnTheToggle) {
 
 TEST(FormMouse, SpeakerShowsOnlyOverASingleLiveChannelWithAudio) {
   Started s;
-  s.LogIn(16);  // sixteen-way live view
+  s.LogIn(16);
+  s.form.Label_time.SetCaption("2026/12/10 12:00:00");  // the recorder's time shows
+  s.Tick(40);
+  s.form.Image_Trumpet_BG.onMouseDown(10, 10);  // single channel → the sixteen-way view
+  EXPECT_EQ(s.control.Status().layout, 22);
   s.control.Speaker().audioHeard = true;
   s.form.Image_Trumpet_BG.onMouseMove(10, 10);
   s.Tick(40);

@@ -115,16 +115,20 @@ struct KeyFormFixture {
   }
 };
 
-TEST(KeyForm, RecorderSetUpSendsTheFirstViewAndShowsIt) {
+// The view records start as channel 1 alone; the login only tells the keys
+// what the recorder has.
+TEST(KeyForm, RecorderSetUpShowsTheStartViewAndSendsNothing) {
   KeyFormFixture f;
   f.ui.SetUpRecorder(16, 0, 0);
-  ASSERT_EQ(f.views.size(), 1u);
-  EXPECT_EQ(f.views[0].page, 0);
-  EXPECT_EQ(f.views[0].layout, 22);
-  EXPECT_EQ(f.views[0].channels, 16);
-  EXPECT_EQ(f.form.Label_time.caption, "  Live  CH1 - CH16");
+  EXPECT_TRUE(f.views.empty());
+  EXPECT_EQ(f.ui.Layout(), 0);
   EXPECT_EQ(f.ui.vars.IE_Page[0], 1);
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(f.ui.vars.IE_CH[i], 1);
+  EXPECT_EQ(f.ui.vars.IE_CH[0], 1);
+  for (int i = 1; i < 16; ++i) EXPECT_EQ(f.ui.vars.IE_CH[i], 0) << i;
+  EXPECT_EQ(f.ui.LastSplitLayout(), 22);  // sixteen-way: the overview of 16 channels
+  KeyFormFixture eight;
+  eight.ui.SetUpRecorder(8, 0, 0);
+  EXPECT_EQ(eight.ui.LastSplitLayout(), 18);
 }
 
 TEST(KeyForm, ChannelCountIsTakenOnlyAsFourEightOrSixteen) {
