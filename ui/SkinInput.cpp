@@ -113,6 +113,7 @@ void Ui::Skin_Mouse(int event, int x, int y, std::string_view skin_name) {
   lastMouseSkin_ = si;
   const SkinHit hit = Skin_Hit(x, y, skin_name);
   if (event == 1) {
+    buttonHeld_ = true;
     pressed_ = hit;
     if (hit.element < 0) return;
     PreClick();
@@ -124,6 +125,7 @@ void Ui::Skin_Mouse(int event, int x, int y, std::string_view skin_name) {
     return;
   }
   // Release.
+  buttonHeld_ = false;
   bool redraw = redrawPending_ || pressed_.element >= 0;
   if (hit.element >= 0 && elements_[hit.element].target.Get(0) != 0) redraw = true;
   // Keys are momentary: a press shows while held and ends with the release.
@@ -142,6 +144,7 @@ void Ui::Skin_Mouse(int event, int x, int y, std::string_view skin_name) {
 // A move with the button held presses again only on a new element or item,
 // or along a slider, so that a shaking hand does not repeat a step.
 void Ui::Skin_Drag(int x, int y, std::string_view skin_name) {
+  if (!buttonHeld_) return;  // a move without the button only hovers
   const SkinHit hit = Skin_Hit(x, y, skin_name);
   if (hit.element < 0) return;
   const bool slider = elements_[hit.element].kind == kKindSlider;

@@ -221,6 +221,7 @@ class Ui {
   SkinHit pressed_, hovered_, lastDrawnHover_, lastApplied_;
   bool redrawPending_ = true;
   bool sliderDrag_ = false;
+  bool buttonHeld_ = false;  // between a press and a release on a skin
   int lastMouseSkin_ = -1;
 
   // View state.

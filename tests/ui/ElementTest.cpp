@@ -325,3 +325,40 @@ TEST(BindingTable, EveryListedNameReachesItsOwnVariable) {
 
 }  // namespace
 }  // namespace tevrano::ui
+
+namespace tevrano::ui {
+namespace {
+
+TEST(SkinDrag, PressesAgainOnlyWithTheButtonHeldAndOnANewItem) {
+  SkinBuilder b = BasicSkin();
+  b.Piece({.name = "Knob",
+           .cell_width = 10,
+           .cell_height = 10,
+           .sheet_x = 300,
+           .sheet_y = 30,
+           .kind = 8002});
+  b.Element({.name = "Slider",
+             .piece = "Knob",
+             .parent = "Back",
+             .item_count = 4,
+             .columns = 4,
+             .value_base = 1,
+             .source = "1#CS",
+             .target = "MOD3#SD"});
+  Fixture f(b);
+  int x0, y0, x2, y2;
+  f.ui.ItemCenter(f.ui.Element(1), 0, x0, y0);
+  f.ui.ItemCenter(f.ui.Element(1), 2, x2, y2);
+  f.ui.Skin_Drag(x2, y2, "TevranoKeyForm");  // no button: hovering only
+  EXPECT_EQ(f.ui.vars.MOD3, 0);
+  f.ui.Skin_Mouse(1, x0, y0, "TevranoKeyForm");
+  EXPECT_EQ(f.ui.vars.MOD3, 1);
+  f.ui.Skin_Drag(x2, y2, "TevranoKeyForm");  // along the slider
+  EXPECT_EQ(f.ui.vars.MOD3, 3);
+  f.ui.Skin_Mouse(0, x2, y2, "TevranoKeyForm");
+  f.ui.Skin_Drag(x0, y0, "TevranoKeyForm");
+  EXPECT_EQ(f.ui.vars.MOD3, 3);
+}
+
+}  // namespace
+}  // namespace tevrano::ui
