@@ -42,7 +42,7 @@ struct Swscale {
 void Report(const char* what, const Planes& p, Video& video, int flags, double goal) {
   Swscale reference(p, 704, 576, flags);
   const Pair t = Compare(
-      15, 100,
+      60, 20,
       [&] {
         video.Video_Show_Picture(p.y.data(), p.u.data(), p.v.data(), p.width, p.width / 2, p.width,
                                  p.height);

@@ -29,6 +29,7 @@ void TevranoX::Timer1Timer() {
   // 5. 33 ms job: pacing counter, key repeat, pointer redraw.
   if (TicksSince(now, loop_.stamps[2]) > MainLoopState::kThirtyThreeMs) {
     if (loop_.framePacingCounter < 3) ++loop_.framePacingCounter;
+    ui_.ThirtyThreeMsStep();
     loop_.stamps[2] = now;
   }
 
@@ -71,9 +72,11 @@ void TevranoX::ShowSpeakerImages(bool hot, bool audioHeard, bool enabled, bool p
   (enabled ? form_.Image_Trumpet_On : form_.Image_Trumpet_Off).SetVisible(true);
 }
 
-// Audio belongs to a single live channel or to the playback channel; the
-// view records that say which arrive with live video.
+// Audio belongs to a single live channel or to the playback channel.
 bool TevranoX::ViewCarriesAudio() const {
+  const ViewState& view = stream_.ViewOf(0);
+  if (view.Mode == kModeLive) return view.Live.SplitKind == 0 && view.Live.Channel < 16;
+  if (view.Mode == kModePlayback) return view.PlaybackChannel() < 16;
   return false;
 }
 

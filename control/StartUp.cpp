@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "control/BmpFile.h"
+#include "control/FormMouse.h"
 #include "control/TevranoImpl1.h"
 
 namespace tevrano {
@@ -85,8 +86,13 @@ void TevranoX::InitializeViewer() {
   // 11. The PPPoE, DDNS and mail input fields cleared.
 
   // 12. The on-screen interface marked for a full redraw and initialised.
+  ui_.ResetSkins();
+  BindFormMouse(*this);
+  WireOnScreen(*this);
 
-  // 13. The key panel and speed-dome skins, and the playback loader frames.
+  // 13. The key panel and speed-dome skins, the form's small pictures and
+  //     the playback loader frames.
+  LoadSkins(*this);
   stream_.LoadSkinPictures(systemFolder_, kVersion);
 
   // 14. The main-form background.
@@ -135,11 +141,6 @@ void TevranoX::LoadMainFormBitmap() {
 
 void TevranoX::PrepareUnload() {
   // The audio thread is suspended and its output stopped here once audio exists.
-}
-
-std::optional<TevranoX::SkinTarget> TevranoX::FindSkinTarget(std::string_view, std::string_view,
-                                                             int) const {
-  return std::nullopt;  // no skins are loaded yet
 }
 
 ControlStatus TevranoX::Status() const {

@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 #include "stream/StreamSubsystem.h"
 #include "ui/NamedItems.h"
+#include "ui/Ui.h"
 #include "video/Video.h"
 
 namespace tevrano {
@@ -73,6 +74,9 @@ class TevranoX {
   Video& GetVideo() { return video_; }
   SpeakerState& Speaker() { return speaker_; }
   platform::TextSurface* TitleImage(int index) { return titleImages_[index].get(); }
+  // The on-screen recorder interface: skins, pages, layouts, keys.
+  ui::Ui& OnScreen() { return ui_; }
+  const ui::Ui& OnScreen() const { return ui_; }
 
   ControlStatus Status() const;
 
@@ -124,6 +128,7 @@ class TevranoX {
   RecorderNet net_;
   NamedItems items_;
   StreamSubsystem stream_{platform_.clock, form_, net_, video_, loop_.framePacingCounter};
+  ui::Ui ui_{form_};
 };
 
 }  // namespace tevrano

@@ -365,6 +365,14 @@ void RecorderNet::LinkWatchdog() {
   }
   link_.WatchdogPhase = 0;
   link_.LastReceiveTime = now ? now : 1;
+  // Everything starts afresh: sockets that reconnected after the first step
+  // are closed too, since a connect procedure leaves a connected socket
+  // alone and its session is reset below.
+  RecorderContext& c = contexts_[0];
+  watchdogClosing_ = true;
+  CloseStreamSocket(c, 0);
+  watchdogClosing_ = false;
+  CloseCommandSockets(c);
   ResetAllContexts();
   RegisterRk9p();
   if (link_.AudioWasOn == 1) {

@@ -53,7 +53,7 @@ int StreamSystem::AcceptFrame(StreamConnection& c, ViewState& view, const Transp
     pacer.Due += uint32_t(uint64_t(interval) * pct / 100);
   }
   const uint32_t now = clocks_.Read(StreamClocks::ChannelId(int(t.channel)));
-  if (playback && mode == kModePlayback) {
+  if (mode == kModePlayback) {
     if (pacer.Due < now) pacer.Due = now + interval;
   } else if (now > pacer.Due && now - pacer.Due > 100) {
     pacer.Due = now;  // never more than 100 ms behind

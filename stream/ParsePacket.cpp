@@ -65,7 +65,6 @@ int StreamSystem::ParsePacket(StreamConnection& c) {
   const TransportHeader t = TransportHeader::ForMarkerPacket(h);
   if (h.type == FrameHeader::kAudio) {
     const uint32_t bytes = h.PacketBytes();
-    if (!audioScratch_) audioScratch_ = std::make_unique<uint8_t[]>(kMaxMarkerPacket);
     c.MainRing.Read(audioScratch_.get(), bytes);
     if (c.AudioRing.Allocated() && bytes < c.AudioRing.UsableFree())
       c.AudioRing.Write(audioScratch_.get(), bytes);
@@ -85,8 +84,8 @@ int StreamSystem::ParsePacket(StreamConnection& c) {
 int StreamSystem::ParseTransportFramed(StreamConnection& c, ViewState& view) {
   if (BufferingHolds(c, view)) return 1;
   if (c.MainRing.Used() < TransportHeader::kSize) {
-    if (c.Context->modelN6 && view.Mode != kModeBackup) {
-      const int bitrate = hooks_.bitrateIndex ? hooks_.bitrateIndex() : -1;
+    if (c.Context->modelN6 && view.Mode != kModeBackup && hooks_.bitrateIndex) {
+      const int bitrate = hooks_.bitrateIndex();
       picture_.keyFrameSeen = bitrate >= 0 && bitrate <= 2;
     }
     return 1;

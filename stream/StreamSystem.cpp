@@ -9,7 +9,11 @@
 namespace tevrano {
 
 StreamSystem::StreamSystem(const platform::Clock& clock, TTevranoX& form, int& framePacingCounter)
-    : clock_(clock), clocks_(clock), form_(form), framePacingCounter_(framePacingCounter) {
+    : clock_(clock),
+      clocks_(clock),
+      form_(form),
+      framePacingCounter_(framePacingCounter),
+      audioScratch_(std::make_unique<uint8_t[]>(kMaxMarkerPacket)) {
   for (int id = 0; id < 27; ++id) clocks_.Reset(id);
 }
 
@@ -70,8 +74,11 @@ void StreamSystem::ParseStreams() {
   for (StreamConnection& c : connections_) {
     if (!c.Context || !c.Context->view || !c.Context->stats) continue;
     c.FirstPresentedChannel = -1;
-    for (int i = 0; i < 4; ++i)
+    // The further packets of a frame count with its first one (at most 15).
+    for (int i = 0, further = 0; i < 4; ++i) {
       if (ParsePacket(c) == 1) break;
+      if (c.AssemblyMissing != 0 && further < 15) ++further, --i;
+    }
     if (c.Context->view->Mode == kModeBackup && hooks_.readAudioPacket) {
       for (int i = 0; i < 100; ++i)
         if (hooks_.readAudioPacket(c) == 1) break;

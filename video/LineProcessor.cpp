@@ -39,6 +39,23 @@ inline void MeanOf8(const uint8_t* a, const uint8_t* b, uint8_t* out) {
 #endif
 }
 
+// (a[i] + b[i]) / 2 rounded down for a row; may write up to 15 bytes past
+// `n` (into the row's margin).
+void MeanOfRow(const uint8_t* a, const uint8_t* b, int n, uint8_t* out) {
+#if defined(__SSE2__)
+  const __m128i low7 = _mm_set1_epi8(0x7F);
+  for (int x = 0; x < n; x += 16) {
+    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x));
+    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                     _mm_add_epi8(_mm_and_si128(va, vb),
+                                  _mm_and_si128(_mm_srli_epi16(_mm_xor_si128(va, vb), 1), low7)));
+  }
+#else
+  for (int x = 0; x < n; ++x) out[x] = static_cast<uint8_t>((a[x] + b[x]) >> 1);
+#endif
+}
+
 }  // namespace
 
 bool LineProcessor::Allocate() {
@@ -50,9 +67,8 @@ bool LineProcessor::Allocate() {
 // i = 0, 2, 4, 6, kept to bits 4..10 and divided by 16. Computed when first
 // asked for and remembered for the row (both scans ask for most of the same
 // ones; most groups need only one or two offsets).
-int LineProcessor::Cost(int group, int d) {
+int LineProcessor::ComputeCost(int group, int d) {
   uint16_t& memo = costs_[group * 16 + d + 7];
-  if ((memo >> 8) == generation_) return memo & 0xFF;
   const uint8_t* a = above_ + group * 8 + d;
   const uint8_t* b = below_ + group * 8 - d;
 #if defined(__SSE2__)
@@ -69,6 +85,56 @@ int LineProcessor::Cost(int group, int d) {
   const int cost = (sum & 0x7F0) >> 4;
   memo = static_cast<uint16_t>(generation_ << 8 | cost);
   return cost;
+}
+
+// The costs of offset 0 of every group, computed for two groups at a time,
+// and which groups are hard (offset 0 costs 8 or more): everywhere else a
+// tracker at 0 stays at 0.
+void LineProcessor::SeedStraightCosts(int groups) {
+  hard_[0] = hard_[1] = 0;
+  int g = 0;
+#if defined(__SSE2__)
+  const __m128i even = _mm_set1_epi16(0x00FF);
+  const __m128i base = _mm_set1_epi64x(32);
+  const __m128i keep = _mm_set1_epi64x(0x7F0);
+  const int tag = generation_ << 8;
+  for (; g + 2 <= groups; g += 2) {
+    const __m128i a =
+        _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(above_ + 8 * g)), even);
+    const __m128i b =
+        _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(below_ + 8 * g)), even);
+    const __m128i cost =
+        _mm_srli_epi64(_mm_and_si128(_mm_add_epi64(_mm_sad_epu8(a, b), base), keep), 4);
+    const int c0 = _mm_cvtsi128_si32(cost), c1 = _mm_extract_epi16(cost, 4);
+    costs_[g * 16 + 7] = static_cast<uint16_t>(tag | c0);
+    costs_[(g + 1) * 16 + 7] = static_cast<uint16_t>(tag | c1);
+    if (c0 >= 8) hard_[g >> 6] |= uint64_t{1} << (g & 63);
+    if (c1 >= 8) hard_[(g + 1) >> 6] |= uint64_t{1} << ((g + 1) & 63);
+  }
+#endif
+  for (; g < groups; ++g) {
+    if (Cost(g, 0) >= 8) hard_[g >> 6] |= uint64_t{1} << (g & 63);
+  }
+}
+
+// The first hard group at or after `g` (or `groups`).
+int LineProcessor::NextHard(int g, int groups) const {
+  for (int w = g >> 6; w < 2; ++w) {
+    uint64_t bits = hard_[w];
+    if (w == g >> 6) bits &= ~uint64_t{0} << (g & 63);
+    if (bits) return std::min(w * 64 + __builtin_ctzll(bits), groups);
+  }
+  return groups;
+}
+
+// The last hard group at or before `g` (or -1).
+int LineProcessor::PreviousHard(int g) const {
+  for (int w = g >> 6; w >= 0; --w) {
+    uint64_t bits = hard_[w];
+    if (w == g >> 6 && (g & 63) != 63) bits &= (uint64_t{1} << ((g & 63) + 1)) - 1;
+    if (bits) return w * 64 + 63 - __builtin_clzll(bits);
+  }
+  return -1;
 }
 
 // Picks the offset of one group from the tracker's neighbourhood and moves
@@ -121,15 +187,48 @@ void LineProcessor::InterpolateRow(const uint8_t* above, const uint8_t* below, i
     generation_ = 1;
     std::memset(costs_, 0, sizeof costs_);
   }
+  SeedStraightCosts(groups);
+  // The straight mean first: most groups keep it.
+  MeanOfRow(above, below, groups * 8, out);
+
+  // Left to right. Most groups continue the direction of their neighbour:
+  // that test is done here, the full choice only when it fails; a tracker
+  // at 0 passes over the easy groups untouched.
+  int turned = 0;  // groups whose offset is not 0, in turned_
   int t = 0;
-  for (int g = 0; g < groups; ++g) forward_[g] = static_cast<int8_t>(Choose(g, t));
+  for (int g = 0; g < groups; ++g) {
+    if (t == 0) {
+      g = NextHard(g, groups);
+      if (g >= groups) break;
+    }
+    t = Cost(g, t) < 8 ? t : Choose(g, t);
+    if (t != 0) {
+      forward_[g] = static_cast<int8_t>(t);
+      turned_[turned++] = static_cast<uint8_t>(g);
+    }
+  }
+  if (turned == 0) return;  // the right-to-left scan cannot change a 0
+
+  // Right to left, with a second tracker.
+  ++backGeneration_;
   t = 0;
   for (int g = groups - 1; g >= 0; --g) {
-    const int back = Choose(g, t), fwd = forward_[g];
+    if (t == 0) {
+      g = PreviousHard(g);
+      if (g < 0) break;
+    }
+    t = Cost(g, t) < 8 ? t : Choose(g, t);
+    back_[g] = static_cast<int8_t>(t);
+    backStamp_[g] = backGeneration_;
+  }
+  for (int k = 0; k < turned; ++k) {
+    const int g = turned_[k];
+    const int fwd = forward_[g];
+    const int back = backStamp_[g] == backGeneration_ ? back_[g] : 0;
     int d = 0;
     if (fwd > 0 && back > 0) d = std::min(fwd, back);
     if (fwd < 0 && back < 0) d = std::max(fwd, back);
-    MeanOf8(above + g * 8 + d, below + g * 8 - d, out + g * 8);
+    if (d != 0) MeanOf8(above + g * 8 + d, below + g * 8 - d, out + g * 8);
   }
 }
 

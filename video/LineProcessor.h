@@ -46,7 +46,15 @@ class LineProcessor {
     uint8_t still = 0;
     uint16_t carried = 0;  // odd-row difference sum of the previous picture
   };
-  int Cost(int group, int d);
+  // The cost of offset d for a group, remembered for the row.
+  int Cost(int group, int d) {
+    const uint16_t memo = costs_[group * 16 + d + 7];
+    return (memo >> 8) == generation_ ? memo & 0xFF : ComputeCost(group, d);
+  }
+  int ComputeCost(int group, int d);
+  void SeedStraightCosts(int groups);
+  int NextHard(int group, int groups) const;
+  int PreviousHard(int group) const;
   int Choose(int group, int& tracker);
   void UpdateMotion(const uint8_t* src, int stride, int width, int height);
   void Weave(const uint8_t* cur, const uint8_t* prev, int y, int width, uint8_t* row) const;
@@ -58,7 +66,14 @@ class LineProcessor {
   const uint8_t* below_ = nullptr;
   int generation_ = 0;
   alignas(64) uint16_t costs_[(kMaxGroups + 2) * 16] = {};
+  uint64_t hard_[2] = {};  // groups whose offset 0 costs 8 or more
+  // Per group, the left-to-right offset (for the groups listed in turned_)
+  // and the right-to-left one (valid where its stamp is the row's).
   int8_t forward_[kMaxGroups];
+  uint8_t turned_[kMaxGroups];
+  int8_t back_[kMaxGroups];
+  uint32_t backStamp_[kMaxGroups] = {};
+  uint32_t backGeneration_ = 0;
   Block motion_[kBlocksPerRow * kBlockRows];
   AlignedBuffer prev_;  // previous picture's luma, kMaxWidth per row
 };

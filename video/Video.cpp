@@ -19,6 +19,7 @@ VideoDecoder& Video::Decoder(int slot) {
 int Video::Video_Decoder_Open(int slot) {
   if (slot < 0 || slot >= kSlotCount) return -1;
   currentSlot_ = slot;
+  ffh264_.flags |= CodecDescription::kInUse;
   return slots_[slot]->Open(decoderName_);
 }
 

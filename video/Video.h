@@ -11,6 +11,20 @@ class TTevranoX;
 class VideoDecoder;
 class Yuv2;
 
+// The description of the codec the slots are opened with (one record shared
+// by all slots; a slot's opening sets its in-use bit).
+struct CodecDescription {
+  static constexpr uint32_t kInUse = 0x8000;
+  const char* name = "ffh264";
+  const char* info = "FFmpeg H.264";
+  const char* driver = "ffmpeg";
+  const char* library = "h264";  // the libavcodec decoder's name
+  const char* fourccs[7] = {"H264", "h264", "X264", "x264", "avc1", "davc", "DAVC"};
+  uint32_t streamType = 0x10000005;
+  const char* outputFormats[3] = {"YV12", "I420", "IYUV"};
+  uint32_t flags = 0;
+};
+
 // What the stream parser hands decoded-to-be units to. `Video` is the real
 // one; tests of the parser can record calls with a fake.
 class VideoFrameSink {
@@ -66,6 +80,7 @@ class Video : public VideoFrameSink {
   // Pictures drawn into the video image so far.
   uint64_t PicturesShown() const { return picturesShown_; }
   VideoDecoder& Decoder(int slot);
+  const CodecDescription& Codec() const { return ffh264_; }
   Yuv2& Display() { return *display_; }
 
  private:
@@ -76,7 +91,8 @@ class Video : public VideoFrameSink {
   std::unique_ptr<VideoDecoder> slots_[kSlotCount];
   VideoContext* contexts_[kSlotCount] = {};
   std::function<void(int)> markerRefresh_;
-  const char* decoderName_ = "h264";
+  CodecDescription ffh264_;
+  const char* decoderName_ = ffh264_.library;
   int currentSlot_ = 0;
   int sliceError_ = 0;
   uint64_t picturesShown_ = 0;

@@ -116,29 +116,36 @@ void Yuv2::Draw(const YuvPlanes& p) {
   const int mergeW = std::min({displayWidth_, W, overlay.Width()});
   const int mergeH = std::min({kDisplayHeight, H, overlay.Height()});
   const int barRowsEnd = std::min(H, 2 * y0 + l.dst_height);
-  int chromaRowHeld = -1;
-  for (int y = 0; y < H; ++y) {
-    uint32_t* row = bitmap.Row(y);
-    const int py = y - y0;
-    if (py >= 0 && py < drawH) {
-      FillPixels(row, x0, kBarColour);
-      const int c = std::min(py >> chromaShift, chromaRows - 1);
-      if (c != chromaRowHeld) {
-        const ptrdiff_t offset = static_cast<ptrdiff_t>(c) * chromaStride;
-        ComputeChromaRow(cb + offset, cr + offset, std::min(chromaCols, (drawW + 1) / 2), chroma_);
-        chromaRowHeld = c;
-      }
-      ConvertRow(luma + static_cast<ptrdiff_t>(py) * lumaStride, chroma_, drawW, row + x0);
-      FillPixels(row + x0 + drawW, std::min(l.x_offset, W - x0 - drawW), kBarColour);
-    } else if (y < barRowsEnd) {
-      FillPixels(row, W, kBarColour);
+  auto mergeRow = [&](int y) {
+    if (y >= mergeH) return;
+    const OverlaySpan span = overlaySpans_[y];
+    const int last = std::min<int>(span.last, mergeW - 1);
+    if (span.first <= last) {
+      MergeOverlayRow(overlay.Row(y) + span.first, last + 1 - span.first,
+                      bitmap.Row(y) + span.first);
     }
-    if (y < mergeH) {
-      const OverlaySpan span = overlaySpans_[y];
-      const int last = std::min<int>(span.last, mergeW - 1);
-      if (span.first <= last) {
-        MergeOverlayRow(overlay.Row(y) + span.first, last + 1 - span.first, row + span.first);
-      }
+  };
+  const int rightBar = std::max(0, std::min(l.x_offset, W - x0 - drawW));
+  for (int y = 0; y < H;) {
+    const int py = y - y0;
+    if (py < 0 || py >= drawH) {
+      if (y < barRowsEnd) FillPixels(bitmap.Row(y), W, kBarColour);
+      mergeRow(y);
+      ++y;
+      continue;
+    }
+    // Two rows that use the same chroma row are converted together.
+    const int c = std::min(py >> chromaShift, chromaRows - 1);
+    const bool pair = py + 1 < drawH && std::min((py + 1) >> chromaShift, chromaRows - 1) == c;
+    const ptrdiff_t chromaOffset = static_cast<ptrdiff_t>(c) * chromaStride;
+    const uint8_t* luma0 = luma + static_cast<ptrdiff_t>(py) * lumaStride;
+    ConvertRows(luma0, pair ? luma0 + lumaStride : nullptr, cb + chromaOffset, cr + chromaOffset,
+                drawW, bitmap.Row(y) + x0, pair ? bitmap.Row(y + 1) + x0 : nullptr);
+    for (int k = 0; k < (pair ? 2 : 1); ++k, ++y) {
+      uint32_t* row = bitmap.Row(y);
+      FillPixels(row, x0, kBarColour);
+      FillPixels(row + x0 + drawW, rightBar, kBarColour);
+      mergeRow(y);
     }
   }
 }

@@ -79,7 +79,6 @@ class Yuv2 {
   AlignedBuffer cbOut_, crOut_;
   LineProcessor lines_;
   BilinearScaler scaler_;
-  ChromaRow chroma_;
   char labelText_[32] = {};
 };
 

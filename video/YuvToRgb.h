@@ -25,27 +25,13 @@ constexpr uint32_t YuvPixel(int y, int u, int v) {
   return Clamp255(y + o.b) | Clamp255(y + o.g) << 8 | Clamp255(y + o.r) << 16;
 }
 
-// The offsets of one chroma row, spread to the pixels they serve (each
-// sample serves two neighbouring pixels) and split into the part to add and
-// the part to subtract, each 0..255, so that a pixel is two saturating byte
-// operations per component: clamp(y + o) == (y +sat max(o, 0)) -sat max(-o, 0).
-// Computed once per chroma row and shared by the rows that use it.
-struct ChromaRow {
-  static constexpr int kMaxSamples = 512;
-  static constexpr int kMaxPixels = 2 * kMaxSamples;
-  alignas(64) uint8_t addR[kMaxPixels];
-  alignas(64) uint8_t subR[kMaxPixels];
-  alignas(64) uint8_t addG[kMaxPixels];
-  alignas(64) uint8_t subG[kMaxPixels];
-  alignas(64) uint8_t addB[kMaxPixels];
-  alignas(64) uint8_t subB[kMaxPixels];
-};
-// `samples` <= ChromaRow::kMaxSamples; fills 2 * `samples` pixels.
-void ComputeChromaRow(const uint8_t* cb, const uint8_t* cr, int samples, ChromaRow& row);
-
-// Converts `width` pixels of one luma row; pixel x uses the offsets of
-// chroma sample x / 2.
-void ConvertRow(const uint8_t* luma, const ChromaRow& chroma, int width, uint32_t* out);
+// Converts `width` pixels of one or two luma rows that share one chroma row
+// (`luma1`/`out1` null for one row): pixel x uses chroma sample x / 2. The
+// chroma offsets are computed once for both rows and applied to each pixel
+// as two saturating byte operations per component:
+// clamp(y + o) == (y +sat max(o, 0)) -sat max(-o, 0).
+void ConvertRows(const uint8_t* luma0, const uint8_t* luma1, const uint8_t* cb, const uint8_t* cr,
+                 int width, uint32_t* out0, uint32_t* out1);
 
 void FillPixels(uint32_t* out, int count, uint32_t colour);
 

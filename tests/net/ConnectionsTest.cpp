@@ -89,6 +89,18 @@ TEST_F(ConnectionsTest, LosingTheStreamSocketResetsBothContextsAndReconnects) {
   EXPECT_EQ(Stream().ConnectAttempts(), 2);
 }
 
+TEST_F(ConnectionsTest, AStreamSocketErrorClosesItAndCountsAsItsLoss) {
+  LogIn();
+  fakes.network.FailConnect(Stream(), 10054);
+  fakes.network.Pump();
+  EXPECT_FALSE(Stream().Active());
+  EXPECT_EQ(net.Link().StreamState, 0u);
+  EXPECT_EQ(C0().LoggedIn, 0u);
+  EXPECT_EQ(C0().ConnState[0], uint32_t(kConnReconnectWanted));
+  Tick();
+  EXPECT_EQ(Stream().ConnectAttempts(), 2);
+}
+
 TEST_F(ConnectionsTest, ARefusedConnectIsRetriedNextTickThenBacksOff) {
   PutProperties();
   Tick();
@@ -251,6 +263,23 @@ TEST(ConnectBackOff, AHighTickCountDoesNotHoldBackTheFirstConnect) {
   f.PutProperties();
   f.Tick();
   EXPECT_EQ(f.Cmd(0).ConnectAttempts(), 1);
+}
+
+TEST_F(WatchdogTest, TheSecondStepAlsoRestartsSocketsThatReconnectedSilently) {
+  LogIn();
+  net.Link().LastReceiveTime = fakes.clock.TickCountMs();
+  Silence(20);
+  Tick();
+  fakes.network.AcceptConnect(Cmd(0));  // the recorder takes the connection, then says nothing
+  fakes.network.AcceptConnect(Stream());
+  fakes.network.Pump();
+  ASSERT_TRUE(Cmd(0).Connected());
+  Silence(30);
+  EXPECT_EQ(net.Link().WatchdogPhase, 0u);
+  EXPECT_FALSE(Cmd(0).Active());
+  Tick();
+  EXPECT_EQ(Cmd(0).ConnectAttempts(), 3);
+  EXPECT_EQ(C0().ConnState[0], uint32_t(kConnConnecting));
 }
 
 TEST_F(WatchdogTest, UnarmedItDoesNothing) {

@@ -391,3 +391,26 @@ TEST_F(FramePacingTest, BufferingStopsWhenThePlaybackButtonsNoLongerAskForIt) {
 
 }  // namespace
 }  // namespace tevrano::test
+
+namespace tevrano::test {
+namespace {
+
+TEST_F(FramePacingTest, AFrameOfManyPacketsIsShownInOnePass) {
+  uint32_t sequence = 0;
+  for (uint32_t i = 0; i < 6; ++i) {
+    PacketSpec s;
+    s.sequence = ++sequence;
+    s.extraPackets = 5 - i;
+    s.payload = Nal(0x65, 60);  // whole NAL units, padded
+    FeedTransport(s);
+  }
+  stream.ParseStreams();
+  ASSERT_EQ(decoded.size(), 1u);
+  EXPECT_TRUE(conn().MainRing.Empty());
+  uint8_t prefix[ParamSetPrefix::kMaxBytes];
+  EXPECT_EQ(decoded[0].size(), ParamSetPrefix::Build(44, 36, prefix) + 6 * 64u)
+      << "each packet's padding is left out";
+}
+
+}  // namespace
+}  // namespace tevrano::test

@@ -87,5 +87,32 @@ TEST(StreamSubsystemTest, StreamBytesFromTheSocketAreParsedInTheMainLoop) {
   EXPECT_EQ(stream.Picture().width, 704u);
 }
 
+TEST(StreamSubsystemTest, TheDecoderSlotsReadTheirStreamThroughTheVideoContext) {
+  StartedControl s;
+  StreamSystem& stream = s.control.Streams().Stream();
+  StreamVideoContext video(stream, 0);
+  EXPECT_FALSE(video.HasPictureOutput());
+  TTevranoX& form = s.control.Form();
+  ASSERT_EQ(stream.RegisterPictureOutput(0, "10.0.0.9", 80, 0, 0, &form.Image_video,
+                                         &form.Label_time, 0, 0),
+            0);
+  ASSERT_EQ(
+      stream.RegisterPictureOutput(0, "10.0.0.9", 80, 3, 1, &form.Image_video, &form.Label1, 0, 0),
+      0);
+  EXPECT_TRUE(video.HasPictureOutput());
+  Label* labels[4] = {};
+  ASSERT_EQ(video.TimeLabels(0, labels, 4), 1);
+  EXPECT_EQ(labels[0], &form.Label_time);
+  ASSERT_EQ(video.TimeLabels(1, labels, 4), 1);
+  EXPECT_EQ(labels[0], &form.Label1);
+
+  stream.Connection(0).KeyFrameInBuffer = 1;
+  EXPECT_TRUE(video.TakeKeyFrameFlag());
+  EXPECT_FALSE(video.TakeKeyFrameFlag());
+  stream.Connection(0).Timestamp = 365 * 86400 + 3600;
+  EXPECT_EQ(video.Time().year, 2001);
+  EXPECT_EQ(video.Time().hour, 1);
+}
+
 }  // namespace
 }  // namespace tevrano

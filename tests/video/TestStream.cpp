@@ -68,13 +68,12 @@ std::vector<TestUnit> EncodeStream(int width, int height, int count,
   c->refs = 4;
   c->thread_count = 1;
   c->bit_rate = 2000000;
-  if (options.interlaced) c->flags |= AV_CODEC_FLAG_INTERLACED_DCT;
   av_opt_set(c->priv_data, "profile", "baseline", 0);
   av_opt_set(c->priv_data, "tune", "zerolatency", 0);
   av_opt_set(c->priv_data, "preset", "veryfast", 0);
   char params[128];
-  std::snprintf(params, sizeof params, "slices=%d:scenecut=0:aud=0:repeat-headers=1%s",
-                options.slices, options.interlaced ? ":interlaced=1" : "");
+  std::snprintf(params, sizeof params, "slices=%d:scenecut=0:aud=0:repeat-headers=1",
+                options.slices);
   av_opt_set(c->priv_data, "x264-params", params, 0);
   if (avcodec_open2(c, codec, nullptr) < 0) throw std::runtime_error("libx264 open failed");
 

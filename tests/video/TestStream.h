@@ -26,7 +26,6 @@ struct TestUnit {
 
 struct EncoderOptions {
   int gop = 25;  // an I-frame every `gop` pictures
-  bool interlaced = false;
   int slices = 1;
 };
 

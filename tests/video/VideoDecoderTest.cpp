@@ -210,6 +210,30 @@ TEST(VideoDecoder, APictureWithACorruptSliceIsNotDrawn) {
   EXPECT_EQ(v.video.PicturesShown(), shown + 1);
 }
 
+TEST(VideoDecoder, APictureWhoseLastSliceFailsIsNotDrawn) {
+  test::EncoderOptions fourSlices;
+  fourSlices.slices = 4;
+  const auto units = EncodeStream(
+      704, 576, 4, [](int i) { return MovingSquare(704, 576, i); }, fourSlices);
+  OpenVideo v;
+  v.Feed(units[0]);
+  v.Feed(units[1]);
+  ASSERT_EQ(v.video.PicturesShown(), 2u);
+  // Find the last NAL unit of the next P-frame and damage its slice data.
+  TestUnit broken = units[2];
+  size_t pos = 0, last = 0;
+  while (pos + 4 <= broken.bytes.size()) {
+    last = pos;
+    const size_t n = size_t(broken.bytes[pos]) << 24 | size_t(broken.bytes[pos + 1]) << 16 |
+                     size_t(broken.bytes[pos + 2]) << 8 | broken.bytes[pos + 3];
+    pos += 4 + n;
+  }
+  for (size_t i = last + 7; i < broken.bytes.size(); ++i) broken.bytes[i] = 0xFF;
+  v.Feed(broken);
+  EXPECT_EQ(v.video.PicturesShown(), 2u);
+  EXPECT_NE(v.video.SliceError(), 0);
+}
+
 TEST(VideoDecoder, PicturesLargerThanTheWorkBuffersAreRefused) {
   OpenVideo v;
   const auto units = EncodeStream(1024, 576, 2, [](int i) { return MovingSquare(1024, 576, i); });

@@ -102,6 +102,24 @@ TEST(Yuv2, AWidePictureFillsTheWideAreaAndTheNarrowOverlayStaysInItsWidth) {
   EXPECT_EQ(d.Image().At(959, 575), YuvPixel(120, 128, 128));
 }
 
+TEST(Yuv2, AHalfWidePictureIsLineDoubledAndEnlargedToTheWideArea) {
+  Display d;
+  d.context.wide = true;
+  TestPicture p(480, 288, 50, 100, 200);
+  for (int y = 0; y < 288; ++y)
+    for (int x = 240; x < 480; ++x) p.y[y * 480 + x] = 150;
+  for (int y = 72; y < 144; ++y)
+    for (int x = 0; x < 240; ++x) p.u[y * 240 + x] = 30;  // bottom half: another colour
+  d.Show(p);
+  const FrameLayout& l = d.video.Display().LastLayout();
+  EXPECT_TRUE(l.line_double && l.scaled);
+  ASSERT_EQ(d.Image().Width(), 960);
+  EXPECT_EQ(d.Image().At(0, 0), YuvPixel(50, 100, 200));
+  EXPECT_EQ(d.Image().At(470, 100), YuvPixel(50, 100, 200));
+  EXPECT_EQ(d.Image().At(959, 100), YuvPixel(150, 100, 200));
+  EXPECT_EQ(d.Image().At(959, 575), YuvPixel(150, 30, 200));
+}
+
 TEST(Yuv2, APictureWiderThanTheImageIsClippedToIt) {
   Display d;  // the narrow area while a 960-wide picture arrives
   d.Show(TestPicture(960, 576, 120, 128, 128));

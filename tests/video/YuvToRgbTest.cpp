@@ -12,10 +12,9 @@ namespace {
 std::vector<uint32_t> ConvertFlat(int width, int y, int u, int v) {
   std::vector<uint8_t> luma(width, uint8_t(y)), cb(width / 2 + 1, uint8_t(u)),
       cr(width / 2 + 1, uint8_t(v));
-  ChromaRow chroma;
-  ComputeChromaRow(cb.data(), cr.data(), (width + 1) / 2, chroma);
-  std::vector<uint32_t> out(width, 0xDEADBEEF);
-  ConvertRow(luma.data(), chroma, width, out.data());
+  std::vector<uint32_t> out(width, 0xDEADBEEF), second(width, 0xDEADBEEF);
+  ConvertRows(luma.data(), luma.data(), cb.data(), cr.data(), width, out.data(), second.data());
+  EXPECT_EQ(out, second);
   return out;
 }
 

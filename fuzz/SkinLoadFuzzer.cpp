@@ -1,0 +1,33 @@
+// Skin files are untrusted: any bytes must load or be refused without
+// reading or writing outside the file, the canvas or the element table, and
+// drawing and clicking the result must stay inside them too.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "control/Form.h"
+#include "ui/Ui.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static tevrano::TTevranoX form;
+  static tevrano::ui::Ui ui(form);
+  ui.ResetSkins();
+  const std::span<const uint8_t> bytes(data, size);
+  if (ui.Skin_LoadBytes(bytes, 0, 3, 0, "TevranoKeyForm_fuzz.YUV2") != 0) return 0;
+  ui.Skin_LoadBytes(bytes, 0, 3, 0, "Mouse_Preset_fuzz.YUV2");
+  ui.vars.IE_Page2 = size % 4;
+  ui.vars.A_Num = (size & 1) ? 50 : 0;
+  ui.OpenSpeedDome();
+  ui.Skin_Redraw(1);
+  // Press and release over a coarse grid of the key form.
+  for (int y = 3; y < 640; y += 91) {
+    for (int x = 5; x < 324; x += 79) {
+      ui.Image1MouseMove(x, y);
+      ui.Image1MouseDown(x, y);
+      ui.Image1MouseUp(x, y);
+      ui.Skin_Mouse(1, x, y, "Mouse_Preset");
+      ui.Skin_Mouse(0, x, y, "Mouse_Preset");
+    }
+  }
+  return 0;
+}

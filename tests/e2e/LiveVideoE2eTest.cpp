@@ -1,0 +1,161 @@
+// Live video end to end: the headless viewer shows the simulator's pictures
+// over the stream socket and over the command channel, through picture-size
+// changes, garbage in the stream and a dropped connection.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/e2e/E2eHarness.h"
+
+namespace tevrano::e2e {
+namespace {
+
+// The colour the viewer draws for a camera colour that the recorder sends
+// as full-range BT.601 YCbCr: its conversion adds integer offsets from Cb
+// and Cr to the luma, without black-level offset.
+Rgb Shown(double r, double g, double b) {
+  const int y = int(0.299 * r + 0.587 * g + 0.114 * b + 0.5);
+  const int u = int(128 - 0.168736 * r - 0.331264 * g + 0.5 * b + 0.5);
+  const int v = int(128 + 0.5 * r - 0.418688 * g - 0.081312 * b + 0.5);
+  auto clamp = [](int x) { return double(x < 0 ? 0 : x > 255 ? 255 : x); };
+  return {clamp(y + ((v * 292) >> 8) - 146), clamp(y + 125 - ((v * 149 + u * 101) >> 8)),
+          clamp(y + ((u * 516) >> 8) - 258)};
+}
+
+// Channel 0's colour (200, 40, 40) in the simulator's pictures, as drawn.
+const Rgb kChannel0 = Shown(200, 40, 40);
+constexpr double kTolerance = 8;
+
+// The centre of the video image in a snapshot of the whole form.
+Rgb VideoCentre(const QImage& form, const QJsonObject& dump) {
+  const QJsonObject video = ComponentOf(dump, "Image_video");
+  const int cx = video.value("left").toInt() + video.value("width").toInt() / 2;
+  const int cy = video.value("top").toInt() + video.value("height").toInt() / 2;
+  return MeanColour(form, cx, cy, 64, 64);
+}
+
+// The video image's pixels of a snapshot.
+QImage VideoArea(const QImage& form, const QJsonObject& dump) {
+  const QJsonObject v = ComponentOf(dump, "Image_video");
+  return form.copy(v.value("left").toInt(), v.value("top").toInt(), v.value("width").toInt(),
+                   v.value("height").toInt());
+}
+
+std::string Describe(const Rgb& c) {
+  return std::to_string(int(c.r)) + "," + std::to_string(int(c.g)) + "," + std::to_string(int(c.b));
+}
+
+// A viewer script that takes snapshots at the given seconds after start-up.
+std::string SnapshotScript(const std::string& dir, const std::vector<int>& seconds) {
+  const std::string path = dir + "/snapshots.txt";
+  std::ofstream script(path);
+  int at = 0;
+  for (size_t i = 0; i < seconds.size(); ++i) {
+    script << "wait " << seconds[i] - at << "\n";
+    script << "snapshot " << dir << "/shot" << i << ".png\n";
+    at = seconds[i];
+  }
+  script << "quit\n";
+  return path;
+}
+
+class LiveVideoE2e : public ::testing::Test {
+ protected:
+  // Runs the viewer against a simulator started with `simArgs` for `seconds`.
+  ViewerResult Watch(const QStringList& simArgs, int seconds) {
+    EXPECT_TRUE(sim.Start(simArgs)) << sim.Output();
+    QStringList args = RecorderArgs(sim);
+    args << "--run-for" << QString::number(seconds);
+    return RunViewer(args, "viewer");
+  }
+  // Runs the viewer with a script that takes snapshots at `seconds`.
+  ViewerResult WatchWithShots(const QStringList& simArgs, const std::vector<int>& seconds) {
+    EXPECT_TRUE(sim.Start(simArgs)) << sim.Output();
+    // The simulator's log lies in the test's output folder.
+    dir = std::filesystem::path(sim.LogPath()).parent_path().string();
+    const std::string script = SnapshotScript(dir, seconds);
+    QStringList args = RecorderArgs(sim);
+    args << "--script" << QString::fromStdString(script);
+    return RunViewer(args, "viewer");
+  }
+  QImage ShotAt(size_t i) const {
+    return QImage(QString::fromStdString(dir + "/shot" + std::to_string(i) + ".png"));
+  }
+
+  Simulator sim;
+  std::string dir;
+};
+
+TEST_F(LiveVideoE2e, OneChannelOverTheStreamSocketShowsTheChannelColour) {
+  ViewerResult r = Watch({"--channels", "4"}, 5);
+  ASSERT_TRUE(r.finished) << r.output;
+  ASSERT_FALSE(r.snapshot.isNull());
+  EXPECT_EQ(ControlOf(r.dump).value("view_mode").toInt(), 0);
+  const Rgb centre = VideoCentre(r.snapshot, r.dump);
+  EXPECT_TRUE(Near(centre, kChannel0, kTolerance)) << Describe(centre);
+}
+
+TEST_F(LiveVideoE2e, OneChannelOverTwoCommandConnectionsShowsTheChannelColour) {
+  ViewerResult r = Watch({"--channels", "4", "--stream-socket", "no", "--connections", "2"}, 8);
+  ASSERT_TRUE(r.finished) << r.output;
+  ASSERT_FALSE(r.snapshot.isNull());
+  const Rgb centre = VideoCentre(r.snapshot, r.dump);
+  EXPECT_TRUE(Near(centre, kChannel0, kTolerance)) << Describe(centre);
+}
+
+TEST_F(LiveVideoE2e, OneChannelOverOneCommandConnectionShowsTheChannelColour) {
+  ViewerResult r = Watch({"--channels", "4", "--stream-socket", "no"}, 8);
+  ASSERT_TRUE(r.finished) << r.output;
+  const Rgb centre = VideoCentre(r.snapshot, r.dump);
+  EXPECT_TRUE(Near(centre, kChannel0, kTolerance)) << Describe(centre);
+}
+
+TEST_F(LiveVideoE2e, APictureSizeChangeInTheStreamKeepsThePictureRight) {
+  // 704x576 for 3 s, then 352x288, then back.
+  ViewerResult r = WatchWithShots(
+      {"--channels", "4", "--resolution-cycle", "704x576,352x288", "--cycle-seconds", "3"},
+      {2, 4, 5, 7, 8, 10});
+  ASSERT_TRUE(r.finished) << r.output;
+  for (size_t i = 0; i < 6; ++i) {
+    const QImage shot = ShotAt(i);
+    ASSERT_FALSE(shot.isNull()) << i;
+    const Rgb centre = VideoCentre(shot, r.dump);
+    EXPECT_TRUE(Near(centre, kChannel0, kTolerance)) << "shot " << i << ": " << Describe(centre);
+  }
+}
+
+TEST_F(LiveVideoE2e, FramesSplitIntoSeveralPacketsAreShown) {
+  ViewerResult r = Watch({"--channels", "4", "--split-frames", "1000"}, 5);
+  ASSERT_TRUE(r.finished) << r.output;
+  const Rgb centre = VideoCentre(r.snapshot, r.dump);
+  EXPECT_TRUE(Near(centre, kChannel0, kTolerance)) << Describe(centre);
+}
+
+TEST_F(LiveVideoE2e, GarbageInTheStreamDoesNotStopThePictures) {
+  ViewerResult r = WatchWithShots({"--channels", "4", "--garbage-every", "7"}, {4, 7, 10});
+  ASSERT_TRUE(r.finished) << r.output;
+  const QImage a = ShotAt(1), b = ShotAt(2);
+  ASSERT_FALSE(a.isNull());
+  ASSERT_FALSE(b.isNull());
+  EXPECT_TRUE(Near(VideoCentre(b, r.dump), kChannel0, kTolerance))
+      << Describe(VideoCentre(b, r.dump));
+  EXPECT_NE(VideoArea(a, r.dump), VideoArea(b, r.dump)) << "the moving square moved";
+}
+
+TEST_F(LiveVideoE2e, ThePictureComesBackAfterTheRecorderDropsTheConnections) {
+  ViewerResult r = WatchWithShots({"--channels", "4", "--drop-after", "5"}, {4, 16, 19});
+  ASSERT_TRUE(r.finished) << r.output;
+  int starts = 0;
+  for (const QJsonObject& line : sim.Log())
+    starts += line.value("event").toString() == "stream_start";
+  EXPECT_GE(starts, 2) << "the viewer asked for the stream again";
+  const QImage a = ShotAt(1), b = ShotAt(2);
+  ASSERT_FALSE(b.isNull());
+  EXPECT_TRUE(Near(VideoCentre(b, r.dump), kChannel0, kTolerance))
+      << Describe(VideoCentre(b, r.dump));
+  EXPECT_NE(VideoArea(a, r.dump), VideoArea(b, r.dump)) << "pictures arrive again";
+}
+
+}  // namespace
+}  // namespace tevrano::e2e
