@@ -167,7 +167,11 @@ void RecorderNet::PollRecorder(RecorderContext& c) {
     if (!c.CommandConnected(k)) continue;
     if (queued) {
       SendCommand(kCmdExchange, c.SessionId, static_cast<int>(c.Index), k);
-    } else if (SendCommand(kCmdPoll, c.SessionId, static_cast<int>(c.Index), k) == 0) {
+    } else if (SendCommand(kCmdPoll, c.SessionId, static_cast<int>(c.Index), k) == 0 &&
+               StreamsOnStreamSocket()) {
+      // Video over the command channel is spread over both connections:
+      // each is polled, or the packets waiting on the second would hold
+      // back the whole stream.
       break;
     }
   }

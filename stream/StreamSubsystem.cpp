@@ -4,6 +4,7 @@
 
 #include "control/Form.h"
 #include "net/RecorderNet.h"
+#include "ui/RecorderTime.h"
 #include "video/Video.h"
 
 namespace tevrano {
@@ -46,28 +47,8 @@ int StreamVideoContext::TimeLabels(int mode, Label** labels, int max) {
 }
 
 PictureTime StreamVideoContext::Time() const {
-  return UnpackRecorderTime(stream_.Connection(context_).Timestamp);
-}
-
-PictureTime UnpackRecorderTime(uint32_t seconds) {
-  PictureTime t;
-  uint32_t days = seconds / 86400;
-  const uint32_t rest = seconds % 86400;
-  t.hour = int(rest / 3600);
-  t.minute = int(rest / 60 % 60);
-  t.second = int(rest % 60);
-  auto leap = [](int offset) { return offset % 4 == 0 && offset % 100 != 0; };
-  int year = 0;
-  while (year < 99 && days >= (leap(year) ? 366u : 365u)) days -= leap(year++) ? 366 : 365;
-  static constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  auto monthLength = [&](int m) { return uint32_t(kMonthDays[m] + (m == 1 && leap(year))); };
-  int month = 0;
-  for (; month < 11 && days >= monthLength(month); ++month) days -= monthLength(month);
-  if (days >= monthLength(month)) days = monthLength(month) - 1;  // beyond 2099
-  t.year = 2000 + year;
-  t.month = month + 1;
-  t.day = int(days) + 1;
-  return t;
+  const ui::RecorderDate d = ui::UnpackRecorderTime(stream_.Connection(context_).Timestamp);
+  return {d.year, d.month, d.day, d.hour, d.minute, d.second};
 }
 
 StreamSubsystem::StreamSubsystem(const platform::Clock& clock, TTevranoX& form, RecorderNet& net,

@@ -32,10 +32,6 @@ class StreamVideoContext : public VideoContext {
   int context_;
 };
 
-// Unpacks recorder time: seconds since 2000-01-01 00:00:00 local time, the
-// year 2000 counted as 365 days; beyond 2099 it stays at 2099-12-31.
-PictureTime UnpackRecorderTime(uint32_t seconds);
-
 // The live-video side of the control, wired to the recorder connection and
 // the video display: the stream connections with their parser, the view
 // records with the "ICMD" module and the view command, and video over the

@@ -46,11 +46,17 @@ std::string Describe(const Rgb& c) {
   return std::to_string(int(c.r)) + "," + std::to_string(int(c.g)) + "," + std::to_string(int(c.b));
 }
 
-// A viewer script that takes snapshots at the given seconds after start-up.
+// The key of channel 1 on the key panel: the single view of channel 0.
+constexpr const char* kChannel1Click = "wait 3\nclick-target TevranoKeyForm IE_DOING#SD 1\n";
+constexpr int kClickDone = 3;
+
+// A viewer script that shows channel 0 alone and takes snapshots at the
+// given seconds after start-up (all after the click).
 std::string SnapshotScript(const std::string& dir, const std::vector<int>& seconds) {
   const std::string path = dir + "/snapshots.txt";
   std::ofstream script(path);
-  int at = 0;
+  script << kChannel1Click;
+  int at = kClickDone;
   for (size_t i = 0; i < seconds.size(); ++i) {
     script << "wait " << seconds[i] - at << "\n";
     script << "snapshot " << dir << "/shot" << i << ".png\n";
@@ -60,14 +66,30 @@ std::string SnapshotScript(const std::string& dir, const std::vector<int>& secon
   return path;
 }
 
+// The colours of channels 0 to 3 as drawn.
+const Rgb kQuadColours[4] = {Shown(200, 40, 40), Shown(40, 160, 40), Shown(40, 60, 200),
+                             Shown(210, 190, 40)};
+
+// Checks the centres of the four cells of a quad view.
+void ExpectQuad(const QImage& form, const QJsonObject& dump) {
+  const QJsonObject v = ComponentOf(dump, "Image_video");
+  const int left = v.value("left").toInt(), top = v.value("top").toInt();
+  const int w = v.value("width").toInt(), h = v.value("height").toInt();
+  for (int cell = 0; cell < 4; ++cell) {
+    const int cx = left + w / 4 + (cell % 2) * w / 2;
+    const int cy = top + h / 4 + (cell / 2) * h / 2;
+    const Rgb c = MeanColour(form, cx, cy, 40, 40);
+    EXPECT_TRUE(Near(c, kQuadColours[cell], kTolerance)) << "cell " << cell << ": " << Describe(c);
+  }
+}
+
 class LiveVideoE2e : public ::testing::Test {
  protected:
-  // Runs the viewer against a simulator started with `simArgs` for `seconds`.
+  // Shows channel 0 alone from a simulator started with `simArgs` until
+  // `seconds` after start-up.
   ViewerResult Watch(const QStringList& simArgs, int seconds) {
-    EXPECT_TRUE(sim.Start(simArgs)) << sim.Output();
-    QStringList args = RecorderArgs(sim);
-    args << "--run-for" << QString::number(seconds);
-    return RunViewer(args, "viewer");
+    return WatchScript(simArgs, std::string(kChannel1Click) + "wait " +
+                                    std::to_string(seconds - kClickDone) + "\n");
   }
   // Runs the viewer with a script that takes snapshots at `seconds`.
   ViewerResult WatchWithShots(const QStringList& simArgs, const std::vector<int>& seconds) {
@@ -77,6 +99,16 @@ class LiveVideoE2e : public ::testing::Test {
     const std::string script = SnapshotScript(dir, seconds);
     QStringList args = RecorderArgs(sim);
     args << "--script" << QString::fromStdString(script);
+    return RunViewer(args, "viewer");
+  }
+  // Runs the viewer with a script of commands, ended by quit.
+  ViewerResult WatchScript(const QStringList& simArgs, const std::string& commands) {
+    EXPECT_TRUE(sim.Start(simArgs)) << sim.Output();
+    dir = std::filesystem::path(sim.LogPath()).parent_path().string();
+    const std::string path = dir + "/script.txt";
+    std::ofstream(path) << commands << "quit\n";
+    QStringList args = RecorderArgs(sim);
+    args << "--script" << QString::fromStdString(path);
     return RunViewer(args, "viewer");
   }
   QImage ShotAt(size_t i) const {
@@ -96,26 +128,55 @@ TEST_F(LiveVideoE2e, OneChannelOverTheStreamSocketShowsTheChannelColour) {
   EXPECT_TRUE(Near(centre, kChannel0, kTolerance)) << Describe(centre);
 }
 
-TEST_F(LiveVideoE2e, OneChannelOverTwoCommandConnectionsShowsTheChannelColour) {
-  ViewerResult r = Watch({"--channels", "4", "--stream-socket", "no", "--connections", "2"}, 8);
+// The quad key of channels 1-4 on the key panel (after the 16 channel keys).
+constexpr const char* kQuadClick = "wait 4\nclick-target TevranoKeyForm IE_DOING#SD 17\nwait 4\n";
+
+TEST_F(LiveVideoE2e, AQuadShowsTheFourChannelsInTheirCells) {
+  ViewerResult r = WatchScript({"--channels", "4"}, kQuadClick);
   ASSERT_TRUE(r.finished) << r.output;
   ASSERT_FALSE(r.snapshot.isNull());
-  const Rgb centre = VideoCentre(r.snapshot, r.dump);
-  EXPECT_TRUE(Near(centre, kChannel0, kTolerance)) << Describe(centre);
+  EXPECT_EQ(ControlOf(r.dump).value("layout").toInt(), 16);
+  ExpectQuad(r.snapshot, r.dump);
 }
 
-TEST_F(LiveVideoE2e, OneChannelOverOneCommandConnectionShowsTheChannelColour) {
-  ViewerResult r = Watch({"--channels", "4", "--stream-socket", "no"}, 8);
+TEST_F(LiveVideoE2e, AQuadOverTwoCommandConnectionsShowsTheFourChannels) {
+  ViewerResult r =
+      WatchScript({"--channels", "4", "--stream-socket", "no", "--connections", "2"}, kQuadClick);
   ASSERT_TRUE(r.finished) << r.output;
-  const Rgb centre = VideoCentre(r.snapshot, r.dump);
+  ASSERT_FALSE(r.snapshot.isNull());
+  ExpectQuad(r.snapshot, r.dump);
+}
+
+// Over the command channel, with one or two connections: the channel's
+// colour, and pictures that keep coming (the moving square moves; its loop
+// lasts 2 s, so the snapshots are 3 s apart).
+TEST_F(LiveVideoE2e, OneChannelOverTwoCommandConnectionsKeepsComing) {
+  ViewerResult r =
+      WatchWithShots({"--channels", "4", "--stream-socket", "no", "--connections", "2"}, {5, 8});
+  ASSERT_TRUE(r.finished) << r.output;
+  const QImage a = ShotAt(0), b = ShotAt(1);
+  ASSERT_FALSE(a.isNull());
+  ASSERT_FALSE(b.isNull());
+  const Rgb centre = VideoCentre(b, r.dump);
   EXPECT_TRUE(Near(centre, kChannel0, kTolerance)) << Describe(centre);
+  EXPECT_NE(VideoArea(a, r.dump), VideoArea(b, r.dump)) << "the picture froze";
+}
+
+TEST_F(LiveVideoE2e, OneChannelOverOneCommandConnectionKeepsComing) {
+  ViewerResult r = WatchWithShots({"--channels", "4", "--stream-socket", "no"}, {5, 8});
+  ASSERT_TRUE(r.finished) << r.output;
+  const QImage a = ShotAt(0), b = ShotAt(1);
+  ASSERT_FALSE(b.isNull());
+  const Rgb centre = VideoCentre(b, r.dump);
+  EXPECT_TRUE(Near(centre, kChannel0, kTolerance)) << Describe(centre);
+  EXPECT_NE(VideoArea(a, r.dump), VideoArea(b, r.dump)) << "the picture froze";
 }
 
 TEST_F(LiveVideoE2e, APictureSizeChangeInTheStreamKeepsThePictureRight) {
   // 704x576 for 3 s, then 352x288, then back.
   ViewerResult r = WatchWithShots(
       {"--channels", "4", "--resolution-cycle", "704x576,352x288", "--cycle-seconds", "3"},
-      {2, 4, 5, 7, 8, 10});
+      {4, 5, 7, 8, 10, 11});
   ASSERT_TRUE(r.finished) << r.output;
   for (size_t i = 0; i < 6; ++i) {
     const QImage shot = ShotAt(i);
@@ -133,7 +194,7 @@ TEST_F(LiveVideoE2e, FramesSplitIntoSeveralPacketsAreShown) {
 }
 
 TEST_F(LiveVideoE2e, GarbageInTheStreamDoesNotStopThePictures) {
-  ViewerResult r = WatchWithShots({"--channels", "4", "--garbage-every", "7"}, {4, 7, 10});
+  ViewerResult r = WatchWithShots({"--channels", "4", "--garbage-every", "7"}, {5, 7, 10});
   ASSERT_TRUE(r.finished) << r.output;
   const QImage a = ShotAt(1), b = ShotAt(2);
   ASSERT_FALSE(a.isNull());

@@ -2,14 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include "control/Form.h"
 #include "control/TevranoImpl1.h"
 #include "platform/fake/FakePlatform.h"
+#include "platform/fake/ManualClock.h"
 #include "tests/stream/StreamPackets.h"
 
 namespace tevrano {
 namespace {
 
-TEST(RecorderTimeTest, UnpacksWithYear2000Of365Days) {
+TEST(RecorderTimeTest, PicturesCarryRecorderTimeWithYear2000Of365Days) {
+  platform::ManualClock clock;
+  TTevranoX form;
+  int pacing = 0;
+  StreamSystem stream(clock, form, pacing);
+  StreamVideoContext video(stream, 0);
   struct Case {
     uint32_t seconds;
     PictureTime t;
@@ -21,7 +28,8 @@ TEST(RecorderTimeTest, UnpacksWithYear2000Of365Days) {
       {0xFFFFFFFF, {2099, 12, 31, 6, 28, 15}},
   };
   for (const Case& c : cases) {
-    const PictureTime t = UnpackRecorderTime(c.seconds);
+    stream.Connection(0).Timestamp = c.seconds;
+    const PictureTime t = video.Time();
     EXPECT_EQ(t.year, c.t.year) << c.seconds;
     EXPECT_EQ(t.month, c.t.month) << c.seconds;
     EXPECT_EQ(t.day, c.t.day) << c.seconds;
