@@ -25,7 +25,7 @@ struct CodecDescription {
   uint32_t flags = 0;
 };
 
-// What the stream parser hands decoded-to-be units to. `Video` is the real
+// What the stream parser hands the units to decode to. `Video` is the real
 // one; tests of the parser can record calls with a fake.
 class VideoFrameSink {
  public:
@@ -69,8 +69,8 @@ class Video : public VideoFrameSink {
 
   // The stream state a slot reads (null: the slot has no picture output).
   void SetContext(int slot, VideoContext* context);
-  // Called after every decode call with the current stream height (the
-  // alarm-marker refresh of the event markers).
+  // Called after every decode call, picture or not, with the current stream
+  // height: the alarm-marker refresh of the event markers (unset: nothing).
   void SetMarkerRefresh(std::function<void(int height)> refresh);
 
   // The slot being decoded; valid during a decode call.
@@ -84,8 +84,6 @@ class Video : public VideoFrameSink {
   Yuv2& Display() { return *display_; }
 
  private:
-  friend class VideoDecoder;
-
   TTevranoX& form_;
   std::unique_ptr<Yuv2> display_;
   std::unique_ptr<VideoDecoder> slots_[kSlotCount];

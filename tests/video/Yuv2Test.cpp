@@ -52,6 +52,17 @@ TEST(Yuv2, A704x576PictureIsDrawnOneToOneWithoutBars) {
   EXPECT_FALSE(d.form.Image_video.enabled);
 }
 
+TEST(Yuv2, EachPairOfRowsTakesItsOwnChromaRow) {
+  Display d;
+  TestPicture p(704, 576, 100, 128, 128);
+  for (int x = 0; x < 352; ++x) p.v[1 * 352 + x] = 220;  // chroma row 1 only
+  d.Show(p);
+  EXPECT_EQ(d.Image().At(10, 1), YuvPixel(100, 128, 128));
+  EXPECT_EQ(d.Image().At(10, 2), YuvPixel(100, 128, 220));
+  EXPECT_EQ(d.Image().At(10, 3), YuvPixel(100, 128, 220));
+  EXPECT_EQ(d.Image().At(10, 4), YuvPixel(100, 128, 128));
+}
+
 TEST(Yuv2, A704x480PictureGets48RowGreyBarsAboveAndBelow) {
   Display d;
   d.Show(TestPicture(704, 480, 100, 128, 128));
