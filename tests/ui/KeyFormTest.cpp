@@ -50,21 +50,7 @@ TEST(VideoArea, CellUnderThePointerSelectsItsChannel) {
 
 // A small key form: four page buttons, seven split keys, a repeating arrow.
 SkinBuilder KeyForm() {
-  SkinBuilder b(512, 100);
-  b.Piece({.name = "Bg",
-           .cell_width = 200,
-           .cell_height = 60,
-           .sheet_x = 0,
-           .sheet_y = 30,
-           .click_level = 0});
-  b.Piece({.name = "Btn",
-           .cell_width = 20,
-           .cell_height = 10,
-           .sheet_x = 300,
-           .sheet_y = 30,
-           .cells_per_row = 2,
-           .cell_step = 2});
-  b.Element({.name = "Back", .piece = "Bg"});
+  SkinBuilder b = test::BackgroundAndButtonSkin(200, 300);
   b.Element({.name = "Pages",
              .piece = "Btn",
              .parent = "Back",

@@ -104,4 +104,26 @@ class SkinBuilder {
   std::vector<ElementSpec> elements_;
 };
 
+// The skin most tests start from, on a 512 x 100 image: a background piece
+// "Bg" (backgroundWidth x 60 at (0, 30)) shown by the element "Back", and a
+// sheet "Btn" of 20 x 10 buttons at (buttonSheetX, 30), two cells a row.
+inline SkinBuilder BackgroundAndButtonSkin(int backgroundWidth, int buttonSheetX) {
+  SkinBuilder b(512, 100);
+  b.Piece({.name = "Bg",
+           .cell_width = backgroundWidth,
+           .cell_height = 60,
+           .sheet_x = 0,
+           .sheet_y = 30,
+           .click_level = 0});
+  b.Piece({.name = "Btn",
+           .cell_width = 20,
+           .cell_height = 10,
+           .sheet_x = buttonSheetX,
+           .sheet_y = 30,
+           .cells_per_row = 2,
+           .cell_step = 2});
+  b.Element({.name = "Back", .piece = "Bg"});
+  return b;
+}
+
 }  // namespace tevrano::ui::test

@@ -19,21 +19,7 @@ using test::SkinBuilder;
 // A 100 x 60 background at (0, 30) of a 512 x 100 image and a 20 x 10 button
 // sheet at (200, 30).
 SkinBuilder BasicSkin() {
-  SkinBuilder b(512, 100);
-  b.Piece({.name = "Bg",
-           .cell_width = 100,
-           .cell_height = 60,
-           .sheet_x = 0,
-           .sheet_y = 30,
-           .click_level = 0});
-  b.Piece({.name = "Btn",
-           .cell_width = 20,
-           .cell_height = 10,
-           .sheet_x = 200,
-           .sheet_y = 30,
-           .cells_per_row = 2,
-           .cell_step = 2});
-  b.Element({.name = "Back", .piece = "Bg"});
+  SkinBuilder b = test::BackgroundAndButtonSkin(100, 200);
   return b;
 }
 
