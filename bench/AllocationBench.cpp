@@ -13,7 +13,7 @@
 #include <new>
 
 #include "BenchSupport.h"
-#include "control/Form.h"
+#include "base/Form.h"
 #include "video/Video.h"
 
 extern "C" {

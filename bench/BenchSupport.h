@@ -16,7 +16,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include "control/Component.h"
+#include "base/Component.h"
 #include "video/VideoContext.h"
 
 namespace tevrano::bench {

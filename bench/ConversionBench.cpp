@@ -10,7 +10,7 @@ extern "C" {
 }
 
 #include "BenchSupport.h"
-#include "control/Form.h"
+#include "base/Form.h"
 #include "video/Video.h"
 
 using namespace tevrano;

@@ -11,7 +11,7 @@ extern "C" {
 }
 
 #include "BenchSupport.h"
-#include "control/Form.h"
+#include "base/Form.h"
 #include "video/Video.h"
 #include "video/VideoDecoder.h"
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "ui/Ui.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "control/Bitmap.h"
+#include "base/Bitmap.h"
 #include "platform/TextSurface.h"
 
 namespace tevrano {

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "control/BmpFile.h"
+#include "base/BmpFile.h"
 #include "control/TevranoImpl1.h"
 
 namespace tevrano {

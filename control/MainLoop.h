@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "control/Ticks.h"
+#include "base/Ticks.h"
 
 namespace tevrano {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "control/BmpFile.h"
+#include "base/BmpFile.h"
 #include "control/FormMouse.h"
 #include "control/TevranoImpl1.h"
 

@@ -6,13 +6,13 @@
 #include <string_view>
 
 #include "control/EventMarks.h"
-#include "control/Form.h"
+#include "base/Form.h"
 #include "control/MainLoop.h"
-#include "control/Properties.h"
-#include "control/Ticks.h"
+#include "base/Properties.h"
+#include "base/Ticks.h"
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
-#include "stream/StreamSubsystem.h"
+#include "control/StreamSubsystem.h"
 #include "ui/NamedItems.h"
 #include "ui/Ui.h"
 #include "video/Video.h"

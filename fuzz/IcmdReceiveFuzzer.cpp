@@ -1,11 +1,11 @@
 // Arbitrary "ICMD" message bodies from the recorder.
 #include <cstdint>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "net/SendQueue.h"
 #include "platform/fake/ManualClock.h"
 #include "stream/StreamSystem.h"
-#include "ui/IcmdModule.h"
+#include "view/IcmdModule.h"
 
 using namespace tevrano;
 

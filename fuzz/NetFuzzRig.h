@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "control/Form.h"
-#include "control/Properties.h"
+#include "base/Form.h"
+#include "base/Properties.h"
 #include "net/RecorderNet.h"
 #include "platform/fake/FakePlatform.h"
 #include "ui/NamedItems.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "ui/Ui.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "platform/fake/ManualClock.h"
 #include "stream/StreamSystem.h"
-#include "ui/ViewRecords.h"
+#include "view/ViewRecords.h"
 
 using namespace tevrano;
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "video/Video.h"
 #include "video/VideoContext.h"
 

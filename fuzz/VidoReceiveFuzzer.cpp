@@ -2,12 +2,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "net/SendQueue.h"
-#include "net/VidoModule.h"
+#include "stream/VidoModule.h"
 #include "platform/fake/ManualClock.h"
 #include "stream/StreamSystem.h"
-#include "ui/ViewRecords.h"
+#include "view/ViewRecords.h"
 
 using namespace tevrano;
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "control/TevranoImpl1.h"
 
 namespace tevrano::host {

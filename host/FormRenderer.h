@@ -3,7 +3,7 @@
 #include <QRect>
 #include <string>
 
-#include "control/Form.h"
+#include "base/Form.h"
 
 namespace tevrano::host {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "control/Form.h"
+#include "base/Form.h"
 
 class QTabWidget;
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "control/Form.h"
+#include "base/Form.h"
 
 namespace tevrano::host {
 

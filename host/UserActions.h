@@ -1,7 +1,7 @@
 #pragma once
 #include <string_view>
 
-#include "control/Form.h"
+#include "base/Form.h"
 
 namespace tevrano::host {
 

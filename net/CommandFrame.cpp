@@ -3,31 +3,31 @@
 #include <cstring>
 #include <string_view>
 
-#include "net/WireBytes.h"
+#include "base/ByteReader.h"
 
 namespace tevrano {
 
 void WriteCommandFrameHeader(uint8_t* out, const CommandFrameFields& f, uint32_t payloadLength) {
   std::memset(out, 0, frame::kHeaderSize);
-  PutLe32(out + frame::kLength, frame::kHeaderSize + payloadLength);
-  PutLe32(out + frame::kMagicAt, frame::kMagic);
-  PutLe32(out + frame::kCommand, f.command);
-  PutLe32(out + frame::kSessionId, f.sessionId);
+  StoreLe32(out + frame::kLength, frame::kHeaderSize + payloadLength);
+  StoreLe32(out + frame::kMagicAt, frame::kMagic);
+  StoreLe32(out + frame::kCommand, f.command);
+  StoreLe32(out + frame::kSessionId, f.sessionId);
   if (f.credentials) PutText(out + frame::kCredentials, 32, f.credentials);
-  PutLe32(out + frame::kContext, f.contextIndex);
-  PutLe32(out + frame::kSocket, f.socketIndex);
+  StoreLe32(out + frame::kContext, f.contextIndex);
+  StoreLe32(out + frame::kSocket, f.socketIndex);
 }
 
 bool ReadCommandFrame(const uint8_t* body, uint32_t bodyLength, ReceivedFrame& out) {
   if (bodyLength < frame::kHeaderSize) return false;
-  const uint32_t total = GetLe32(body + frame::kLength);
+  const uint32_t total = LoadLe32(body + frame::kLength);
   if (total < frame::kHeaderSize || total > bodyLength) return false;
-  if (GetLe32(body + frame::kMagicAt) != frame::kMagic) return false;
+  if (LoadLe32(body + frame::kMagicAt) != frame::kMagic) return false;
   out.totalLength = total;
-  out.command = GetLe32(body + frame::kCommand);
-  out.sessionId = GetLe32(body + frame::kSessionId);
-  out.contextIndex = GetLe32(body + frame::kContext);
-  out.socketIndex = GetLe32(body + frame::kSocket);
+  out.command = LoadLe32(body + frame::kCommand);
+  out.sessionId = LoadLe32(body + frame::kSessionId);
+  out.contextIndex = LoadLe32(body + frame::kContext);
+  out.socketIndex = LoadLe32(body + frame::kSocket);
   out.payload = body + frame::kHeaderSize;
   out.payloadLength = total - frame::kHeaderSize;
   return true;

@@ -2,12 +2,12 @@
 // recorder contexts, and the link watchdog.
 #include <cstring>
 
-#include "control/Form.h"
-#include "control/Properties.h"
+#include "base/Form.h"
+#include "base/Properties.h"
 #include "net/RecorderNet.h"
 #include "net/Scramble.h"
 #include "net/SendQueue.h"
-#include "net/WireBytes.h"
+#include "base/ByteReader.h"
 
 namespace tevrano {
 
@@ -76,7 +76,7 @@ RecorderContext* RecorderNet::FindBySession(uint32_t sessionId) {
 }
 
 bool RecorderNet::StreamsOnStreamSocket() const {
-  return GetLe32(machType_ + kMachTypeStreamSocket) == 1;
+  return LoadLe32(machType_ + kMachTypeStreamSocket) == 1;
 }
 
 uint32_t RecorderNet::CalendarSeconds() const {

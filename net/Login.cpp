@@ -6,7 +6,7 @@
 #include "net/RecorderNet.h"
 #include "net/Scramble.h"
 #include "net/SendQueue.h"
-#include "net/WireBytes.h"
+#include "base/ByteReader.h"
 
 namespace tevrano {
 
@@ -185,14 +185,14 @@ int RecorderNet::DispatchModuleMessages(uint32_t sessionId, const uint8_t* bytes
   for (int n = 0; n < 1000; ++n) {
     if (length - offset < kModuleHeaderSize) break;
     const uint8_t* message = bytes + offset;
-    const uint32_t total = GetLe32(message);
+    const uint32_t total = LoadLe32(message);
     if (total < kModuleHeaderSize || total > length - offset) break;
-    ModuleEntry* module = modules_.Find(GetLe32(message + 4));
+    ModuleEntry* module = modules_.Find(LoadLe32(message + 4));
     const uint32_t bodyLength = total - kModuleHeaderSize;
     // A body larger than the module's buffer is dropped, never copied.
     if (module && module->Receive && bodyLength <= module->BufferSize) {
       if (bodyLength) std::memcpy(module->Buffer, message + kModuleHeaderSize, bodyLength);
-      if (ModuleChecksum(module->Buffer, bodyLength) == GetLe32(message + 8))
+      if (ModuleChecksum(module->Buffer, bodyLength) == LoadLe32(message + 8))
         module->Receive(module->Buffer, bodyLength);
     }
     offset += total;

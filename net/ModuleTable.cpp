@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "net/WireBytes.h"
+#include "base/ByteReader.h"
 
 namespace tevrano {
 
@@ -12,14 +12,14 @@ uint32_t ModuleChecksum(const uint8_t* body, uint32_t n) {
     for (uint32_t i = 0; i < n; ++i) sum += body[i];
     return sum;
   }
-  for (uint32_t i = 0; i < n / 1024; ++i) sum += GetLe32(body + i * 1024);
+  for (uint32_t i = 0; i < n / 1024; ++i) sum += LoadLe32(body + i * 1024);
   return sum;
 }
 
 void FinishModuleMessage(uint8_t* message, uint32_t totalLength, uint32_t tag) {
-  PutLe32(message, totalLength);
-  PutLe32(message + 4, tag);
-  PutLe32(message + 8,
+  StoreLe32(message, totalLength);
+  StoreLe32(message + 4, tag);
+  StoreLe32(message + 8,
           ModuleChecksum(message + kModuleHeaderSize, totalLength - kModuleHeaderSize));
   std::memset(message + 12, 0, 20);
 }

@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "control/Ticks.h"
+#include "base/Ticks.h"
 #include "platform/ClientSocket.h"
-#include "stream/ByteRing.h"
+#include "base/ByteRing.h"
 
 namespace tevrano {
 

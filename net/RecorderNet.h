@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "control/Ticks.h"
+#include "base/Ticks.h"
 #include "net/CommandFrame.h"
 #include "net/ModuleTable.h"
 #include "net/RecorderContext.h"

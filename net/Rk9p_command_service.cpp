@@ -4,7 +4,7 @@
 
 #include "net/RecorderNet.h"
 #include "net/Scramble.h"
-#include "net/WireBytes.h"
+#include "base/ByteReader.h"
 
 namespace tevrano {
 
@@ -17,12 +17,12 @@ constexpr uint32_t kRk9pBufferSize = 1 << 20;
 
 void RecorderNet::BuildStreamRequest(uint32_t code, uint8_t (&out)[256]) {
   std::memset(out, 0, sizeof out);
-  PutLe32(out + 0, kRequestSize);
-  PutLe32(out + 4, Tag("RK9P"));
-  PutLe32(out + 32, code);
+  StoreLe32(out + 0, kRequestSize);
+  StoreLe32(out + 4, Tag("RK9P"));
+  StoreLe32(out + 32, code);
   uint32_t sum = 0;
   for (uint32_t i = 32; i < kRequestSize; ++i) sum += out[i];
-  PutLe32(out + 8, sum);
+  StoreLe32(out + 8, sum);
 }
 
 // Registered once; after a loss it is "registered again" only if missing,

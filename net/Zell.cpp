@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "net/RecorderNet.h"
 #include "net/SendQueue.h"
-#include "net/WireBytes.h"
+#include "base/ByteReader.h"
 
 namespace tevrano {
 
@@ -24,19 +24,19 @@ constexpr int kUpnpTab = 6;  // TabSheet7
 
 void RecorderNet::BuildHelloRecord(uint8_t (&out)[256]) {
   std::memset(out, 0, sizeof out);
-  PutLe32(out + 0, 1);  // the sender's kind: a viewer
-  PutLe32(out + 4, 1);
+  StoreLe32(out + 0, 1);  // the sender's kind: a viewer
+  StoreLe32(out + 4, 1);
   out[9] = 1;
-  PutLe16(out + 10, 0x0811);
-  PutLe16(out + 12, 0x1234);
-  PutLe16(out + 14, 1);
+  StoreLe16(out + 10, 0x0811);
+  StoreLe16(out + 12, 0x1234);
+  StoreLe16(out + 14, 1);
 }
 
 void RecorderNet::BuildOwnSystemInfo(uint8_t (&out)[256]) {
   std::memset(out, 0, sizeof out);
-  PutLe32(out + system_info::kChannels, 16);
-  PutLe32(out + system_info::kValue4, 0);
-  PutLe32(out + system_info::kValue8, 1);
+  StoreLe32(out + system_info::kChannels, 16);
+  StoreLe32(out + system_info::kValue4, 0);
+  StoreLe32(out + system_info::kValue8, 1);
   char text[32];
   std::snprintf(text, sizeof text, "[OS] %s", "2.9.2_138ED");
   PutText(out + system_info::kTexts[0], 32, text);
@@ -65,8 +65,8 @@ int RecorderNet::ZellSend(const ZellSendRecord& record) {
   if (!c) return -1;
   uint8_t* body = zellSend_ + kModuleHeaderSize;
   std::memset(body, 0, kSubHeaderSize);
-  PutLe32(body, record.sessionId);
-  PutLe32(body + 4, record.type);
+  StoreLe32(body, record.sessionId);
+  StoreLe32(body + 4, record.type);
   uint32_t dataLength = 0;
   uint8_t data[kRecordSize];
   if (record.type == kZellHello) {
@@ -84,11 +84,11 @@ int RecorderNet::ZellSend(const ZellSendRecord& record) {
 
 void RecorderNet::ZellReceive(const uint8_t* body, uint32_t length) {
   if (length < kSubHeaderSize) return;
-  RecorderContext* c = FindBySession(GetLe32(body));
+  RecorderContext* c = FindBySession(LoadLe32(body));
   if (!c) return;
   const uint8_t* data = body + kSubHeaderSize;
   const uint32_t dataLength = length - kSubHeaderSize;
-  switch (GetLe32(body + 4)) {
+  switch (LoadLe32(body + 4)) {
     case kZellSystemInfo:
       ZellSystemInfo(*c, data, dataLength);
       return;
@@ -117,7 +117,7 @@ void RecorderNet::ZellSystemInfo(RecorderContext& c, const uint8_t* data, uint32
   c.LoggedIn = 1;
   c.LoggedInSinceAttempt[0] = c.LoggedInSinceAttempt[1] = true;
   c.ConnectFailures[0] = c.ConnectFailures[1] = 0;
-  if (GetLe32(info + system_info::kConnections) > 1)
+  if (LoadLe32(info + system_info::kConnections) > 1)
     ILAN_Socket_Connect(c, c.RecorderAddress, c.RecorderPort, 1);
   for (auto& handOff : hooks_.SystemInfoArrived)
     if (handOff) handOff(c, info);
@@ -132,7 +132,7 @@ void RecorderNet::ZellPeerHello(RecorderContext& c, const uint8_t* data, uint32_
   const uint32_t n = length < kRecordSize ? length : kRecordSize;
   std::memset(state.PeerHello, 0, kRecordSize);
   std::memcpy(state.PeerHello, data, n);
-  state.Kind = n >= 4 ? GetLe32(state.PeerHello) : 0;
+  state.Kind = n >= 4 ? LoadLe32(state.PeerHello) : 0;
   bool admitted = false;
   if (state.Kind == 1) {
     admitted = true;

@@ -1,21 +1,9 @@
 #pragma once
 #include <cstdint>
 
-namespace tevrano {
+#include "base/ByteReader.h"
 
-// Little-endian field readers over a buffer the caller has bounds-checked.
-inline uint32_t LoadLe32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline uint16_t LoadLe16(const uint8_t* p) {
-  return uint16_t(p[0] | p[1] << 8);
-}
-inline uint32_t LoadBe32(const uint8_t* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
-inline void StoreLe32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16), p[3] = uint8_t(v >> 24);
-}
+namespace tevrano {
 
 // The 32-byte header that starts every stream packet (magic 00 00 00 03).
 struct FrameHeader {

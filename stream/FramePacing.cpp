@@ -2,9 +2,9 @@
 // channel's due time, the time offset rule, and its presentation.
 #include <cstdint>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "stream/StreamSystem.h"
-#include "ui/ViewRecords.h"
+#include "view/ViewRecords.h"
 
 namespace tevrano {
 

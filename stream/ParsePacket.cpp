@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "stream/ParamSetPrefix.h"
 #include "stream/StreamSystem.h"
-#include "ui/ViewRecords.h"
+#include "view/ViewRecords.h"
 
 namespace tevrano {
 namespace {

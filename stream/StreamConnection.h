@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "stream/ByteRing.h"
+#include "base/ByteRing.h"
 #include "stream/ChannelPacer.h"
 
 namespace tevrano {

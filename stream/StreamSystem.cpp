@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "control/BmpFile.h"
-#include "control/Form.h"
-#include "ui/ViewRecords.h"
+#include "base/BmpFile.h"
+#include "base/Form.h"
+#include "view/ViewRecords.h"
 
 namespace tevrano {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "control/Bitmap.h"
+#include "base/Bitmap.h"
 #include "stream/ChannelPacer.h"
 #include "stream/FrameHeader.h"
 #include "stream/StreamConnection.h"

@@ -1,7 +1,7 @@
 // Pages, layouts and the key form's reaction to clicks.
 #include <string>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "ui/Ui.h"
 
 namespace tevrano::ui {

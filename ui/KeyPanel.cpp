@@ -1,6 +1,6 @@
 // Mouse on the key panel and the video area, key repeat and the speed-dome
 // button of the main form.
-#include "control/Form.h"
+#include "base/Form.h"
 #include "ui/Ui.h"
 
 namespace tevrano::ui {

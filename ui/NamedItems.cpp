@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "net/RecorderNet.h"
-#include "net/WireBytes.h"
+#include "base/ByteReader.h"
 #include "platform/HostServices.h"
 
 namespace tevrano {
@@ -34,7 +34,7 @@ void NamedItems::RegisterItems() {
                 nullptr);
   Item_Register("Zell_Mach_Type_Data_R", net_.MachTypeRecord(), RecorderNet::kMachTypeSize,
                 [this](uint32_t) {
-                  if (GetLe32(net_.MachTypeRecord() + RecorderNet::kMachTypeUpnp) == 1)
+                  if (LoadLe32(net_.MachTypeRecord() + RecorderNet::kMachTypeUpnp) == 1)
                     if (Component* tab = form_.Tab(kUpnpTab)) tab->SetVisible(true);
                 });
   Item_Register("Zell_ACK_R", &Ack, 4, [this](uint32_t) {
@@ -86,11 +86,11 @@ int NamedItems::Send(const SendRecord& r) {
   RecorderContext& c = net_.Context(r.connection);
   uint8_t* body = sendBuffer_ + kModuleHeaderSize;
   std::memset(body, 0, kSubHeaderSize + kPayloadHeaderSize);
-  PutLe32(body + 0, c.SessionId);
-  PutLe32(body + 8, kItemWrite);
-  PutLe32(body + 12, r.notify);
+  StoreLe32(body + 0, c.SessionId);
+  StoreLe32(body + 8, kItemWrite);
+  StoreLe32(body + 12, r.notify);
   uint8_t* payload = body + kSubHeaderSize;
-  PutLe32(payload, kPayloadHeaderSize + r.size);
+  StoreLe32(payload, kPayloadHeaderSize + r.size);
   std::memcpy(payload + 4, r.name, strnlen(r.name, 127));
   if (r.size) std::memcpy(payload + kPayloadHeaderSize, r.data, r.size);
   const uint32_t total = kModuleHeaderSize + kSubHeaderSize + kPayloadHeaderSize + r.size;
@@ -100,13 +100,13 @@ int NamedItems::Send(const SendRecord& r) {
 
 void NamedItems::Item_Arrived(const uint8_t* body, uint32_t length) {
   if (length < kSubHeaderSize) return;
-  const uint32_t sessionId = GetLe32(body + 0);
-  const uint32_t type = GetLe32(body + 8);
-  const uint32_t notify = GetLe32(body + 12);
+  const uint32_t sessionId = LoadLe32(body + 0);
+  const uint32_t type = LoadLe32(body + 8);
+  const uint32_t notify = LoadLe32(body + 12);
   if (type != kItemWrite) return;  // a value message changes nothing; others are unknown
   if (length < kSubHeaderSize + kPayloadHeaderSize) return;
   const uint8_t* payload = body + kSubHeaderSize;
-  const uint32_t total = GetLe32(payload);
+  const uint32_t total = LoadLe32(payload);
   // The item's data must lie inside the message.
   if (total < kPayloadHeaderSize || total > length - kSubHeaderSize) return;
   const uint32_t dataLength = total - kPayloadHeaderSize;

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "control/Form.h"
-#include "ui/RecorderTime.h"
+#include "base/Form.h"
+#include "base/RecorderTime.h"
 #include "ui/Ui.h"
 
 namespace tevrano::ui {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "ui/Ui.h"
 
 namespace tevrano::ui {

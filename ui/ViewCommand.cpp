@@ -1,6 +1,6 @@
 #include "ui/ViewCommand.h"
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "stream/StreamSystem.h"
 
 namespace tevrano {

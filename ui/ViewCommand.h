@@ -3,7 +3,7 @@
 #include <functional>
 #include <string_view>
 
-#include "ui/IcmdModule.h"
+#include "view/IcmdModule.h"
 
 namespace tevrano {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "control/BmpFile.h"
-#include "control/Form.h"
+#include "base/BmpFile.h"
+#include "base/Form.h"
 #include "ui/Ui.h"
 
 using tevrano::TTevranoX;

@@ -171,7 +171,7 @@ TEST_F(ConnectionsTest, CommandSocketOneTouchesOnlyItsOwnState) {
 
 TEST_F(ConnectionsTest, TheStreamRequestGoesOutOnceTheModelSaysStreamSocket) {
   LogIn();
-  PutLe32(net.MachTypeRecord() + RecorderNet::kMachTypeStreamSocket, 1);
+  StoreLe32(net.MachTypeRecord() + RecorderNet::kMachTypeStreamSocket, 1);
   Cmd(0).TakeSent();
   Deliver(Cmd(0), Answer(Frame(kCmdExchange, 0x5000)));
   Tick();

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "control/Form.h"
-#include "control/Properties.h"
+#include "base/Form.h"
+#include "base/Properties.h"
 #include "net/RecorderNet.h"
-#include "net/WireBytes.h"
+#include "base/ByteReader.h"
 #include "platform/fake/FakePlatform.h"
 #include "ui/NamedItems.h"
 

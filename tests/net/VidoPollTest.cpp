@@ -11,7 +11,7 @@ TEST(VidoPoll, BothConnectionsArePolledWhenVideoComesOverThem) {
   for (uint32_t streamSocket : {0u, 1u}) {
     test::FreshNet f;
     f.LogIn(0x5000, 2);
-    PutLe32(f.net.MachTypeRecord() + RecorderNet::kMachTypeStreamSocket, streamSocket);
+    StoreLe32(f.net.MachTypeRecord() + RecorderNet::kMachTypeStreamSocket, streamSocket);
     f.fakes.network.AcceptConnect(f.Cmd(1));
     f.fakes.network.Pump();
     f.Cmd(0).TakeSent();

@@ -1,6 +1,6 @@
 // The parse path allocates nothing per packet or per frame.
 #include "net/SendQueue.h"
-#include "net/VidoModule.h"
+#include "stream/VidoModule.h"
 #include "tests/stream/StreamFixture.h"
 #include "tests/video/AllocationCounter.h"
 

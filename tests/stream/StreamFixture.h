@@ -3,11 +3,11 @@
 
 #include <vector>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "platform/fake/ManualClock.h"
 #include "stream/StreamSystem.h"
 #include "tests/stream/StreamPackets.h"
-#include "ui/ViewRecords.h"
+#include "view/ViewRecords.h"
 
 namespace tevrano::test {
 

@@ -30,7 +30,7 @@ struct PacketSpec {
   std::vector<uint8_t> payload;           // empty: one NAL unit of 20 bytes
 };
 
-inline void PutLe32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
+inline void StoreLe32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
   for (int i = 0; i < 4; ++i) v[at + i] = uint8_t(x >> (8 * i));
 }
 
@@ -48,8 +48,8 @@ inline std::vector<uint8_t> FrameBytes(const PacketSpec& s) {
   if (payload.empty()) payload = Nal(s.key ? 0x65 : 0x41, 20);
   const size_t bytes = (32 + payload.size() + 63) / 64 * 64;
   std::vector<uint8_t> v(bytes, 0);
-  PutLe32(v, 0, 0x03000000);
-  PutLe32(v, 4, s.seconds);
+  StoreLe32(v, 0, 0x03000000);
+  StoreLe32(v, 4, s.seconds);
   v[8] = uint8_t(s.frame);
   v[11] = uint8_t(s.type << 6);
   v[12] = uint8_t(s.heightMb);
@@ -58,9 +58,9 @@ inline std::vector<uint8_t> FrameBytes(const PacketSpec& s) {
   v[15] = uint8_t(s.extraPackets | ((s.key ? 0 : 1) << 4));
   const uint32_t length = s.lengthOverride >= 0 ? uint32_t(s.lengthOverride) : uint32_t(bytes / 64);
   v[18] = uint8_t(length), v[19] = uint8_t(length >> 8);
-  PutLe32(v, 20, (s.rateField << 5) | (s.kind << 29));
+  StoreLe32(v, 20, (s.rateField << 5) | (s.kind << 29));
   v[26] = uint8_t(s.sequence10 << 6), v[27] = uint8_t(s.sequence10 >> 2);
-  PutLe32(v, 28, s.timeOffset);
+  StoreLe32(v, 28, s.timeOffset);
   std::copy(payload.begin(), payload.end(), v.begin() + 32);
   return v;
 }
@@ -68,16 +68,16 @@ inline std::vector<uint8_t> FrameBytes(const PacketSpec& s) {
 inline std::vector<uint8_t> TransportPacket(const PacketSpec& s) {
   std::vector<uint8_t> frame = FrameBytes(s);
   std::vector<uint8_t> v(128, 0);
-  PutLe32(v, 0, s.totalOverride >= 0 ? uint32_t(s.totalOverride) : uint32_t(128 + frame.size()));
-  PutLe32(v, 8, s.intervalMs);
-  PutLe32(v, 12, s.sequence);
-  PutLe32(v, 20, s.channel);
-  PutLe32(v, 24, s.recorderValue);
-  PutLe32(v, 32, s.sequence);
-  PutLe32(v, 36, s.lagSeconds);
-  PutLe32(v, 40, s.lagFrame);
-  PutLe32(v, 48, s.deliveryType);
-  PutLe32(v, 52, s.tag);
+  StoreLe32(v, 0, s.totalOverride >= 0 ? uint32_t(s.totalOverride) : uint32_t(128 + frame.size()));
+  StoreLe32(v, 8, s.intervalMs);
+  StoreLe32(v, 12, s.sequence);
+  StoreLe32(v, 20, s.channel);
+  StoreLe32(v, 24, s.recorderValue);
+  StoreLe32(v, 32, s.sequence);
+  StoreLe32(v, 36, s.lagSeconds);
+  StoreLe32(v, 40, s.lagFrame);
+  StoreLe32(v, 48, s.deliveryType);
+  StoreLe32(v, 52, s.tag);
   v.insert(v.end(), frame.begin(), frame.end());
   return v;
 }

@@ -1,8 +1,8 @@
-#include "stream/StreamSubsystem.h"
+#include "control/StreamSubsystem.h"
 
 #include <gtest/gtest.h>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "control/TevranoImpl1.h"
 #include "platform/fake/FakePlatform.h"
 #include "platform/fake/ManualClock.h"

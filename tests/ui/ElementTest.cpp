@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "tests/ui/SkinBuilder.h"
 #include "ui/Ui.h"
 

@@ -3,7 +3,7 @@
 #include <tuple>
 #include <vector>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "tests/ui/SkinBuilder.h"
 #include "ui/Ui.h"
 

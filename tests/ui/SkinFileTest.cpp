@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "control/TevranoImpl1.h"
 #include "platform/fake/FakePlatform.h"
 #include "tests/ui/SkinBuilder.h"

@@ -4,13 +4,13 @@
 
 #include <vector>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "net/ModuleTable.h"
 #include "net/SendQueue.h"
 #include "platform/fake/ManualClock.h"
 #include "stream/FrameHeader.h"
 #include "stream/StreamSystem.h"
-#include "ui/IcmdModule.h"
+#include "view/IcmdModule.h"
 
 namespace tevrano {
 namespace {

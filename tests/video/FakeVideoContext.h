@@ -1,5 +1,5 @@
 #pragma once
-#include "control/Component.h"
+#include "base/Component.h"
 #include "video/VideoContext.h"
 
 namespace tevrano::test {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "video/AllocationCounter.h"
 #include "video/FakeVideoContext.h"
 #include "video/TestStream.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "video/AllocationCounter.h"
 #include "video/FakeVideoContext.h"
 #include "video/TestStream.h"

@@ -1,10 +1,10 @@
-#include "stream/StreamSubsystem.h"
+#include "control/StreamSubsystem.h"
 
 #include <cstring>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "net/RecorderNet.h"
-#include "ui/RecorderTime.h"
+#include "base/RecorderTime.h"
 #include "video/Video.h"
 
 namespace tevrano {

@@ -1,4 +1,4 @@
-#include "ui/ViewRecords.h"
+#include "view/ViewRecords.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/Variant.h"
+#include "base/Variant.h"
 
 namespace tevrano {
 

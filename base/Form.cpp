@@ -1,4 +1,4 @@
-#include "control/Form.h"
+#include "base/Form.h"
 
 namespace tevrano {
 

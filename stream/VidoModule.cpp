@@ -1,4 +1,4 @@
-#include "net/VidoModule.h"
+#include "stream/VidoModule.h"
 
 #include <cstring>
 

@@ -1,10 +1,10 @@
-#include "ui/IcmdModule.h"
+#include "view/IcmdModule.h"
 
 #include <cstring>
 
 #include "net/ModuleTable.h"
 #include "net/SendQueue.h"
-#include "stream/FrameHeader.h"
+#include "base/ByteReader.h"
 
 namespace tevrano {
 

@@ -1,4 +1,4 @@
-#include "control/Properties.h"
+#include "base/Properties.h"
 
 #include <climits>
 

@@ -1,4 +1,4 @@
-#include "stream/ByteRing.h"
+#include "base/ByteRing.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "control/Bitmap.h"
+#include "base/Bitmap.h"
 
 namespace tevrano {
 

@@ -1,4 +1,4 @@
-#include "control/Component.h"
+#include "base/Component.h"
 
 namespace tevrano {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "control/Bitmap.h"
+#include "base/Bitmap.h"
 
 namespace tevrano {
 

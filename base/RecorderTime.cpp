@@ -1,4 +1,4 @@
-#include "ui/RecorderTime.h"
+#include "base/RecorderTime.h"
 
 #include <cstdio>
 

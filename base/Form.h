@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "control/Component.h"
+#include "base/Component.h"
 
 namespace tevrano {
 

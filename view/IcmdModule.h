@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "net/RecorderContext.h"
-#include "ui/ViewRecords.h"
+#include "view/ViewRecords.h"
 
 namespace tevrano {
 

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "net/VidoModule.h"
+#include "stream/VidoModule.h"
 #include "stream/StreamSystem.h"
-#include "ui/IcmdModule.h"
+#include "view/IcmdModule.h"
 #include "ui/ViewCommand.h"
 #include "video/VideoContext.h"
 

@@ -1,4 +1,4 @@
-#include "control/BmpFile.h"
+#include "base/BmpFile.h"
 
 #include <cstdint>
 #include <cstdio>
