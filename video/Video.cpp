@@ -1,6 +1,6 @@
 #include "video/Video.h"
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "video/VideoDecoder.h"
 #include "video/Yuv2.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "control/Form.h"
+#include "base/Form.h"
 #include "video/TimeLabel.h"
 #include "video/VideoContext.h"
 
