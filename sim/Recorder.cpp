@@ -120,6 +120,7 @@ bool Recorder::Listen(std::string& error) {
       .Add("fps", options_.fps);
   if (options_.dropAfter >= 0) e.Add("drop_after_ms", int64_t(options_.dropAfter * 1000));
   if (options_.stallAfter >= 0) e.Add("stall_after_ms", int64_t(options_.stallAfter * 1000));
+  if (options_.stallFor >= 0) e.Add("stall_for_ms", int64_t(options_.stallFor * 1000));
   if (options_.garbageEvery > 0) e.Add("garbage_every", options_.garbageEvery);
   if (options_.refuse) e.Add("refuse", true);
   Log(e, true);
@@ -145,12 +146,14 @@ void Recorder::Run(const std::atomic<bool>& stop) {
 
     fds.clear();
     ids.clear();
-    fds.push_back({listenFd_, POLLIN, 0});
+    // A stalled recorder neither accepts, reads nor writes: requests and new
+    // connections wait in the kernel until the stall ends.
+    fds.push_back({stalled_ ? -1 : listenFd_, POLLIN, 0});
     ids.push_back(0);
     for (auto& [id, c] : connections_) {
       short events = POLLIN;
       if (c->pending()) events |= POLLOUT;
-      fds.push_back({c->fd, events, 0});
+      fds.push_back({stalled_ ? -1 : c->fd, events, 0});
       ids.push_back(id);
     }
     int ready = ::poll(fds.data(), fds.size(), timeoutMs);
@@ -216,7 +219,6 @@ void Recorder::ReadFrom(Connection& c) {
       Close(c, std::string("receive error: ") + std::strerror(errno));
       return;
     }
-    if (stalled_) continue;  // a stalled recorder takes the bytes and says nothing
     c.in.insert(c.in.end(), buf, buf + n);
     if (c.in.size() > kMaxInput) Process(c);
     if (c.dead) return;
@@ -227,7 +229,7 @@ void Recorder::ReadFrom(Connection& c) {
       return;
     }
   }
-  if (!stalled_) Process(c);
+  Process(c);
 }
 
 void Recorder::Send(Connection& c, const std::vector<uint8_t>& bytes) {
@@ -321,9 +323,14 @@ void Recorder::Faults(double now) {
     Log(JsonEvent("fault").Add("fault", "drop").Add("connections", int(connections_.size())), true);
     for (auto& [id, c] : connections_) Close(*c, "drop fault");
   }
-  if (options_.stallAfter >= 0 && !stalled_ && elapsed >= options_.stallAfter) {
+  if (options_.stallAfter >= 0 && !stalled_ && !stallOver_ && elapsed >= options_.stallAfter) {
     stalled_ = true;
     Log(JsonEvent("fault").Add("fault", "stall"), true);
+  }
+  if (stalled_ && options_.stallFor >= 0 && elapsed >= options_.stallAfter + options_.stallFor) {
+    stalled_ = false;
+    stallOver_ = true;
+    Log(JsonEvent("fault").Add("fault", "stall_end"), true);
   }
 }
 

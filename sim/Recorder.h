@@ -148,6 +148,7 @@ class Recorder {
   uint32_t lastMinute_ = 0;
   bool dropped_ = false;
   bool stalled_ = false;
+  bool stallOver_ = false;  // a stall of --stall-for has ended; it comes once
   std::mt19937 random_;
 };
 

@@ -49,8 +49,11 @@ Diagnostics:
 
 Faults (for reliability tests; each is logged):
   --drop-after SECONDS     close every connection once, after SECONDS
-  --stall-after SECONDS    from then on neither answer nor stream, but keep
-                           the connections open
+  --stall-after SECONDS    from then on neither read, accept, answer nor
+                           stream, but keep the connections open
+  --stall-for SECONDS      the stall's length (default: for ever); after it
+                           the recorder takes up what waited (requests,
+                           new connections) and streams again
   --garbage-every N        insert random bytes after every N-th stream packet
   --refuse                 refuse every login
   --seed N                 seed of the garbage bytes (default 1)
@@ -210,6 +213,8 @@ int ParseOptions(int argc, char** argv, SimOptions& o, std::string& error) {
       ok = ParseSeconds(v, o.dropAfter);
     } else if (name == "--stall-after") {
       ok = ParseSeconds(v, o.stallAfter);
+    } else if (name == "--stall-for") {
+      ok = ParseSeconds(v, o.stallFor);
     } else if (name == "--garbage-every") {
       ok = ParseInt(v, 1, 1 << 30, n);
       o.garbageEvery = int(n);

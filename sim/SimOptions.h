@@ -31,6 +31,7 @@ struct SimOptions {
   bool quiet = false;
   double dropAfter = -1;
   double stallAfter = -1;
+  double stallFor = -1;  // <0: the stall lasts for ever
   int garbageEvery = 0;
   bool refuse = false;
   int splitFrames = 0;  // >0: video packets carry at most this many payload bytes
