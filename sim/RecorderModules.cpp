@@ -1,10 +1,12 @@
 // The command protocol of the simulated recorder: frames, login, the
-// module messages "ZELL", "ICTL", "ICMD" and "VIDO", and the answers.
+// module messages "ZELL", "ICTL", "ICMD", "VIDO" and "PBBA", and the answers.
 #include <algorithm>
 #include <cstring>
 
 #include "Credentials.h"
+#include "PlaybackSearch.h"
 #include "Recorder.h"
+#include "RecorderTime.h"
 
 namespace tevrano::sim {
 
@@ -265,6 +267,8 @@ void Recorder::HandleModule(Connection& c, Session& s, const ModuleMessageView& 
     HandleIcmd(s, m.body, e);
   else if (m.tag == Tag("VIDO"))
     HandleVido(s, m.body, e);
+  else if (m.tag == Tag("PBBA"))
+    HandlePbba(s, m.body, e);
   else
     e.Add("ignored", "unknown tag");
   Log(e);
@@ -453,11 +457,22 @@ void Recorder::HandleIcmd(Session& s, const ByteReader& body, JsonEvent& e) {
           .Add("mask", int64_t(payload.Le32Or(12, 0)))
           .Add("width", payload.Le32Or(16, 0))
           .Add("height", payload.Le32Or(20, 0));
+    } else if (record == 1) {
+      // Playback: channel, play flag, direction, start time.
+      const uint32_t start = payload.Le32Or(20, 0);
+      e.Add("playback_channel", payload.Le32Or(8, 0))
+          .Add("play_flag", int64_t(payload.Le32Or(12, 0)))
+          .Add("direction", int64_t(int32_t(payload.Le32Or(16, 0))))
+          .Add("start_seconds", int64_t(start))
+          .Add("start_time", FormatRecorderTime(start));
+      ++s.playbackGeneration;
     } else {
-      e.Add("channel", payload.Le32Or(8, 0))
-          .Add("word12", int64_t(payload.Le32Or(12, 0)))
-          .Add("word16", int64_t(payload.Le32Or(16, 0)))
-          .Add("word20", int64_t(payload.Le32Or(20, 0)));
+      // Backup: channel, state, start and end times.
+      const uint32_t from = payload.Le32Or(16, 0), to = payload.Le32Or(20, 0);
+      e.Add("backup_channel", payload.Le32Or(8, 0))
+          .Add("backup_state", int64_t(payload.Le32Or(12, 0)))
+          .Add("backup_start", FormatRecorderTime(from))
+          .Add("backup_end", FormatRecorderTime(to));
     }
     if (op == kIcmdSet) s.mode = mode;
     return;
@@ -512,6 +527,47 @@ void Recorder::HandleVido(Session& s, const ByteReader& body, JsonEvent& e) {
   s.videoWanted = true;
   s.lastVideoStatus = Now();
   s.freeSpace = free;
+}
+
+void Recorder::HandlePbba(Session& s, const ByteReader& body, JsonEvent& e) {
+  const std::optional<PbbaQuery> q = ReadPbbaQuery(body);
+  if (!q) {
+    e.Add("ignored", "short search");
+    return;
+  }
+  e.Add("key", q->key).Add("index", q->index).Add("type", q->type).Add("channel", q->channel);
+  if (q->key != s.id) {
+    e.Add("ignored", "key of no session");
+    return;
+  }
+  const uint32_t unit = PbbaUnit(q->index);
+  if (unit == 0) {
+    e.Add("ignored", "index above 7");
+    return;
+  }
+  e.Add("query", q->type == 0   ? "window"
+                 : q->type == 1 ? "map"
+                                : "unknown")
+      .Add("unit_seconds", unit)
+      .Add("window_start", FormatRecorderTime(q->value0))
+      .Add("window_end", FormatRecorderTime(q->value1));
+  if (q->type == 0) {
+    s.outbox.push_back(BuildModuleMessage(Tag("PBBA"), PbbaWindowAnswer(*q)));
+    return;
+  }
+  if (q->type != 1) {
+    e.Add("ignored", "unknown type");
+    return;
+  }
+  PbbaMap map;
+  std::string error;
+  std::vector<uint8_t> answer = PbbaMapAnswer(*q, archive_, map, error);
+  if (answer.empty()) {
+    e.Add("ignored", error);
+    return;
+  }
+  e.Add("units", map.units).Add("marks", map.marks);
+  s.outbox.push_back(BuildModuleMessage(Tag("PBBA"), answer));
 }
 
 void Recorder::Answer(Connection& c, const CommandFrameHeader& h, Session* s) {

@@ -36,6 +36,7 @@ struct SimOptions {
   bool refuse = false;
   int splitFrames = 0;  // >0: video packets carry at most this many payload bytes
   uint32_t seed = 1;
+  std::string archivePath;  // empty: the archive is made from the seed
 
   // The "[N] " model text sent in the system information.
   std::string ModelText() const;
