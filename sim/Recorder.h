@@ -131,6 +131,7 @@ class Recorder {
   void HandleIcmd(Session& s, const ByteReader& body, JsonEvent& e);
   void HandleVido(Session& s, const ByteReader& body, JsonEvent& e);
   void HandlePbba(Session& s, const ByteReader& body, JsonEvent& e);
+  void LogSpdm(Session& s, const ByteReader& body, JsonEvent& e);
   void LogPlayback(int connection, uint32_t session, const PlaybackNote& note);
   void LogArchive();
   void Answer(Connection& c, const CommandFrameHeader& h, Session* s);

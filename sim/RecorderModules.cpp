@@ -1,5 +1,6 @@
 // The command protocol of the simulated recorder: frames, login, the
-// module messages "ZELL", "ICTL", "ICMD", "VIDO" and "PBBA", and the answers.
+// module messages "ZELL", "ICTL", "ICMD", "VIDO", "PBBA" and "SPDM" (logged only),
+// and the answers.
 #include <algorithm>
 #include <cstring>
 
@@ -269,6 +270,8 @@ void Recorder::HandleModule(Connection& c, Session& s, const ModuleMessageView& 
     HandleVido(s, m.body, e);
   else if (m.tag == Tag("PBBA"))
     HandlePbba(s, m.body, e);
+  else if (m.tag == Tag("SPDM"))
+    LogSpdm(s, m.body, e);
   else
     e.Add("ignored", "unknown tag");
   Log(e);
@@ -568,6 +571,44 @@ void Recorder::HandlePbba(Session& s, const ByteReader& body, JsonEvent& e) {
   }
   e.Add("units", map.units).Add("marks", map.marks);
   s.outbox.push_back(BuildModuleMessage(Tag("PBBA"), answer));
+}
+
+// Speed-dome messages are logged, not acted on. Body: sub-header 0 handle
+// (SessionId), 4 class, 8 operation, 12 payload length; payload at 32.
+void Recorder::LogSpdm(Session& s, const ByteReader& body, JsonEvent& e) {
+  if (!body.Has(0, kSubHeaderSize)) {
+    e.Add("ignored", "short speed-dome message");
+    return;
+  }
+  const uint32_t handle = body.Le32Or(0, 0), cls = body.Le32Or(4, 0), op = body.Le32Or(8, 0);
+  const uint32_t length = body.Le32Or(12, 0);
+  e.Add("handle", handle).Add("class", cls).Add("operation", op).Add("payload_length", length);
+  if (handle != s.id) e.Add("note", "handle of no session");
+  auto word = [&](size_t i) { return int64_t(int32_t(body.Le32Or(kSubHeaderSize + 4 * i, 0))); };
+  if (cls == 1 && op == 0) {
+    e.Add("message", "command").Add("code", word(0));
+    std::string args = "[";
+    for (size_t i = 1; i <= 5; ++i) args += (i > 1 ? "," : "") + std::to_string(word(i));
+    e.AddRaw("arguments", args + "]")
+        .Add("channel", word(6))
+        .Add("parameter", word(7))
+        .Add("preset", word(8))
+        .Add("direction", word(9));
+  } else if (cls == 1 && op == 1) {
+    e.Add("message", "move")
+        .Add("pan_speed", word(0))
+        .Add("tilt_speed", word(1))
+        .Add("motion", word(2))
+        .Add("channel", word(3));
+  } else if (cls == 1 && op == 2) {
+    e.Add("message", "preset table");
+  } else if (cls == 1 && op == 3) {
+    e.Add("message", "request");
+  } else if (cls == 0 && op == 3) {
+    e.Add("message", "open");
+  } else {
+    e.Add("message", "unknown");
+  }
 }
 
 void Recorder::Answer(Connection& c, const CommandFrameHeader& h, Session* s) {

@@ -144,5 +144,38 @@ TEST(SimulatorPlayback, SearchAnswersFromTheArchiveAndPlaybackFollowsTheRecord) 
   for (const std::string& w : wanted) EXPECT_NE(text.find(w), std::string::npos) << w;
 }
 
+TEST(SimulatorSpeedDome, EverySpeedDomeMessageIsLoggedDecoded) {
+  const std::string log = ::testing::TempDir() + "sim-spdm.jsonl";
+  {
+    SimProcess sim({"--log", log});
+    ASSERT_TRUE(sim.running());
+    Socket command(sim.port());
+    const uint32_t session = Login(command);
+    ASSERT_NE(session, 0u);
+    auto spdm = [&](uint32_t cls, uint32_t op, std::vector<uint32_t> words) {
+      std::vector<uint8_t> payload(cls == 1 ? 512 : 0, 0);
+      for (size_t i = 0; i < words.size(); ++i) PutLe32(&payload[4 * i], words[i]);
+      return BuildModuleMessage(
+          Tag("SPDM"), BuildSubHeaderBody(session, cls, payload, {op, uint32_t(payload.size())}));
+    };
+    std::vector<uint8_t> messages;
+    for (const auto& m : {spdm(1, 0, {5, 0, 0, 0, 0, 0, 3, 0, 7, uint32_t(-2)}),
+                          spdm(1, 1, {uint32_t(-2), 4, 5, 3}), spdm(1, 3, {}), spdm(0, 3, {})})
+      messages.insert(messages.end(), m.begin(), m.end());
+    command.Send(Frame(kExchange, session, 0, messages));
+    std::vector<uint8_t> body;
+    ASSERT_TRUE(AwaitAnswer(command, body));
+  }
+  std::ifstream in(log);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const char* w :
+       {"\"class\":1,\"operation\":0,\"payload_length\":512,\"message\":\"command\",\"code\":5,"
+        "\"arguments\":[0,0,0,0,0],\"channel\":3,\"parameter\":0,\"preset\":7,\"direction\":-2",
+        "\"message\":\"move\",\"pan_speed\":-2,\"tilt_speed\":4,\"motion\":5,\"channel\":3",
+        "\"class\":1,\"operation\":3,\"payload_length\":512,\"message\":\"request\"",
+        "\"class\":0,\"operation\":3,\"payload_length\":0,\"message\":\"open\""})
+    EXPECT_NE(text.find(w), std::string::npos) << w;
+}
+
 }  // namespace
 }  // namespace tevrano::sim::test
