@@ -14,6 +14,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "RecorderTime.h"
+
 namespace tevrano::sim {
 
 namespace {
@@ -44,9 +46,20 @@ LiveView Session::liveView() const {
   return v;
 }
 
-Recorder::Recorder(const SimOptions& options, JsonLog& log)
+PlaybackRequest Session::playbackRequest() const {
+  PlaybackRequest r;
+  r.channel = GetLe32(&viewRecords[1][8]);
+  r.playFlag = GetLe32(&viewRecords[1][12]);
+  r.direction = int32_t(GetLe32(&viewRecords[1][16]));
+  r.start = GetLe32(&viewRecords[1][20]);
+  r.generation = playbackGeneration;
+  return r;
+}
+
+Recorder::Recorder(const SimOptions& options, JsonLog& log, const RecordingArchive& archive)
     : options_(options),
       log_(log),
+      archive_(archive),
       loops_(options.fps, options.channels),
       nextSessionId_(uint32_t(std::time(nullptr)) & 0x7FFFFFFF),
       upnpSetting_(options.listenPort),  // UPnP off, on the web port
@@ -120,9 +133,13 @@ bool Recorder::Listen(std::string& error) {
       .Add("fps", options_.fps);
   if (options_.dropAfter >= 0) e.Add("drop_after_ms", int64_t(options_.dropAfter * 1000));
   if (options_.stallAfter >= 0) e.Add("stall_after_ms", int64_t(options_.stallAfter * 1000));
+  if (options_.stallFor >= 0) e.Add("stall_for_ms", int64_t(options_.stallFor * 1000));
   if (options_.garbageEvery > 0) e.Add("garbage_every", options_.garbageEvery);
   if (options_.refuse) e.Add("refuse", true);
+  e.Add("archive", options_.archivePath.empty() ? "seed " + std::to_string(options_.seed)
+                                                : options_.archivePath);
   Log(e, true);
+  LogArchive();
   return true;
 }
 
@@ -145,12 +162,14 @@ void Recorder::Run(const std::atomic<bool>& stop) {
 
     fds.clear();
     ids.clear();
-    fds.push_back({listenFd_, POLLIN, 0});
+    // A stalled recorder neither accepts, reads nor writes: requests and new
+    // connections wait in the kernel until the stall ends.
+    fds.push_back({stalled_ ? -1 : listenFd_, POLLIN, 0});
     ids.push_back(0);
     for (auto& [id, c] : connections_) {
       short events = POLLIN;
       if (c->pending()) events |= POLLOUT;
-      fds.push_back({c->fd, events, 0});
+      fds.push_back({stalled_ ? -1 : c->fd, events, 0});
       ids.push_back(id);
     }
     int ready = ::poll(fds.data(), fds.size(), timeoutMs);
@@ -216,7 +235,6 @@ void Recorder::ReadFrom(Connection& c) {
       Close(c, std::string("receive error: ") + std::strerror(errno));
       return;
     }
-    if (stalled_) continue;  // a stalled recorder takes the bytes and says nothing
     c.in.insert(c.in.end(), buf, buf + n);
     if (c.in.size() > kMaxInput) Process(c);
     if (c.dead) return;
@@ -227,7 +245,7 @@ void Recorder::ReadFrom(Connection& c) {
       return;
     }
   }
-  if (!stalled_) Process(c);
+  Process(c);
 }
 
 void Recorder::Send(Connection& c, const std::vector<uint8_t>& bytes) {
@@ -321,9 +339,14 @@ void Recorder::Faults(double now) {
     Log(JsonEvent("fault").Add("fault", "drop").Add("connections", int(connections_.size())), true);
     for (auto& [id, c] : connections_) Close(*c, "drop fault");
   }
-  if (options_.stallAfter >= 0 && !stalled_ && elapsed >= options_.stallAfter) {
+  if (options_.stallAfter >= 0 && !stalled_ && !stallOver_ && elapsed >= options_.stallAfter) {
     stalled_ = true;
     Log(JsonEvent("fault").Add("fault", "stall"), true);
+  }
+  if (stalled_ && options_.stallFor >= 0 && elapsed >= options_.stallAfter + options_.stallFor) {
+    stalled_ = false;
+    stallOver_ = true;
+    Log(JsonEvent("fault").Add("fault", "stall_end"), true);
   }
 }
 
@@ -342,8 +365,21 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
     Connection& c = *cp;
     if (c.dead || c.kind != Connection::Kind::Stream || !c.streaming) continue;
     BindStream(c);
-    if (Session* s = FindSession(c.sessionId)) c.view = s->liveView();
+    Session* s = FindSession(c.sessionId);
+    if (s) c.view = s->liveView();
     const bool congested = c.pending() > kStreamBacklog;
+    if (s && s->inPlayback()) {
+      if (!c.playback)
+        c.playback =
+            std::make_unique<PlaybackSource>(loops_, archive_, options_.fps, options_.splitFrames);
+      c.playback->Tick(
+          s->playbackRequest(), slot, size, minute, congested,
+          [&](const uint8_t* p, size_t n, const PacketInfo&) { SendStreamPacket(c, p, n); },
+          [&](const PlaybackNote& note) { LogPlayback(c.id, c.sessionId, note); });
+      Flush(c);
+      continue;
+    }
+    c.playback.reset();  // the next Playback starts anew
     c.source->Tick(
         seconds, frame, minute, c.view, size, now, congested,
         [&](const uint8_t* p, size_t n, const PacketInfo&) { SendStreamPacket(c, p, n); });
@@ -364,6 +400,19 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
                                                      options_.splitFrames);
     const bool congested =
         s.videoQueued[0] > kVideoQueueBacklog || s.videoQueued[1] > kVideoQueueBacklog;
+    if (s.inPlayback()) {
+      if (!s.videoPlayback)
+        s.videoPlayback =
+            std::make_unique<PlaybackSource>(loops_, archive_, options_.fps, options_.splitFrames);
+      s.videoPlayback->Tick(
+          s.playbackRequest(), slot, size, minute, congested,
+          [&](const uint8_t* p, size_t n, const PacketInfo& info) {
+            QueueVideoMessage(s, p, n, info);
+          },
+          [&](const PlaybackNote& note) { LogPlayback(0, s.id, note); });
+      continue;
+    }
+    s.videoPlayback.reset();
     s.videoSource->Tick(seconds, frame, minute, s.liveView(), size, now, congested,
                         [&](const uint8_t* p, size_t n, const PacketInfo& info) {
                           QueueVideoMessage(s, p, n, info);
@@ -388,6 +437,54 @@ void Recorder::LogPicture(int connection, uint32_t session, const StreamSource& 
           .Add("first", now.splitKind == 0 ? 0 : now.channel)
           .Add("width", now.width)
           .Add("height", now.height));
+}
+
+void Recorder::LogPlayback(int connection, uint32_t session, const PlaybackNote& note) {
+  static const char* kKinds[] = {"start", "stopped", "gap", "end"};
+  JsonEvent e("playback");
+  e.Add("conn", connection)
+      .Add("session", session)
+      .Add("transport", connection ? "stream" : "vido")
+      .Add("what", kKinds[int(note.kind)])
+      .Add("channel", note.channel);
+  switch (note.kind) {
+    case PlaybackNote::Kind::Start:
+      e.Add("asked", FormatRecorderTime(note.from))
+          .Add("from", FormatRecorderTime(note.to))
+          .Add("speed", int64_t(note.speed));
+      break;
+    case PlaybackNote::Kind::Stopped:
+      e.Add("asked", FormatRecorderTime(note.from));
+      break;
+    case PlaybackNote::Kind::Gap:
+      e.Add("last", FormatRecorderTime(note.from))
+          .Add("next", FormatRecorderTime(note.to))
+          .Add("speed", int64_t(note.speed));
+      break;
+    case PlaybackNote::Kind::End:
+      e.Add("last", FormatRecorderTime(note.from));
+      break;
+  }
+  Log(e);
+}
+
+// The whole archive, so that a test can compare the viewer's marks with it.
+void Recorder::LogArchive() {
+  if (!log_.enabled()) return;
+  std::string channels = "{";
+  for (int ch = 0; ch < archive_.channels(); ++ch) {
+    if (ch) channels += ",";
+    channels += "\"" + std::to_string(ch + 1) + "\":[";
+    bool first = true;
+    for (const Recording& r : archive_.Of(ch)) {
+      if (!first) channels += ",";
+      first = false;
+      channels += "[\"" + FormatRecorderTime(r.start) + "\",\"" + FormatRecorderTime(r.end) + "\"]";
+    }
+    channels += "]";
+  }
+  channels += "}";
+  Log(JsonEvent("archive").AddRaw("channels", channels));
 }
 
 void Recorder::SendStreamPacket(Connection& c, const uint8_t* p, size_t n) {

@@ -18,6 +18,8 @@
 
 #include "JsonLog.h"
 #include "LoopLibrary.h"
+#include "PlaybackSource.h"
+#include "RecordingArchive.h"
 #include "SimOptions.h"
 #include "StreamSource.h"
 #include "Wire.h"
@@ -56,8 +58,13 @@ struct Session {
   uint32_t deliverySequence = 0;
   uint32_t nextSlot = 0;
   PictureKey logged{0, 0, -1, -1, 0};
+  std::unique_ptr<PlaybackSource> videoPlayback;  // Playback over the command channel
+
+  uint32_t playbackGeneration = 0;  // raised with every playback record received
 
   LiveView liveView() const;
+  PlaybackRequest playbackRequest() const;
+  bool inPlayback() const { return mode == 1; }
 };
 
 struct Connection {
@@ -77,6 +84,7 @@ struct Connection {
   // Stream connections.
   bool streaming = false;
   std::unique_ptr<StreamSource> source;
+  std::unique_ptr<PlaybackSource> playback;
   LiveView view;
   uint64_t packets = 0;
   PictureKey logged{0, 0, -1, -1, 0};  // the picture last reported in the log
@@ -86,7 +94,8 @@ struct Connection {
 
 class Recorder {
  public:
-  Recorder(const SimOptions& options, JsonLog& log);
+  // The archive must outlive the recorder.
+  Recorder(const SimOptions& options, JsonLog& log, const RecordingArchive& archive);
   ~Recorder();
 
   // Opens the listening socket; false (with a message) when it cannot.
@@ -121,6 +130,10 @@ class Recorder {
   void HandleIctl(Session& s, const ByteReader& body, JsonEvent& e);
   void HandleIcmd(Session& s, const ByteReader& body, JsonEvent& e);
   void HandleVido(Session& s, const ByteReader& body, JsonEvent& e);
+  void HandlePbba(Session& s, const ByteReader& body, JsonEvent& e);
+  void LogSpdm(Session& s, const ByteReader& body, JsonEvent& e);
+  void LogPlayback(int connection, uint32_t session, const PlaybackNote& note);
+  void LogArchive();
   void Answer(Connection& c, const CommandFrameHeader& h, Session* s);
   void QueueZell(Session& s, uint32_t type, const std::vector<uint8_t>& data);
   void QueueIcmd(Session& s, uint32_t op, uint32_t type, const std::vector<uint8_t>& payload);
@@ -134,6 +147,7 @@ class Recorder {
 
   const SimOptions& options_;
   JsonLog& log_;
+  const RecordingArchive& archive_;
   LoopLibrary loops_;
   int listenFd_ = -1;
   int nextConnectionId_ = 1;
@@ -148,6 +162,7 @@ class Recorder {
   uint32_t lastMinute_ = 0;
   bool dropped_ = false;
   bool stalled_ = false;
+  bool stallOver_ = false;  // a stall of --stall-for has ended; it comes once
   std::mt19937 random_;
 };
 

@@ -1,10 +1,13 @@
 // The command protocol of the simulated recorder: frames, login, the
-// module messages "ZELL", "ICTL", "ICMD" and "VIDO", and the answers.
+// module messages "ZELL", "ICTL", "ICMD", "VIDO", "PBBA" and "SPDM" (logged only),
+// and the answers.
 #include <algorithm>
 #include <cstring>
 
 #include "Credentials.h"
+#include "PlaybackSearch.h"
 #include "Recorder.h"
+#include "RecorderTime.h"
 
 namespace tevrano::sim {
 
@@ -265,6 +268,10 @@ void Recorder::HandleModule(Connection& c, Session& s, const ModuleMessageView& 
     HandleIcmd(s, m.body, e);
   else if (m.tag == Tag("VIDO"))
     HandleVido(s, m.body, e);
+  else if (m.tag == Tag("PBBA"))
+    HandlePbba(s, m.body, e);
+  else if (m.tag == Tag("SPDM"))
+    LogSpdm(s, m.body, e);
   else
     e.Add("ignored", "unknown tag");
   Log(e);
@@ -453,11 +460,22 @@ void Recorder::HandleIcmd(Session& s, const ByteReader& body, JsonEvent& e) {
           .Add("mask", int64_t(payload.Le32Or(12, 0)))
           .Add("width", payload.Le32Or(16, 0))
           .Add("height", payload.Le32Or(20, 0));
+    } else if (record == 1) {
+      // Playback: channel, play flag, direction, start time.
+      const uint32_t start = payload.Le32Or(20, 0);
+      e.Add("playback_channel", payload.Le32Or(8, 0))
+          .Add("play_flag", int64_t(payload.Le32Or(12, 0)))
+          .Add("direction", int64_t(int32_t(payload.Le32Or(16, 0))))
+          .Add("start_seconds", int64_t(start))
+          .Add("start_time", FormatRecorderTime(start));
+      ++s.playbackGeneration;
     } else {
-      e.Add("channel", payload.Le32Or(8, 0))
-          .Add("word12", int64_t(payload.Le32Or(12, 0)))
-          .Add("word16", int64_t(payload.Le32Or(16, 0)))
-          .Add("word20", int64_t(payload.Le32Or(20, 0)));
+      // Backup: channel, state, start and end times.
+      const uint32_t from = payload.Le32Or(16, 0), to = payload.Le32Or(20, 0);
+      e.Add("backup_channel", payload.Le32Or(8, 0))
+          .Add("backup_state", int64_t(payload.Le32Or(12, 0)))
+          .Add("backup_start", FormatRecorderTime(from))
+          .Add("backup_end", FormatRecorderTime(to));
     }
     if (op == kIcmdSet) s.mode = mode;
     return;
@@ -512,6 +530,85 @@ void Recorder::HandleVido(Session& s, const ByteReader& body, JsonEvent& e) {
   s.videoWanted = true;
   s.lastVideoStatus = Now();
   s.freeSpace = free;
+}
+
+void Recorder::HandlePbba(Session& s, const ByteReader& body, JsonEvent& e) {
+  const std::optional<PbbaQuery> q = ReadPbbaQuery(body);
+  if (!q) {
+    e.Add("ignored", "short search");
+    return;
+  }
+  e.Add("key", q->key).Add("index", q->index).Add("type", q->type).Add("channel", q->channel);
+  if (q->key != s.id) {
+    e.Add("ignored", "key of no session");
+    return;
+  }
+  const uint32_t unit = PbbaUnit(q->index);
+  if (unit == 0) {
+    e.Add("ignored", "index above 7");
+    return;
+  }
+  e.Add("query", q->type == 0   ? "window"
+                 : q->type == 1 ? "map"
+                                : "unknown")
+      .Add("unit_seconds", unit)
+      .Add("window_start", FormatRecorderTime(q->value0))
+      .Add("window_end", FormatRecorderTime(q->value1));
+  if (q->type == 0) {
+    s.outbox.push_back(BuildModuleMessage(Tag("PBBA"), PbbaWindowAnswer(*q)));
+    return;
+  }
+  if (q->type != 1) {
+    e.Add("ignored", "unknown type");
+    return;
+  }
+  PbbaMap map;
+  std::string error;
+  std::vector<uint8_t> answer = PbbaMapAnswer(*q, archive_, map, error);
+  if (answer.empty()) {
+    e.Add("ignored", error);
+    return;
+  }
+  e.Add("units", map.units).Add("marks", map.marks);
+  s.outbox.push_back(BuildModuleMessage(Tag("PBBA"), answer));
+}
+
+// Speed-dome messages are logged, not acted on. Body: sub-header 0 handle
+// (SessionId), 4 class, 8 operation, 12 payload length; payload at 32.
+void Recorder::LogSpdm(Session& s, const ByteReader& body, JsonEvent& e) {
+  if (!body.Has(0, kSubHeaderSize)) {
+    e.Add("ignored", "short speed-dome message");
+    return;
+  }
+  const uint32_t handle = body.Le32Or(0, 0), cls = body.Le32Or(4, 0), op = body.Le32Or(8, 0);
+  const uint32_t length = body.Le32Or(12, 0);
+  e.Add("handle", handle).Add("class", cls).Add("operation", op).Add("payload_length", length);
+  if (handle != s.id) e.Add("note", "handle of no session");
+  auto word = [&](size_t i) { return int64_t(int32_t(body.Le32Or(kSubHeaderSize + 4 * i, 0))); };
+  if (cls == 1 && op == 0) {
+    e.Add("message", "command").Add("code", word(0));
+    std::string args = "[";
+    for (size_t i = 1; i <= 5; ++i) args += (i > 1 ? "," : "") + std::to_string(word(i));
+    e.AddRaw("arguments", args + "]")
+        .Add("channel", word(6))
+        .Add("parameter", word(7))
+        .Add("preset", word(8))
+        .Add("direction", word(9));
+  } else if (cls == 1 && op == 1) {
+    e.Add("message", "move")
+        .Add("pan_speed", word(0))
+        .Add("tilt_speed", word(1))
+        .Add("motion", word(2))
+        .Add("channel", word(3));
+  } else if (cls == 1 && op == 2) {
+    e.Add("message", "preset table");
+  } else if (cls == 1 && op == 3) {
+    e.Add("message", "request");
+  } else if (cls == 0 && op == 3) {
+    e.Add("message", "open");
+  } else {
+    e.Add("message", "unknown");
+  }
 }
 
 void Recorder::Answer(Connection& c, const CommandFrameHeader& h, Session* s) {

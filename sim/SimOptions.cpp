@@ -41,6 +41,19 @@ Video:
   --split-frames BYTES     split each video frame into packets of at most
                            BYTES payload bytes (default: one packet a frame)
 
+Recordings:
+  --archive FILE.json      the recordings to offer, exactly (format in the
+                           README and sim/RecordingArchive.h):
+                           {"channels": {"1": [["2026-12-01T08:00:00",
+                           "2026-12-01T09:30:00"], ...], ...}}
+                           Default: made from --seed, recordings on about
+                           half the days of the last five weeks on each
+                           channel, and the last two hours on every one.
+  Searches ("PBBA", calendar days and half-hours) are answered from it, and
+  in Playback the stream plays the viewer's channel from it (StreamKind 1,
+  from the playback record's start time; forwards, 4x forwards, 4x
+  backwards; nothing while stopped; gaps skipped).
+
 Diagnostics:
   --log FILE.jsonl         one JSON object a line: every frame and module
                            message received, decoded, and connection events
@@ -49,11 +62,15 @@ Diagnostics:
 
 Faults (for reliability tests; each is logged):
   --drop-after SECONDS     close every connection once, after SECONDS
-  --stall-after SECONDS    from then on neither answer nor stream, but keep
-                           the connections open
+  --stall-after SECONDS    from then on neither read, accept, answer nor
+                           stream, but keep the connections open
+  --stall-for SECONDS      the stall's length (default: for ever); after it
+                           the recorder takes up what waited (requests,
+                           new connections) and streams again
   --garbage-every N        insert random bytes after every N-th stream packet
   --refuse                 refuse every login
-  --seed N                 seed of the garbage bytes (default 1)
+  --seed N                 seed of the garbage bytes and of the recording
+                           archive (default 1)
 
 Every channel's picture is a flat field of its own colour (see
 sim/ChannelPattern.h for the table), its number, a moving square and the
@@ -210,9 +227,14 @@ int ParseOptions(int argc, char** argv, SimOptions& o, std::string& error) {
       ok = ParseSeconds(v, o.dropAfter);
     } else if (name == "--stall-after") {
       ok = ParseSeconds(v, o.stallAfter);
+    } else if (name == "--stall-for") {
+      ok = ParseSeconds(v, o.stallFor);
     } else if (name == "--garbage-every") {
       ok = ParseInt(v, 1, 1 << 30, n);
       o.garbageEvery = int(n);
+    } else if (name == "--archive") {
+      ok = !v.empty();
+      o.archivePath = v;
     } else if (name == "--seed") {
       ok = ParseInt(v, 0, 0x7FFFFFFF, n);
       o.seed = uint32_t(n);

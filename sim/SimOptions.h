@@ -31,10 +31,12 @@ struct SimOptions {
   bool quiet = false;
   double dropAfter = -1;
   double stallAfter = -1;
+  double stallFor = -1;  // <0: the stall lasts for ever
   int garbageEvery = 0;
   bool refuse = false;
   int splitFrames = 0;  // >0: video packets carry at most this many payload bytes
   uint32_t seed = 1;
+  std::string archivePath;  // empty: the archive is made from the seed
 
   // The "[N] " model text sent in the system information.
   std::string ModelText() const;

@@ -71,17 +71,21 @@ void StreamSource::Tick(uint32_t seconds, uint32_t frame, uint32_t minute, const
   info.seconds = seconds;
   info.frame = frame;
   info.intervalMs = uint32_t(1000 / fps_);
-  SendVideo(f, channel, h, info, sink);
+  const uint32_t sequenceBefore = channelSequence_[0][channel];
+  SendVideoFrame(f, h, info, splitFrames_, videoCounter_, channelSequence_[0][channel], scratch_,
+                 sink);
+  videoPackets_ += channelSequence_[0][channel] - sequenceBefore;
   if (channel < 16) SendAudio(channel, h, info, now, sink);
 }
 
-void StreamSource::SendVideo(const EncodedFrame& f, uint32_t channel, const FrameHeaderFields& base,
-                             PacketInfo info, const PacketSink& sink) {
+size_t SendVideoFrame(const EncodedFrame& f, const FrameHeaderFields& base, PacketInfo info,
+                      int splitFrames, uint32_t& counter, uint32_t& channelSequence,
+                      std::vector<uint8_t>& scratch, const PacketSink& sink) {
   // A split frame's packets are joined by their payloads, so every packet
   // but the last is filled exactly: 32 header bytes + 64 k - 32 payload.
   size_t chunk = f.units.size();
-  if (splitFrames_ > 0 && f.units.size() > size_t(splitFrames_)) {
-    chunk = std::max<size_t>(size_t(splitFrames_), (f.units.size() + 15) / 16);
+  if (splitFrames > 0 && f.units.size() > size_t(splitFrames)) {
+    chunk = std::max<size_t>(size_t(splitFrames), (f.units.size() + 15) / 16);
     chunk = (chunk + 32 + 63) / 64 * 64 - 32;
   }
   const size_t count = chunk ? (f.units.size() + chunk - 1) / chunk : 1;
@@ -89,18 +93,19 @@ void StreamSource::SendVideo(const EncodedFrame& f, uint32_t channel, const Fram
   h.type = 1;
   h.key = f.key;
   info.key = f.key;
+  size_t bytes = 0;
   for (size_t i = 0; i < count; ++i) {
     const size_t at = i * chunk;
     const size_t n = std::min(chunk, f.units.size() - at);
     h.morePackets = uint32_t(count - 1 - i);
-    h.counter = videoCounter_;
-    videoCounter_ = (videoCounter_ + 1) & 0x3FF;
-    info.channelSequence = channelSequence_[0][channel]++;
-    scratch_.clear();
-    AppendMarkerPacket(scratch_, h, f.units.data() + at, n);
-    ++videoPackets_;
-    sink(scratch_.data(), scratch_.size(), info);
+    h.counter = counter;
+    counter = (counter + 1) & 0x3FF;
+    info.channelSequence = channelSequence++;
+    scratch.clear();
+    bytes += AppendMarkerPacket(scratch, h, f.units.data() + at, n);
+    sink(scratch.data(), scratch.size(), info);
   }
+  return bytes;
 }
 
 void StreamSource::SendAudio(uint32_t channel, const FrameHeaderFields& base, PacketInfo info,

@@ -34,6 +34,14 @@ struct PacketInfo {
 
 using PacketSink = std::function<void(const uint8_t* packet, size_t size, const PacketInfo&)>;
 
+// Sends one video frame as one packet, or with splitFrames > 0 as several
+// of at most about that many payload bytes (all but the last filled
+// exactly). Each packet takes the next 10-bit counter and channel
+// sequence. Returns the bytes sent.
+size_t SendVideoFrame(const EncodedFrame& f, const FrameHeaderFields& base, PacketInfo info,
+                      int splitFrames, uint32_t& counter, uint32_t& channelSequence,
+                      std::vector<uint8_t>& scratch, const PacketSink& sink);
+
 class StreamSource {
  public:
   StreamSource(LoopLibrary& loops, int fps, int channelCount, int splitFrames);
@@ -53,8 +61,6 @@ class StreamSource {
   uint32_t audioPackets() const { return audioPackets_; }
 
  private:
-  void SendVideo(const EncodedFrame& f, uint32_t channel, const FrameHeaderFields& base,
-                 PacketInfo info, const PacketSink& sink);
   void SendAudio(uint32_t channel, const FrameHeaderFields& base, PacketInfo info, double now,
                  const PacketSink& sink);
 

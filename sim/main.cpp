@@ -4,6 +4,8 @@
 
 #include "JsonLog.h"
 #include "Recorder.h"
+#include "RecorderTime.h"
+#include "RecordingArchive.h"
 #include "SimOptions.h"
 
 namespace {
@@ -39,7 +41,15 @@ int main(int argc, char** argv) {
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
 
-  Recorder recorder(options, log);
+  RecordingArchive archive(options.channels);
+  if (options.archivePath.empty()) {
+    archive = RecordingArchive::Generate(options.seed, RecorderTimeNow(), options.channels);
+  } else if (!RecordingArchive::FromFile(options.archivePath, options.channels, archive, error)) {
+    std::fprintf(stderr, "tevrano-recorder-sim: --archive %s\n", error.c_str());
+    return 2;
+  }
+
+  Recorder recorder(options, log, archive);
   if (!recorder.Listen(error)) {
     std::fprintf(stderr, "tevrano-recorder-sim: cannot listen: %s\n", error.c_str());
     return 1;

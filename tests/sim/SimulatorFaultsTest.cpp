@@ -119,6 +119,74 @@ TEST(SimulatorFaults, StallAfterGoesSilentButKeepsConnectionsOpen) {
   EXPECT_TRUE(sim.Alive());
 }
 
+// The lines of the log so far.
+std::vector<std::string> LogLines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Index of the first line holding the text, waiting for it; -1 when it
+// does not come.
+int AwaitLogLine(const std::string& path, const std::string& text, int timeoutMs = 10000) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  do {
+    std::vector<std::string> lines = LogLines(path);
+    for (size_t i = 0; i < lines.size(); ++i)
+      if (lines[i].find(text) != std::string::npos) return int(i);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  } while (std::chrono::steady_clock::now() < until);
+  return -1;
+}
+
+TEST(SimulatorFaults, StallForEndsTheStallAndServesWhatWaited) {
+  const std::string path = ::testing::TempDir() + "sim-stall-for-test.jsonl";
+  SimProcess sim({"--stall-after", "1", "--stall-for", "2", "--log", path});
+  ASSERT_TRUE(sim.running());
+  Viewer v(sim.port());
+  ASSERT_NE(v.session, 0u);
+  v.RequestStream();
+  Received first = ReadPackets(v.stream, 1, 5000);
+  ASSERT_FALSE(first.packets.empty());
+  const uint32_t firstSeconds = first.packets.front().seconds;
+
+  // During the stall: a new viewer connects and says hello, the old one polls.
+  ASSERT_GE(AwaitLogLine(path, "\"fault\":\"stall\""), 0);
+  Socket late(sim.port());
+  ASSERT_TRUE(late.ok());
+  late.Send(Frame(kHello, 0, 0, {}));
+  v.command.Send(Frame(kExchange, v.session, 0, {}));
+
+  // After it, both are answered and the old session is still known.
+  std::vector<uint8_t> body;
+  ASSERT_TRUE(AwaitAnswer(late, body, 10000));
+  EXPECT_EQ(GetLe32(&body[8]), uint32_t(kAssign));
+  ASSERT_TRUE(AwaitAnswer(v.command, body, 10000));
+  EXPECT_EQ(GetLe32(&body[8]), uint32_t(kReply));
+  for (const Module& m : ModulesOf(body)) EXPECT_NE(m.tag, Tag("ZELL")) << "a refusal";
+
+  // The stream goes on with pictures of after the stall.
+  bool later = false;
+  for (int i = 0; i < 20 && !later; ++i) {
+    Received r = ReadPackets(v.stream, 25, 1000);
+    ASSERT_FALSE(r.closed);
+    for (const MarkerPacket& p : r.packets) later |= p.type == 1 && p.seconds >= firstSeconds + 2;
+  }
+  EXPECT_TRUE(later);
+
+  // Nothing was answered before the stall ended.
+  const int end = AwaitLogLine(path, "\"fault\":\"stall_end\"");
+  ASSERT_GE(end, 0);
+  std::vector<std::string> lines = LogLines(path);
+  int assigns = 0;
+  for (int i = 0; i < int(lines.size()); ++i)
+    if (lines[size_t(i)].find("\"event\":\"assign\"") != std::string::npos && ++assigns == 2) {
+      EXPECT_GT(i, end) << "the new connection was answered during the stall";
+    }
+  EXPECT_EQ(assigns, 2);
+}
+
 TEST(SimulatorFaults, GarbageEveryNLeavesWholeContinuousPacketsBetween) {
   SimProcess sim({"--garbage-every", "3"});
   ASSERT_TRUE(sim.running());
