@@ -68,8 +68,10 @@ static int RunCommand(int32_t code, int resident, int* keep_running) {
       break;
     case 8: {
       int32_t blocks = 0;
-      if (ProcRead(kProcSectorSize, &blocks, sizeof blocks) < 0) return -1;
-      usb_storage_format(blocks);
+      int record = ProcReadRecord(kProcSectorSize, &blocks, sizeof blocks);
+      if (record == -1) return -1;
+      /* A record cut short is no block count: the format refuses 0. */
+      usb_storage_format(record == 0 ? blocks : 0);
       break;
     }
     case 10:
@@ -101,6 +103,7 @@ int main(void) {
     if (code != 0) idle = 0;
     ++idle;
   }
-  ProcWriteInt(kProcRunning, 0);
+  /* The driver learns of the orderly end only from this record. */
+  if (ProcWriteInt(kProcRunning, 0) != 0) return -1;
   return 0;
 }

@@ -143,6 +143,10 @@ const char* RootedPath(const char* absolute);
  * ProcRead returns the bytes read or -1 when the file can't be opened;
  * ProcWrite returns 0 or -1. */
 long ProcRead(const char* absolute, void* buf, unsigned long size);
+/* Reads a whole request record: 0 when all size bytes arrived, -1 when the
+ * file can't be opened, -2 when the record is shorter than its size (a record
+ * cut short is refused, never padded with zeros and used). */
+int ProcReadRecord(const char* absolute, void* buf, unsigned long size);
 int ProcWrite(const char* absolute, const void* buf, unsigned long size);
 int ProcWriteInt(const char* absolute, int32_t value);
 /* Reads or writes all of size bytes at the file position; returns the bytes
@@ -158,6 +162,31 @@ int IsNameInsideFolder(const char* name);
 /* Builds folder + name in File_Path; -1 (File_Path empty) when it exceeds the
  * 68 characters. */
 int BuildFilePath(const char* folder, const char* name);
+/* --- The stick (usb_storage_proc.c) ---
+ *
+ * A stick can carry any file system, so it can carry symbolic links, FIFOs
+ * and device nodes. Every path below "/mnt" is walked from a handle on the
+ * mount folder one component at a time without following links, and only
+ * regular files are opened, listed or removed. The paths are the absolute
+ * "/mnt/..." texts of File_Path. */
+
+/* A handle on the mount folder, or -1. */
+int OpenMnt(void);
+/* A handle on the folder that holds the last component of absolute (which
+ * begins "/mnt/"), with that component copied into last; -1 when a folder on
+ * the way is missing, is not a folder or is a link, or the last component is
+ * empty, "." or "..". */
+int OpenStickParent(const char* absolute, char last[FILE_PATH_SIZE]);
+/* Opens a regular file (flags as for open; O_CREAT creates it with mode
+ * 0666). Links, FIFOs, device nodes and folders are refused without blocking:
+ * -1. */
+int OpenStickFile(const char* absolute, int flags);
+/* Removes a regular file; anything else is left alone. 0 when removed. */
+int RemoveStickFile(const char* absolute);
+/* A handle on a folder of the stick ("/mnt" itself, "/mnt/Movie", ...)
+ * that is a real folder, not a link; -1 otherwise. */
+int OpenStickFolder(const char* absolute);
+
 /* The rooted "/mnt" as it is handed to the shell tools, or 0 when
  * USB_AGENT_ROOT is not a plain path (nothing then reaches the shell). */
 const char* MntForShell(void);

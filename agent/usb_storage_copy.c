@@ -72,7 +72,7 @@ static int64_t AtomSizeAt(int fd, int64_t position, int64_t file_size, unsigned 
  * whatever the driver wrote there in the last, padded sector. */
 static void CloseMovieIndex(const char* path) {
   memset(QT_Buf, 0, MOVIE_HEAD);
-  int fd = open(path, O_RDWR);
+  int fd = OpenStickFile(path, O_RDWR);
   if (fd < 0) return;
   int64_t file_size = FileSize(fd);
   int64_t movie = FindMovieAtom(fd, QT_Buf);
@@ -107,17 +107,17 @@ static int WriteChunk(const UsbWriteRequest* request) {
   if (ProcRead(kProcData, QT_Buf, (unsigned long)length) != length) return STATUS_BAD_CHUNK;
   if (!IsRequestName(request->name) || BuildFilePath("/mnt/", request->name) != 0)
     return STATUS_OPEN_FAILED;
-  const char* path = RootedPath(File_Path);
-  if (!path) return STATUS_OPEN_FAILED;
   int rewrite = request->mode == 2;
-  if (request->create == 1) unlink(path);
-  int fd = rewrite ? open(path, O_WRONLY) : open(path, O_WRONLY | O_CREAT | O_APPEND, 0666);
+  /* Only a regular file is removed or written: a link, FIFO or device node
+   * of that name stays as it is and the write is refused (status 1). */
+  if (request->create == 1) RemoveStickFile(File_Path);
+  int fd = OpenStickFile(File_Path, rewrite ? O_WRONLY : O_WRONLY | O_CREAT | O_APPEND);
   if (fd < 0) return STATUS_OPEN_FAILED;
   int error = 0;
   if (rewrite && lseek(fd, 0, SEEK_SET) != 0) error = STATUS_WRITE_FAILED;
   if (!error && WriteAll(fd, QT_Buf, (unsigned long)length) != length) error = STATUS_WRITE_FAILED;
   close(fd);
-  if (rewrite && request->no_index == 0) CloseMovieIndex(path);
+  if (rewrite && request->no_index == 0) CloseMovieIndex(File_Path);
   if (rewrite || request->no_index != 0) RunShell("sync");
   if (error) return error;
   return rewrite ? STATUS_MOVIE_CLOSED : STATUS_APPENDED;
@@ -127,8 +127,10 @@ void usb_storage_write(void) {
   UsbWriteRequest request;
   memset(File_Path, 0, FILE_PATH_SIZE);
   memset(&request, 0, sizeof request);
-  ProcRead(kProcInf, &request, sizeof request);
-  ProcWriteInt(kProcStatus, WriteChunk(&request));
+  /* A request cut short is refused like a chunk of no size: nothing opened. */
+  int status = ProcReadRecord(kProcInf, &request, sizeof request) == 0 ? WriteChunk(&request)
+                                                                       : STATUS_BAD_CHUNK;
+  ProcWriteInt(kProcStatus, status);
 }
 
 /* Sends [offset, offset + length) in 256 KiB pieces; only ranges that lie
@@ -220,8 +222,7 @@ static int ReadFromStick(const UsbReadRequest* request) {
   const char* folder = request->in_root ? "/mnt/" : "/mnt/Movie/";
   if (!IsRequestName(request->name) || BuildFilePath(folder, request->name) != 0)
     return STATUS_READ_FAILED;
-  const char* path = RootedPath(File_Path);
-  int fd = path ? open(path, O_RDONLY) : -1;
+  int fd = OpenStickFile(File_Path, O_RDONLY);
   if (fd < 0) return STATUS_READ_FAILED;
   int status = STATUS_READ_DONE;
   if (request->op > 0)
@@ -238,8 +239,9 @@ void usb_storage_read(void) {
   memset(QT_Buf, 0, QT_BUF_SIZE);
   memset(&Usb_QTI, 0, sizeof Usb_QTI);
   memset(&request, 0, sizeof request);
-  ProcRead(kProcInf, &request, sizeof request);
-  ProcWriteInt(kProcStatus, ReadFromStick(&request));
+  int status = ProcReadRecord(kProcInf, &request, sizeof request) == 0 ? ReadFromStick(&request)
+                                                                       : STATUS_READ_FAILED;
+  ProcWriteInt(kProcStatus, status);
 }
 
 /* Piece c of the test pattern: the file counts 0, 1, 2, ... in 4-byte
@@ -253,16 +255,15 @@ void usb_storage_write_test(void) {
   memset(QT_Buf, 0, QT_BUF_SIZE);
   UsbWriteRequest request;
   memset(&request, 0, sizeof request);
-  ProcRead(kProcInf, &request, sizeof request);
-  BuildFilePath("/mnt/Movie/", "Test_Write_File.txt");
-  const char* path = RootedPath(File_Path);
-  if (path) unlink(path);
-  if (request.sectors < 1) {
+  /* A request cut short or of no size is refused before anything changes. */
+  if (ProcReadRecord(kProcInf, &request, sizeof request) != 0 || request.sectors < 1) {
     ProcWriteInt(kProcStatus, STATUS_BAD_CHUNK);
     return;
   }
+  BuildFilePath("/mnt/Movie/", "Test_Write_File.txt");
+  RemoveStickFile(File_Path);
   int32_t pieces = (int32_t)(((int64_t)request.sectors + 511) / 512);
-  int fd = path ? open(path, O_WRONLY | O_CREAT | O_APPEND, 0666) : -1;
+  int fd = OpenStickFile(File_Path, O_WRONLY | O_CREAT | O_APPEND);
   if (fd < 0) {
     ProcWriteInt(kProcStatus, STATUS_OPEN_FAILED);
     return;

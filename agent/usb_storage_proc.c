@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +40,12 @@ long ProcRead(const char* absolute, void* buf, unsigned long size) {
   }
   close(fd);
   return (long)done;
+}
+
+int ProcReadRecord(const char* absolute, void* buf, unsigned long size) {
+  long n = ProcRead(absolute, buf, size);
+  if (n < 0) return -1;
+  return n == (long)size ? 0 : -2;
 }
 
 int ProcWrite(const char* absolute, const void* buf, unsigned long size) {
@@ -110,6 +117,95 @@ int BuildFilePath(const char* folder, const char* name) {
     return -1;
   }
   return 0;
+}
+
+int OpenMnt(void) {
+  const char* path = RootedPath("/mnt");
+  return path ? open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+}
+
+static int IsDotName(const char* name) {
+  return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
+
+int OpenStickParent(const char* absolute, char last[FILE_PATH_SIZE]) {
+  static const char kPrefix[] = "/mnt/";
+  if (strncmp(absolute, kPrefix, sizeof kPrefix - 1) != 0) return -1;
+  const char* rest = absolute + sizeof kPrefix - 1;
+  int dir = OpenMnt();
+  if (dir < 0) return -1;
+  for (;;) {
+    const char* slash = strchr(rest, '/');
+    size_t length = slash ? (size_t)(slash - rest) : strlen(rest);
+    if (length >= FILE_PATH_SIZE) break;
+    memcpy(last, rest, length);
+    last[length] = '\0';
+    if (!slash) {
+      if (length > 0 && !IsDotName(last)) return dir;
+      break;
+    }
+    rest = slash + 1;
+    if (length == 0 || strcmp(last, ".") == 0) continue; /* the same folder */
+    if (strcmp(last, "..") == 0) break;
+    /* O_NOFOLLOW refuses a link; O_DIRECTORY refuses anything but a folder
+     * before it is opened, so a FIFO never blocks here. */
+    int next = openat(dir, last, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    close(dir);
+    if (next < 0) return -1;
+    dir = next;
+  }
+  close(dir);
+  return -1;
+}
+
+int OpenStickFile(const char* absolute, int flags) {
+  char last[FILE_PATH_SIZE];
+  int dir = OpenStickParent(absolute, last);
+  if (dir < 0) return -1;
+  struct stat st;
+  int fd = -1;
+  /* Whatever is there already must be a regular file; nothing is opened
+   * otherwise (opening a device node alone can act on the device). */
+  int exists = fstatat(dir, last, &st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (!exists || S_ISREG(st.st_mode)) {
+    /* O_NONBLOCK: should the entry turn into a FIFO in between, the open
+     * still returns at once; it changes nothing for a regular file. */
+    fd = openat(dir, last, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+      close(fd);
+      fd = -1;
+    }
+  }
+  close(dir);
+  return fd;
+}
+
+int RemoveStickFile(const char* absolute) {
+  char last[FILE_PATH_SIZE];
+  int dir = OpenStickParent(absolute, last);
+  if (dir < 0) return -1;
+  struct stat st;
+  int result = -1;
+  if (fstatat(dir, last, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+    result = unlinkat(dir, last, 0);
+  close(dir);
+  return result;
+}
+
+int OpenStickFolder(const char* absolute) {
+  if (strcmp(absolute, "/mnt") == 0 || strcmp(absolute, "/mnt/") == 0) return OpenMnt();
+  /* The listing's folders end in "/": the folder is the component before. */
+  char folder_path[FILE_PATH_SIZE];
+  size_t length = strlen(absolute);
+  if (length >= FILE_PATH_SIZE) return -1;
+  memcpy(folder_path, absolute, length + 1);
+  while (length > 0 && folder_path[length - 1] == '/') folder_path[--length] = '\0';
+  char last[FILE_PATH_SIZE];
+  int dir = OpenStickParent(folder_path, last);
+  if (dir < 0) return -1;
+  int folder = openat(dir, last, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  close(dir);
+  return folder;
 }
 
 const char* MntForShell(void) {

@@ -1,8 +1,11 @@
 /* Commands that work on the stick as a whole: mount, format, listing, delete;
  * and the name and number rules of the listing. */
 #include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <stddef.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,10 +20,13 @@ enum {
   DF_OUTPUT_SIZE = 1024 /* df's header and data lines, long device names included */
 };
 
-/* Reads the device path of the stick's partition; at most 63 characters. */
+/* Reads the device path of the stick's partition; at most 63 characters. A
+ * record cut short before its terminator is no device path (empty). */
 static void ReadDevicePath(char device[DEVICE_PATH_SIZE]) {
   memset(device, 0, DEVICE_PATH_SIZE);
-  ProcRead(kProcMount, device, DEVICE_PATH_SIZE);
+  long n = ProcRead(kProcMount, device, DEVICE_PATH_SIZE);
+  if (n > 0 && n < DEVICE_PATH_SIZE && !memchr(device, '\0', (size_t)n))
+    memset(device, 0, DEVICE_PATH_SIZE);
   device[DEVICE_PATH_SIZE - 1] = '\0';
 }
 
@@ -45,34 +51,99 @@ void usb_storage_mount(void) {
   ProcWriteInt(kProcMount, 0);
 }
 
+/* Undoes the mount table's octal escapes ("\040" for a space) in place. */
+static void UnescapeMountField(char* field) {
+  char* out = field;
+  for (const char* in = field; *in; ++out) {
+    if (in[0] == '\\' && in[1] >= '0' && in[1] <= '3' && in[2] >= '0' && in[2] <= '7' &&
+        in[3] >= '0' && in[3] <= '7') {
+      *out = (char)((in[1] - '0') * 64 + (in[2] - '0') * 8 + (in[3] - '0'));
+      in += 4;
+    } else {
+      *out = *in++;
+    }
+  }
+  *out = '\0';
+}
+
+/* Nonzero when the mount table lists mount_point (as given or resolved). */
+static int MountTableLists(const char* mount_point) {
+  const char* table_path = RootedPath("/proc/mounts");
+  FILE* table = table_path ? fopen(table_path, "r") : 0;
+  if (!table) return 0;
+  static char resolved[PATH_MAX];
+  int has_resolved = realpath(mount_point, resolved) != 0;
+  static char line[PATH_MAX + 256];
+  int listed = 0;
+  while (!listed && fgets(line, sizeof line, table)) {
+    size_t length = strlen(line);
+    if (length > 0 && line[length - 1] != '\n' && !feof(table)) {
+      /* Longer than any path: the rest of the line is passed over. */
+      int c;
+      while ((c = fgetc(table)) != EOF && c != '\n') {
+      }
+      continue;
+    }
+    char* device_end = strchr(line, ' ');
+    if (!device_end) continue;
+    char* folder = device_end + 1;
+    char* folder_end = strpbrk(folder, " \n");
+    if (folder_end) *folder_end = '\0';
+    UnescapeMountField(folder);
+    listed = strcmp(folder, mount_point) == 0 || (has_resolved && strcmp(folder, resolved) == 0);
+  }
+  fclose(table);
+  return listed;
+}
+
+/* Nonzero while something is still mounted on the stick's folder: the mount
+ * table lists it, or it lies on another device than its parent folder. */
+static int IsStillMounted(const char* mnt) {
+  if (MountTableLists(mnt)) return 1;
+  char parent[PATH_MAX];
+  struct stat folder_st, parent_st;
+  if (snprintf(parent, sizeof parent, "%s/..", mnt) >= (int)sizeof parent) return 1;
+  if (stat(mnt, &folder_st) != 0 || stat(parent, &parent_st) != 0) return 0;
+  return folder_st.st_dev != parent_st.st_dev;
+}
+
 void usb_storage_format(int blocks) {
   char device[DEVICE_PATH_SIZE];
   ReadDevicePath(device);
   const char* mnt = MntForShell();
-  /* A stick still mounted (umount failed) is never formatted underneath. */
-  if (mnt && IsUsableDevice(device) && blocks > 0 && RunShell("umount %s", mnt) == 0) {
-    RunShell("mkdosfs -S 512 -F 32 %s %d", device, blocks);
-    RunShell("mount %s %s", device, mnt);
-    const char* movie = RootedPath("/mnt/Movie");
-    if (movie) mkdir(movie, 0777);
-    const char* picture = RootedPath("/mnt/Picture");
-    if (picture) mkdir(picture, 0777);
-    usb_storage_remount();
+  if (mnt && IsUsableDevice(device) && blocks > 0) {
+    /* umount also fails when nothing is mounted, as on a new or unreadable
+     * stick that is to be formatted: only a stick that is still mounted
+     * afterwards is left alone, never formatted underneath. */
+    RunShell("umount %s", mnt);
+    if (!IsStillMounted(mnt)) {
+      RunShell("mkdosfs -S 512 -F 32 %s %d", device, blocks);
+      RunShell("mount %s %s", device, mnt);
+      int stick = OpenMnt(); /* opened after the mount: the new file system */
+      if (stick >= 0) {
+        mkdirat(stick, "Movie", 0777);
+        mkdirat(stick, "Picture", 0777);
+        close(stick);
+      }
+      usb_storage_remount();
+    }
   }
   ProcWriteInt(kProcMount, 0);
 }
 
 void usb_storage_del(void) {
   memset(File_Name, 0, FILE_NAME_SIZE);
-  ProcRead(kProcInf, File_Name, FILE_NAME_SIZE);
+  if (ProcReadRecord(kProcInf, File_Name, FILE_NAME_SIZE) != 0) {
+    memset(File_Name, 0, FILE_NAME_SIZE);
+    return;
+  }
   File_Name[FILE_NAME_SIZE - 1] = '\0';
   /* Only a plain file name inside the movie folder can be removed. */
   if (!File_Name[0] || strchr(File_Name, '/') || strcmp(File_Name, ".") == 0 ||
       strcmp(File_Name, "..") == 0)
     return;
   if (BuildFilePath("/mnt/Movie/", File_Name) != 0) return;
-  const char* path = RootedPath(File_Path);
-  if (path) unlink(path);
+  RemoveStickFile(File_Path); /* a regular file only; links and the like stay */
 }
 
 int Check_FileName(const char* name) {
@@ -175,10 +246,12 @@ static int MeasureStick(int32_t* total_kib, int32_t* used_kib) {
   return 0;
 }
 
-static int IsDirectory(const char* absolute) {
-  struct stat st;
-  const char* path = RootedPath(absolute);
-  return path && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+/* A real folder of the stick: a link to a folder does not count. */
+static int IsStickFolder(const char* absolute) {
+  int folder = OpenStickFolder(absolute);
+  if (folder < 0) return 0;
+  close(folder);
+  return 1;
 }
 
 typedef struct Listing {
@@ -199,18 +272,23 @@ static int PassesNameRules(const Listing* listing, const char* name) {
   return 1;
 }
 
-/* Fills one table in directory order; stops when the table is full. */
+/* Fills one table in directory order with regular files only (a link, FIFO
+ * or device node is not listed: its size would be another file's or none);
+ * stops when the table is full. */
 static void ListFolder(const Listing* listing) {
-  const char* folder_path = RootedPath(listing->folder);
-  DIR* dir = folder_path ? opendir(folder_path) : 0;
-  if (!dir) return;
+  int folder = OpenStickFolder(listing->folder);
+  DIR* dir = folder >= 0 ? fdopendir(folder) : 0;
+  if (!dir) {
+    if (folder >= 0) close(folder);
+    return;
+  }
   struct dirent* entry;
   while (*listing->count < listing->slots && (entry = readdir(dir)) != 0) {
     if (!PassesNameRules(listing, entry->d_name)) continue;
     if (BuildFilePath(listing->folder, entry->d_name) != 0) continue;
     struct stat st;
-    const char* path = RootedPath(File_Path);
-    if (!path || stat(path, &st) != 0 || S_ISDIR(st.st_mode)) continue;
+    if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+      continue;
     if (listing->must_have_data && st.st_size <= 0) continue;
     UsbFileEntry* slot = &listing->table[*listing->count];
     memset(slot, 0, sizeof *slot);
@@ -228,7 +306,7 @@ void usb_storage_ls(void) {
   memset(Usb_DI.rom, 0, sizeof Usb_DI - offsetof(USB_DI, rom));
 
   int32_t total_kib, used_kib;
-  if (IsDirectory("/mnt/Movie") && IsDirectory("/mnt/Picture") &&
+  if (IsStickFolder("/mnt/Movie") && IsStickFolder("/mnt/Picture") &&
       MeasureStick(&total_kib, &used_kib) == 0) {
     Usb_DI.total_kib = total_kib;
     Usb_DI.used_kib = used_kib;

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,10 +60,19 @@ std::string StubScript(const std::string& tool) {
          "exit 0\n";
 }
 
-// Runs argv with extra environment entries; kills it after kRunLimit.
-int Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+// Runs argv with extra environment entries and, when file_size_limit is not
+// negative, that file-size limit; kills it after kRunLimit.
+int Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+          long long file_size_limit) {
   pid_t pid = fork();
   if (pid == 0) {
+    if (file_size_limit >= 0) {
+      // An ignored SIGXFSZ stays ignored across exec: writes past the limit
+      // then fail with EFBIG, as on a full stick.
+      signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{static_cast<rlim_t>(file_size_limit), static_cast<rlim_t>(file_size_limit)};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
     for (const auto& entry : env) putenv(strdup(entry.c_str()));
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -268,7 +278,7 @@ std::vector<std::string> AgentTest::AgentEnvironment() const {
 int AgentTest::RunAgent() {
   std::string binary = AgentCommandLine().back();
   EXPECT_TRUE(fs::exists(binary)) << "no agent binary at '" << binary << "'";
-  return Spawn(AgentCommandLine(), AgentEnvironment());
+  return Spawn(AgentCommandLine(), AgentEnvironment(), file_size_limit_);
 }
 
 int AgentTest::RunCommand(int32_t code) {
@@ -319,6 +329,30 @@ int AgentTest::CountClosesAfterWrite(const std::string& rel, const std::function
   }
   close(fd);
   return count;
+}
+
+std::vector<uint32_t> AgentTest::FileEvents(const std::string& rel,
+                                            const std::function<void()>& run) {
+  int fd = inotify_init1(IN_NONBLOCK);
+  EXPECT_GE(fd, 0);
+  EXPECT_GE(inotify_add_watch(fd, At(rel).c_str(),
+                              IN_OPEN | IN_MODIFY | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE),
+            0)
+      << rel;
+  run();
+  std::vector<uint32_t> events;
+  alignas(inotify_event) char buffer[4096];
+  for (;;) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    for (ssize_t at = 0; at < n;) {
+      auto* event = reinterpret_cast<inotify_event*>(buffer + at);
+      events.push_back(event->mask & (IN_OPEN | IN_MODIFY | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE));
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+  }
+  close(fd);
+  return events;
 }
 
 Bytes AgentTest::CollectThroughFifo(const std::string& rel, const std::function<void()>& run) {

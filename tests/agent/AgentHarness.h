@@ -125,6 +125,14 @@ class AgentTest : public ::testing::Test {
   // run() ran, across all its opens.
   Bytes CollectThroughFifo(const std::string& rel, const std::function<void()>& run);
 
+  // The inotify events (IN_OPEN, IN_MODIFY, IN_CLOSE_WRITE, IN_CLOSE_NOWRITE)
+  // of the file rel (which must exist) while run() ran, in order.
+  std::vector<uint32_t> FileEvents(const std::string& rel, const std::function<void()>& run);
+
+  // A file-size limit for the agent's process (as a full stick): writes past
+  // it fail with EFBIG instead of raising SIGXFSZ. Negative: no limit.
+  void SetFileSizeLimit(long long bytes) { file_size_limit_ = bytes; }
+
   // The idle pause the agent sleeps (set small so resident runs stay quick).
   void SetPauseMicroseconds(long us) { pause_us_ = us; }
 
@@ -135,6 +143,7 @@ class AgentTest : public ::testing::Test {
   std::string root_;
   std::string stub_dir_;
   long pause_us_ = 200;
+  long long file_size_limit_ = -1;
 };
 
 }  // namespace tevrano::agent_test

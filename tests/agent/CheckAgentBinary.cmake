@@ -1,6 +1,8 @@
 # Checks what the agent binary needs at run time.
 #   -DBINARY=<path> -DKIND=host    needs no shared library but the C library
 #   -DBINARY=<path> -DKIND=static  no dynamic section at all; MIPS32 little-endian
+#     -DC_LIBRARY=glibc  carries glibc's kernel floor (the ABI note: Linux 3.2.0)
+#     -DC_LIBRARY=musl   carries no kernel floor (no ABI note)
 find_program(READELF NAMES readelf REQUIRED)
 execute_process(COMMAND ${READELF} -d ${BINARY} OUTPUT_VARIABLE dynamic RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -18,6 +20,21 @@ elseif(KIND STREQUAL "static")
   execute_process(COMMAND ${READELF} -h ${BINARY} OUTPUT_VARIABLE header)
   if(NOT header MATCHES "Machine: +MIPS" OR NOT header MATCHES "little endian")
     message(FATAL_ERROR "${BINARY} is not MIPS little-endian:\n${header}")
+  endif()
+  # The oldest kernel the C library starts on: glibc's ABI note, which it
+  # checks at start ("kernel too old"); musl has none.
+  execute_process(COMMAND ${READELF} -n ${BINARY} OUTPUT_VARIABLE notes)
+  string(REGEX MATCH "OS: Linux, ABI: ([0-9.]+)" floor "${notes}")
+  if(C_LIBRARY STREQUAL "glibc")
+    if(NOT CMAKE_MATCH_1 STREQUAL "3.2.0")
+      message(FATAL_ERROR "${BINARY}: expected glibc's kernel floor 3.2.0, found '${floor}'")
+    endif()
+    message(STATUS "${BINARY}: kernel floor Linux ${CMAKE_MATCH_1}")
+  elseif(C_LIBRARY STREQUAL "musl")
+    if(floor)
+      message(FATAL_ERROR "${BINARY}: musl build carries a kernel floor: ${floor}")
+    endif()
+    message(STATUS "${BINARY}: no kernel floor")
   endif()
 else()
   message(FATAL_ERROR "KIND must be host or static")

@@ -147,5 +147,31 @@ TEST_F(CommandLoop, UnopenableProcFilesEndTheRunWithMinusOne) {
   }
 }
 
+// The driver learns of an orderly end only from the running record 0: when
+// it can't be written the run ends with -1 as well. The umount of command 3
+// replaces the running file by a folder before the end is written.
+TEST_F(CommandLoop, FinalRunningRecordThatCanNotBeWrittenEndsWithMinusOne) {
+  struct Case {
+    const char* what;
+    const char* umount_action;
+    int exit_code;
+  };
+  const Case cases[] = {
+      {"running file in place", "", 0},
+      {"running file gone",
+       "rm -f \"$USB_AGENT_ROOT/proc/dvr/usb_storage_running\"\n"
+       "mkdir \"$USB_AGENT_ROOT/proc/dvr/usb_storage_running\"",
+       255},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Remove("proc/dvr/usb_storage_running");
+    SetToolAction("umount", c.umount_action);
+    EXPECT_EQ(RunCommand(3), c.exit_code);
+    EXPECT_EQ(ToolCalls().back(), "umount " + Mnt());
+  }
+  EXPECT_EQ(ToolCalls().size(), 2u);
+}
+
 }  // namespace
 }  // namespace tevrano::agent_test

@@ -90,6 +90,16 @@ TEST_F(ListingCommand, MovieAndPictureTakeSlotZeroOfTheirOwnTables) {
   EXPECT_EQ(l.pictures[0], (ListedFile{"ch01_20100101_120000.jpg", 200}));
 }
 
+// Firmware images have no size test: an empty one is listed too.
+TEST_F(ListingCommand, EmptyFirmwareImageIsListedWithSizeZero) {
+  PutFile("mnt/fw.rom", 0);
+  PutFile("mnt/Movie/ch01_20100101_120000.mov", 0);
+  Listing l = List();
+  EXPECT_EQ(l.rom_count, 1);
+  EXPECT_EQ(l.roms, (std::vector<ListedFile>{{"fw.rom", 0}}));
+  EXPECT_EQ(l.movie_count, 0);  // movies of 0 bytes are not
+}
+
 TEST_F(ListingCommand, StickOfSizeZeroListsNothing) {
   SetDf("/dev/sda1", 0, 0);
   PutFile("mnt/Movie/ch01_20100101_120000.mov", 100);

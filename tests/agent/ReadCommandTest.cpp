@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 #include "AgentHarness.h"
 #include "MovieFile.h"
 
@@ -178,6 +177,59 @@ TEST_F(ReadCommand, LargestIndexIsSentWhole) {
   EXPECT_EQ(Proc("usb_storage_inf"), Qti(movie, spec, 65535));
   EXPECT_EQ(Proc("usb_storage_stsz"), Le32s(spec.sample_sizes));
   EXPECT_EQ(Proc("usb_storage_stco"), Le32s(spec.chunk_offsets));
+}
+
+// The count limit holds for an atom that really holds 65,536 entries (and
+// a table that would fit the transfer buffer): count 0, no tables.
+TEST_F(ReadCommand, IndexOfSixtyFiveThousandFiveHundredThirtySixEntriesIsNotSent) {
+  MovieSpec spec;
+  spec.sample_sizes.assign(65536, 0);
+  spec.chunk_offsets.assign(65536, 0);
+  for (uint32_t i = 0; i < 65536; ++i) {
+    spec.sample_sizes[i] = 1000 + i;
+    spec.chunk_offsets[i] = 0x01000000 + 7 * i;
+  }
+  Movie movie = BuildMovie(spec);
+  ASSERT_EQ(GetBe32(movie.bytes, movie.stsz), 20u + 4 * 65536);
+  WriteFile("mnt/Movie/m.mov", movie.bytes);
+  for (int32_t op : {1, 2}) {
+    SCOPED_TRACE(op);
+    EXPECT_EQ(Read({.op = op, .format_a = 2, .format_b = 1, .name = "m.mov"}), 4);
+    EXPECT_EQ(Proc("usb_storage_inf"), Qti(movie, spec, 0));
+    EXPECT_FALSE(HasProc("usb_storage_stsz"));
+    EXPECT_FALSE(HasProc("usb_storage_stco"));
+  }
+}
+
+// The sync-sample tag is looked for in the 2,048 bytes after the movie
+// atom's first 576 only: a tag that ends past them is not found.
+TEST_F(ReadCommand, SyncSampleTagIsFoundOnlyWithinTheWindow) {
+  struct Case {
+    long tag_in_window;  // the tag's offset from the window's start
+    bool found;
+  };
+  const Case cases[] = {{2044, true}, {2045, false}, {2047, false}, {2048, false}, {2100, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tag_in_window);
+    ClearProc("usb_storage_stsz");
+    ClearProc("usb_storage_stco");
+    MovieSpec spec;
+    long tag_at_default = static_cast<long>(BuildMovie(spec).stss + 4) -
+                          static_cast<long>(BuildMovie(spec).moov + 576);
+    spec.filler = static_cast<uint32_t>(spec.filler + c.tag_in_window - tag_at_default);
+    Movie movie = BuildMovie(spec);
+    ASSERT_EQ(movie.stss + 4 - (movie.moov + 576), static_cast<size_t>(c.tag_in_window));
+    WriteFile("mnt/Movie/m.mov", movie.bytes);
+    EXPECT_EQ(Read({.op = 1, .format_a = 2, .format_b = 1, .name = "m.mov"}), 4);
+    if (c.found) {
+      EXPECT_EQ(Proc("usb_storage_inf"), Qti(movie, spec, 3));
+      EXPECT_EQ(Proc("usb_storage_stsz"), Le32s(spec.sample_sizes));
+    } else {
+      EXPECT_EQ(Proc("usb_storage_inf"), Le32s({spec.creation, spec.modification, 0, 0, 0}));
+      EXPECT_FALSE(HasProc("usb_storage_stsz"));
+      EXPECT_FALSE(HasProc("usb_storage_stco"));
+    }
+  }
 }
 
 class RangeRead : public ReadCommand {

@@ -87,14 +87,57 @@ TEST_F(StickCommands, FormatMakesFat32CreatesTheFoldersAndRemounts) {
   EXPECT_EQ(ProcInt("usb_storage_mount"), 0);
 }
 
-TEST_F(StickCommands, FormatWhoseUnmountFailedLeavesTheStickAlone) {
-  PutDevice("/dev/sdb1");
-  PutProcInt("usb_sector_size", 1000);
-  SetToolExit("umount", 1);
-  EXPECT_EQ(RunCommand(8), 0);
-  EXPECT_EQ(ToolCalls(), std::vector<std::string>{"umount " + Mnt()});
-  EXPECT_FALSE(Exists("mnt/Movie"));
-  EXPECT_EQ(ProcInt("usb_storage_mount"), 0);
+// umount fails when nothing is mounted, which is the state of a new or
+// unreadable stick that is to be formatted: only a folder that is still a
+// mount point after it (the mount table, proc/mounts below the root, lists
+// it) keeps the format tool away.
+TEST_F(StickCommands, FormatRunsUnlessTheFolderIsStillMounted) {
+  struct Case {
+    const char* what;
+    int umount_exit;
+    std::string mount_table;  // empty: no mount table
+    bool formats;
+  };
+  const std::string mnt = Mnt();
+  // The mount table writes characters such as a space as octal escapes; the
+  // root's "-" written as one checks that they are decoded.
+  std::string escaped_mnt;
+  for (char c : mnt) escaped_mnt += c == '-' ? std::string("\\055") : std::string(1, c);
+  ASSERT_NE(escaped_mnt, mnt);
+  const std::string others = "proc /proc proc rw 0 0\n/dev/sda2 " + mnt +
+                             "x vfat rw 0 0\n/dev/sdc1 " + mnt + "/Movie vfat rw 0 0\n";
+  const Case cases[] = {
+      {"nothing mounted: umount fails", 1, "", true},
+      {"nothing mounted, no other mount on the folder", 1, others, true},
+      {"unmounted", 0, others, true},
+      {"still mounted: umount failed", 1, others + "/dev/sdb1 " + escaped_mnt + " vfat rw 0 0\n",
+       false},
+      {"still mounted: a second mount underneath", 0,
+       "/dev/sdb1 " + escaped_mnt + " vfat rw 0 0\n" + others, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Remove("bin/calls.log");
+    Remove("mnt/Movie");
+    Remove("mnt/Picture");
+    Remove("proc/mounts");
+    if (!c.mount_table.empty()) WriteText("proc/mounts", c.mount_table);
+    PutDevice("/dev/sdb1");
+    PutProcInt("usb_sector_size", 1000);
+    SetToolExit("umount", c.umount_exit);
+    EXPECT_EQ(RunCommand(8), 0);
+    std::vector<std::string> calls = {"umount " + mnt};
+    if (c.formats) {
+      calls.push_back("mkdosfs -S 512 -F 32 /dev/sdb1 1000");
+      calls.push_back("mount /dev/sdb1 " + mnt);
+      calls.push_back("umount " + mnt);
+      calls.push_back("mount /dev/sdb1 " + mnt);
+    }
+    EXPECT_EQ(ToolCalls(), calls);
+    EXPECT_EQ(Exists("mnt/Movie"), c.formats);
+    EXPECT_EQ(Exists("mnt/Picture"), c.formats);
+    EXPECT_EQ(ProcInt("usb_storage_mount"), 0);
+  }
 }
 
 TEST_F(StickCommands, FormatRefusesABlockCountBelowOne) {
