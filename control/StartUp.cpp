@@ -3,12 +3,33 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include "base/BmpFile.h"
 #include "control/FormMouse.h"
 #include "control/TevranoImpl1.h"
 
 namespace tevrano {
+
+namespace {
+// Another viewer's live layout, received as an "ICMD" set of view record 1,
+// becomes this viewer's live view too. It is shown, not sent back: the
+// recorder already holds it.
+void FollowRecorderLiveView(TevranoX& c) {
+  ui::Ui& ui = c.OnScreen();
+  auto following = std::make_shared<bool>(false);
+  auto send = ui.hooks.viewCommand;
+  ui.hooks.viewCommand = [send, following](int context, int channels, int page, int state,
+                                           int layout, int noSend) {
+    if (send) send(context, channels, page, state, layout, noSend != 0 || *following ? 1 : 0);
+  };
+  c.Streams().Icmd().GetHooks().liveViewChanged = [&ui, following](const LiveRecord& live) {
+    *following = true;
+    ui.View_Set(LayoutOf(live), 0);
+    *following = false;
+  };
+}
+}  // namespace
 
 TevranoX::TevranoX(platform::Platform platform, int* startUpCount)
     : platform_(platform),
@@ -89,6 +110,7 @@ void TevranoX::InitializeViewer() {
   ui_.ResetSkins();
   BindFormMouse(*this);
   WireOnScreen(*this);
+  FollowRecorderLiveView(*this);
 
   // 13. The key panel and speed-dome skins, the form's small pictures and
   //     the playback loader frames.

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "base/Form.h"
-#include "net/RecorderNet.h"
 #include "base/RecorderTime.h"
+#include "net/RecorderNet.h"
 #include "video/Video.h"
 
 namespace tevrano {
@@ -120,6 +120,9 @@ void StreamSubsystem::RegisterModules() {
     char model[33] = {};
     std::memcpy(model, info + system_info::kTexts[3], 32);
     links_[c.Index & 1].modelN6 = std::strstr(model, "[N] 6") != nullptr;
+    // A recorder that logged in says its frame rate again (stream timing,
+    // then its settings record).
+    links_[c.Index & 1].ForgetFrameRate();
   });
 }
 

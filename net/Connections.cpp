@@ -2,12 +2,12 @@
 // recorder contexts, and the link watchdog.
 #include <cstring>
 
+#include "base/ByteReader.h"
 #include "base/Form.h"
 #include "base/Properties.h"
 #include "net/RecorderNet.h"
 #include "net/Scramble.h"
 #include "net/SendQueue.h"
-#include "base/ByteReader.h"
 
 namespace tevrano {
 
@@ -258,6 +258,7 @@ void RecorderNet::OnConnect(platform::ClientSocket& socket) {
     form_.Image_Disconn.SetVisible(false);
   }
   if (c.LoggedIn) c.LoggedInSinceAttempt[p.socket] = true;
+  commandUp_[p.context][p.socket] = true;
   link_.CommandLinkUp = 1;
   // A recorder that accepts the connection but never answers would stall
   // the login for ever: the watchdog watches from the first connection on.
@@ -275,9 +276,24 @@ void RecorderNet::OnDisconnect(platform::ClientSocket& socket) {
     return;
   }
   RecorderContext& c = contexts_[p.context];
+  const bool wasUp = commandUp_[p.context][p.socket];
+  commandUp_[p.context][p.socket] = false;
+  if (p.socket == 1 && !wasUp) {
+    // A second connection that never came up takes nothing with it: the
+    // session goes on over socket 0, and socket 1 is asked for again by
+    // the recorder's next system information.
+    c.ConnState[1] = kConnIdle;
+    return;
+  }
   NoteConnectFailure(c, p.socket);
+  // The session is logged in on socket 0 and lives on both connections:
+  // whichever is lost, both close, socket 0 (with the stream socket)
+  // connects and logs in again on the next tick, and socket 1 waits until
+  // the recorder's system information asks for it.
   ResetContext(c);
-  c.ConnState[p.socket] = kConnReconnectWanted;
+  CloseCommandSockets(c);
+  c.ConnState[0] = kConnReconnectWanted;
+  c.ConnState[1] = kConnIdle;
   link_.CommandLinkUp = 0;
   if (p.context == 0 && !c.CommandConnected(0) && !c.CommandConnected(1)) {
     form_.Image_Conn.SetVisible(false);

@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/ByteRing.h"
 #include "base/Ticks.h"
 #include "platform/ClientSocket.h"
-#include "base/ByteRing.h"
 
 namespace tevrano {
 
@@ -69,6 +69,12 @@ struct PacketQueue {
   uint32_t LastDelivered = 0;
   uint32_t Waiting = 0;
   uint32_t LocalSequence = 0;
+  // How the next arrival is taken: in order, or as the start of the run
+  // (FollowAfterLast: only when it comes after LastDelivered, later
+  // arrivals of what went before being late; FollowAny: whatever its
+  // number, as a new session numbers afresh).
+  enum Follow : uint32_t { InOrder = 0, FollowAfterLast = 1, FollowAny = 2 };
+  uint32_t Follow = FollowAny;
 };
 
 // The "ZELL" module's state of one context (516 bytes).

@@ -174,6 +174,8 @@ class RecorderNet : public platform::ClientSocketEvents {
   uint32_t firstKindOne_ = 0xFFFFFFFF;  // first context to log in with kind 1
   bool watchdogClosing_ = false;
   bool streamClosedByUs_[2] = {false, false};  // by the watchdog's first step
+  // Command sockets whose connect event came and whose disconnect has not.
+  bool commandUp_[2][2] = {{false, false}, {false, false}};
 
   // Frames are built in one buffer reused for every send.
   uint8_t frame_[frame::kHeaderSize + kMaxModuleMessage] = {};

@@ -36,7 +36,8 @@ int StreamSystem::AcceptFrame(StreamConnection& c, ViewState& view, const Transp
   c.VideoSeen = 1;
 
   // Due time: one frame interval on, shortened while live video lags.
-  const uint32_t fps = c.Context->pal ? 25 : 30;
+  if (h.streamKind == 0 || h.streamKind == 1) c.Context->NoteRateField(h.rateField);
+  const uint32_t fps = c.Context->Fps();
   const bool playback = mode == kModePlayback || mode == kModeFilePlayback;
   const uint32_t interval = playback ? 20000 / rate : t.intervalMs;
   if (mode == kModeLive && c.Context->modelN6) {
@@ -136,7 +137,7 @@ int StreamSystem::PresentFrame(StreamConnection& c, bool keyFrameSeen) {
     // Live frames wait, unless their time is implausibly far ahead.
     if (channel < 16 && pacer.Due - now < 10000) return 1;
   }
-  const uint32_t fps = c.Context->pal ? 25 : 30;
+  const uint32_t fps = c.Context->Fps();
   if (c.SubChannel < kChannels)
     c.Pacers[c.SubChannel].FrameCount = (c.Seconds & 0xFFFFFF) * fps + c.Frame;
 

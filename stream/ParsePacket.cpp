@@ -70,6 +70,9 @@ int StreamSystem::ParsePacket(StreamConnection& c) {
       c.AudioRing.Write(audioScratch_.get(), bytes);
     return 0;
   }
+  // Buffering leaves the packet unread, to be peeked again on the next
+  // pass: its counter is checked only when it is taken.
+  if (BufferingHolds(c, view)) return 1;
   if (h.type == FrameHeader::kVideo) {
     if (c.LastMarkerSequence < 0 || h.sequence10 != ((uint32_t(c.LastMarkerSequence) + 1) & 1023)) {
       picture_.keyFrameSeen = false;
@@ -77,7 +80,6 @@ int StreamSystem::ParsePacket(StreamConnection& c) {
     }
     c.LastMarkerSequence = int32_t(h.sequence10);
   }
-  if (BufferingHolds(c, view)) return 1;
   return HandlePacket(c, view, t, t.total - TransportHeader::kSize, true);
 }
 

@@ -35,6 +35,33 @@ struct StreamContextLinks {
   bool pal = true;       // the recorder's frame-rate standard is PAL (25 fps)
   bool modelN6 = false;  // the model text contains "[N] 6"
   int displaySlot = 0;   // decoder slot; -1 = this context shows no video
+
+  // Where `pal` comes from: assumed (PAL) until the stream's own frame rate
+  // or the recorder's settings record says; the settings record has the
+  // last word.
+  enum class RateSource { Assumed, Stream, Settings };
+  RateSource palSource = RateSource::Assumed;
+  // A recorder logged in: its standard is not known yet.
+  void ForgetFrameRate() {
+    pal = true;
+    palSource = RateSource::Assumed;
+  }
+  // The recorder's settings record says which standard it runs.
+  void SetPalFromSettings(bool isPal) {
+    pal = isPal;
+    palSource = RateSource::Settings;
+  }
+  // A live or playback frame's rate field (frame interval = 20000 / field
+  // ms, so the field is 20 × the frame rate): about 25 or 30 frames a
+  // second tells the standard; other values say nothing.
+  void NoteRateField(uint32_t rateField) {
+    if (palSource == RateSource::Settings) return;
+    const uint32_t fps = (rateField + 10) / 20;
+    if (fps != 25 && fps != 30) return;
+    pal = fps == 25;
+    palSource = RateSource::Stream;
+  }
+  uint32_t Fps() const { return pal ? 25 : 30; }
 };
 
 // The receive state of one recorder's stream.

@@ -17,7 +17,7 @@ VidoModule::VidoModule(RecorderContext* contexts[2], Route route)
     if (!contexts_[i]) continue;
     contexts_[i]->Vido = &states_[i];
     // A fresh queue follows the sequence numbers of its first packet.
-    contexts_[i]->DeliveryQueue.SinceDelivery = PacketQueue::kSlots;
+    contexts_[i]->DeliveryQueue.Follow = PacketQueue::FollowAny;
   }
 }
 
@@ -52,9 +52,39 @@ int VidoModule::StorePacket(RecorderContext& c, const uint8_t* packet, uint32_t 
   if (n > available || n >= kMaxPacket || n < TransportHeader::kSize + FrameHeader::kSize)
     return -1;
 
+  Enqueue(c, packet, n, t.delivery, t.deliveryType);
+  return 0;
+}
+
+void VidoModule::FollowSession(RecorderContext& c) {
+  if (!c.Vido || c.Vido->Session == c.SessionId) return;
+  c.Vido->Session = c.SessionId;
+  ClearQueue(c);
+  c.DeliveryQueue.Follow = PacketQueue::FollowAny;
+}
+
+// Sequences are compared wrap-aware: a packet is late when its number does
+// not come after the last delivered one.
+void VidoModule::Enqueue(RecorderContext& c, const uint8_t* packet, uint32_t n, uint32_t sequence,
+                         uint32_t deliveryType) {
+  FollowSession(c);
   PacketQueue& q = c.DeliveryQueue;
   ++q.Received;
   ++q.SinceDelivery;
+  if (q.Waiting == 0) q.LocalSequence = 1;
+  if (OneConnection(c)) sequence = q.LastDelivered + q.LocalSequence++;  // arrival order
+
+  const bool late = static_cast<int32_t>(sequence - q.LastDelivered) <= 0;
+  if (q.Follow == PacketQueue::FollowAny || (q.Follow == PacketQueue::FollowAfterLast && !late) ||
+      q.SinceDelivery > PacketQueue::kSlots - 1) {
+    // The run starts here; after too many arrivals without a delivery a
+    // lost number no longer holds back what follows it. Neither needs the
+    // packet to have been stored first.
+    RestartQueue(q, sequence - 1);
+  } else if (late) {
+    return;  // already delivered or given up: dropped, holding no slot and no bytes
+  }
+
   uint32_t slot = q.Received % PacketQueue::kSlots;
   // A slot still holding a packet is never overwritten: take the next free
   // one, or give up the stale packet when all are held.
@@ -65,21 +95,29 @@ int VidoModule::StorePacket(RecorderContext& c, const uint8_t* packet, uint32_t 
     --q.Waiting;
   }
 
-  if (q.Waiting == 0) q.LocalSequence = 1;
-  uint32_t sequence = t.delivery;
-  if (OneConnection(c)) sequence = q.LastDelivered + q.LocalSequence++;  // arrival order
-
   ByteRing& assembly = c.VideoAssembly;
   ProtectWaitingPackets(c);
-  const uint32_t offset = assembly.WritePos();
+  uint32_t offset = assembly.WritePos();
   if (assembly.Write(packet, n) != 0) {
-    ++q.LastDelivered;  // the packet's place is skipped
-    return 0;
+    if (q.Waiting == 0) {
+      // Too large for the assembly: its place is skipped.
+      if (sequence == q.LastDelivered + 1) q.LastDelivered = sequence;
+      return;
+    }
+    // The assembly is full behind a missing number: that place is given
+    // up, what waits is handed on at once, and the packet stored after it.
+    uint32_t first = sequence;
+    for (const DeliverySlot& s : q.Slots)
+      if (s.Length != 0 && static_cast<int32_t>(s.Sequence - first) < 0) first = s.Sequence;
+    q.LastDelivered = first - 1;
+    DeliverPackets(c);
+    if (static_cast<int32_t>(sequence - q.LastDelivered) <= 0) return;  // late now
+    ProtectWaitingPackets(c);
+    offset = assembly.WritePos();
+    if (assembly.Write(packet, n) != 0) return;
   }
-  q.Slots[slot] = {sequence, offset, n, t.deliveryType};
-  if (q.SinceDelivery > PacketQueue::kSlots - 1) RestartQueue(q, slot, sequence - 1);
+  q.Slots[slot] = {sequence, offset, n, deliveryType};
   ++q.Waiting;
-  return 0;
 }
 
 // The free space of VideoAssembly ends at the oldest packet still waiting.
@@ -98,32 +136,45 @@ void VidoModule::ProtectWaitingPackets(RecorderContext& c) {
   ring.SetReadPos(readPos);
 }
 
-void VidoModule::RestartQueue(PacketQueue& q, uint32_t keepSlot, uint32_t lastDelivered) {
-  for (uint32_t i = 0; i < PacketQueue::kSlots; ++i)
-    if (i != keepSlot) q.Slots[i].Length = 0;
+void VidoModule::RestartQueue(PacketQueue& q, uint32_t lastDelivered) {
+  for (DeliverySlot& s : q.Slots) s.Length = 0;
   q.Received = 0;
   q.Waiting = 0;
   q.SinceDelivery = 0;  // else every further arrival would restart it again
   q.LastDelivered = lastDelivered;
+  q.Follow = PacketQueue::InOrder;
 }
 
 void VidoModule::ClearQueue(RecorderContext& c) {
   PacketQueue& q = c.DeliveryQueue;
-  for (DeliverySlot& s : q.Slots) s.Length = 0;
+  // Whatever was received before is late from now on: the newest number
+  // seen becomes the last delivered one.
+  for (DeliverySlot& s : q.Slots) {
+    if (s.Length != 0 && static_cast<int32_t>(s.Sequence - q.LastDelivered) > 0)
+      q.LastDelivered = s.Sequence;
+    s.Length = 0;
+  }
   q.Received = q.Waiting = 0;
+  q.SinceDelivery = 0;
   q.LocalSequence = 1;
-  // The next arrival restarts the count from its own sequence number.
-  q.SinceDelivery = PacketQueue::kSlots;
+  if (q.Follow == PacketQueue::InOrder) q.Follow = PacketQueue::FollowAfterLast;
 }
 
 void VidoModule::DeliverPackets(RecorderContext& c) {
+  FollowSession(c);
   PacketQueue& q = c.DeliveryQueue;
   ByteRing& assembly = c.VideoAssembly;
   bool delivered = true;
   for (uint32_t pass = 0; pass < PacketQueue::kSlots && q.Waiting != 0 && delivered; ++pass) {
     delivered = false;
     for (DeliverySlot& s : q.Slots) {
-      if (s.Length == 0 || s.Sequence != q.LastDelivered + 1) continue;
+      if (s.Length == 0) continue;
+      if (static_cast<int32_t>(s.Sequence - q.LastDelivered) <= 0) {
+        s.Length = 0;  // given up: its place has been passed
+        --q.Waiting;
+        continue;
+      }
+      if (s.Sequence != q.LastDelivered + 1) continue;
       q.LastDelivered = s.Sequence;
       q.SinceDelivery = 0;
       q.LocalSequence = 1;

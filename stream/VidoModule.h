@@ -12,6 +12,7 @@ struct VidoState {
   uint32_t Value100 = 100;  // two fields a peer's hello puts back to 100 and 0
   uint32_t Value0 = 0;
   uint8_t VideoStatus[256] = {};  // the last status sent
+  uint32_t Session = 0;           // the SessionId the delivery queue follows
   void Restart() { Value100 = 100, Value0 = 0; }
 };
 
@@ -41,7 +42,8 @@ class VidoModule {
   void DeliverPackets(RecorderContext& c);
   // Queues the buffer status: sub-command 1 with the VideoStatus.
   void RequestVideo(uint32_t sessionId);
-  // Clears the queue (the view switched).
+  // Clears the queue (the view switched). Packets numbered up to the last
+  // one received are late from then on; the next later one starts the run.
   static void ClearQueue(RecorderContext& c);
 
   VidoState& State(int context) { return states_[context]; }
@@ -49,7 +51,12 @@ class VidoModule {
  private:
   RecorderContext* FindBySession(uint32_t sessionId);
   static bool OneConnection(const RecorderContext& c);
-  static void RestartQueue(PacketQueue& q, uint32_t keepSlot, uint32_t lastDelivered);
+  // Puts one checked packet into the queue under its delivery sequence.
+  void Enqueue(RecorderContext& c, const uint8_t* packet, uint32_t n, uint32_t sequence,
+               uint32_t deliveryType);
+  // A context that logged in again numbers its packets afresh.
+  static void FollowSession(RecorderContext& c);
+  static void RestartQueue(PacketQueue& q, uint32_t lastDelivered);
   static void ProtectWaitingPackets(RecorderContext& c);
 
   RecorderContext* contexts_[2];

@@ -379,6 +379,42 @@ TEST_F(FramePacingTest, PlaybackBuffersBetween64KiBAnd512KiBAndAnimatesTheLoader
   EXPECT_FALSE(form.Image_Loader.visible);
 }
 
+// A packet that buffering holds back is peeked again on every pass; only
+// taking it checks its counter, so the picture goes on after buffering.
+TEST_F(FramePacingTest, AMarkerPacketHeldByBufferingKeepsItsPlaceInTheCount) {
+  UseMarkerFraming();
+  view.Mode = kModePlayback;
+  view.PlaybackControl = 1;
+  uint32_t seq = 0;
+  auto packet = [&](bool key, uint32_t nalBytes) {
+    PacketSpec s;
+    s.key = key;
+    s.kind = 1;
+    s.sequence10 = ++seq & 1023;
+    s.payload = Nal(key ? 0x65 : 0x41, nalBytes);
+    return FrameBytes(s);
+  };
+  Feed(packet(true, 20));
+  Parse();
+  ASSERT_EQ(decoded.size(), 1u);
+  ASSERT_TRUE(stream.Picture().keyFrameSeen);
+
+  view.PlaybackControl = 2;
+  Feed(packet(false, 20));
+  for (int pass = 0; pass < 5; ++pass) {
+    clock.AdvanceMs(40);
+    EXPECT_EQ(Parse(), 1);
+    EXPECT_TRUE(stream.Buffering());
+  }
+  EXPECT_TRUE(stream.Picture().keyFrameSeen);
+  for (int i = 0; i < 10; ++i) Feed(packet(false, 60000));  // past 512 KiB
+  clock.AdvanceMs(40);
+  Parse();
+  EXPECT_FALSE(stream.Buffering());
+  EXPECT_TRUE(stream.Picture().keyFrameSeen);
+  EXPECT_EQ(decoded.size(), 2u) << "the held predicted frame is decoded";
+}
+
 TEST_F(FramePacingTest, BufferingStopsWhenThePlaybackButtonsNoLongerAskForIt) {
   view.Mode = kModePlayback;
   view.PlaybackControl = 2;
