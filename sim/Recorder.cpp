@@ -56,10 +56,12 @@ PlaybackRequest Session::playbackRequest() const {
   return r;
 }
 
-Recorder::Recorder(const SimOptions& options, JsonLog& log, const RecordingArchive& archive)
+Recorder::Recorder(const SimOptions& options, JsonLog& log, const RecordingArchive& archive,
+                   const EventScript& events)
     : options_(options),
       log_(log),
       archive_(archive),
+      events_(events),
       loops_(options.fps, options.channels),
       nextSessionId_(uint32_t(std::time(nullptr)) & 0x7FFFFFFF),
       upnpSetting_(options.listenPort),  // UPnP off, on the web port
@@ -73,6 +75,11 @@ Recorder::Recorder(const SimOptions& options, JsonLog& log, const RecordingArchi
   pages_[4] = {4, std::vector<uint8_t>(116, 0)};
   pages_[8] = {8, std::vector<uint8_t>(256, 0)};
   pages_[16] = {16, std::vector<uint8_t>(256, 0)};
+  // The preset table a recorder starts with: no slot holds a channel
+  // (channel 16, mode 0), both sliders at position 0.
+  std::fill(presetTable_.begin(), presetTable_.begin() + 100, uint8_t(16));
+  if (options_.presetMarker) std::memcpy(&presetTable_[100], "Ufw3", 4);
+  presetTable_[104] = presetTable_[105] = 1;
 
   // Encode what a viewer asks for first, then the rest.
   const uint32_t minute = uint32_t(std::time(nullptr) / 60);
@@ -186,6 +193,7 @@ void Recorder::Run(const std::atomic<bool>& stop) {
     }
     const double after = Now();
     Faults(after);
+    if (!stalled_) ReportEvents(after);
     const uint64_t current = uint64_t((after - start_) * options_.fps);
     if (current > lastSlot_ || lastSlot_ == 0) {
       lastSlot_ = std::max<uint64_t>(current, 1);
@@ -418,6 +426,30 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
                           QueueVideoMessage(s, p, n, info);
                         });
     LogPicture(0, s.id, *s.videoSource, s.logged);
+  }
+}
+
+// Reports each logged-in viewer's live events whenever they change (and
+// once when the first event comes on), stamped with the recorder time of
+// the live pictures being streamed.
+void Recorder::ReportEvents(double now) {
+  if (events_.empty()) return;
+  const uint32_t time = startSeconds_ + uint32_t(now - start_);
+  for (auto& [id, sp] : sessions_) {
+    Session& s = *sp;
+    if (!s.loggedIn || s.refused) continue;
+    const EventMasks masks = events_.MasksAt(now - s.loggedInAt);
+    if (s.eventsReported ? masks == s.reportedEvents : masks == EventMasks{}) continue;
+    s.reportedEvents = masks;
+    s.eventsReported = true;
+    QueueItem(s, "Zell_LIVE_Event_W", LiveEventRecord(masks, time));
+    Log(JsonEvent("live_event")
+            .Add("session", s.id)
+            .AddRaw("alarm", CameraList(masks[0]))
+            .AddRaw("motion", CameraList(masks[1]))
+            .AddRaw("vloss", CameraList(masks[2]))
+            .Add("time_seconds", int64_t(time))
+            .Add("time", FormatRecorderTime(time)));
   }
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "JsonLog.h"
+#include "LiveEvents.h"
 #include "LoopLibrary.h"
 #include "PlaybackSource.h"
 #include "RecordingArchive.h"
@@ -41,6 +42,9 @@ struct Session {
   bool refused = false;  // a refusal is queued; the session ends with the next answer
   uint32_t kind = 0;     // first word of the viewer's hello
   double loginTime = 0;
+  double loggedInAt = 0;        // when the hello was taken: the start of the event script
+  EventMasks reportedEvents{};  // the events last reported to the viewer
+  bool eventsReported = false;
   int helloConnection = 0;                               // the connection that said hello
   std::array<std::array<uint8_t, 64>, 3> viewRecords{};  // live, playback, backup
   uint32_t mode = 0;                                     // the viewer's view mode as last told
@@ -94,8 +98,9 @@ struct Connection {
 
 class Recorder {
  public:
-  // The archive must outlive the recorder.
-  Recorder(const SimOptions& options, JsonLog& log, const RecordingArchive& archive);
+  // The archive and the event script must outlive the recorder.
+  Recorder(const SimOptions& options, JsonLog& log, const RecordingArchive& archive,
+           const EventScript& events);
   ~Recorder();
 
   // Opens the listening socket; false (with a message) when it cannot.
@@ -131,7 +136,8 @@ class Recorder {
   void HandleIcmd(Session& s, const ByteReader& body, JsonEvent& e);
   void HandleVido(Session& s, const ByteReader& body, JsonEvent& e);
   void HandlePbba(Session& s, const ByteReader& body, JsonEvent& e);
-  void LogSpdm(Session& s, const ByteReader& body, JsonEvent& e);
+  void HandleSpdm(Session& s, const ByteReader& body, JsonEvent& e);
+  void ReportEvents(double now);
   void LogPlayback(int connection, uint32_t session, const PlaybackNote& note);
   void LogArchive();
   void Answer(Connection& c, const CommandFrameHeader& h, Session* s);
@@ -148,6 +154,8 @@ class Recorder {
   const SimOptions& options_;
   JsonLog& log_;
   const RecordingArchive& archive_;
+  const EventScript& events_;
+  std::array<uint8_t, 112> presetTable_{};  // 100 slots, "Ufw3", 8 slider bytes
   LoopLibrary loops_;
   int listenFd_ = -1;
   int nextConnectionId_ = 1;

@@ -1,5 +1,5 @@
 // The command protocol of the simulated recorder: frames, login, the
-// module messages "ZELL", "ICTL", "ICMD", "VIDO", "PBBA" and "SPDM" (logged only),
+// module messages "ZELL", "ICTL", "ICMD", "VIDO", "PBBA" and "SPDM",
 // and the answers.
 #include <algorithm>
 #include <cstring>
@@ -18,6 +18,7 @@ constexpr uint32_t kRefusal = 2;
 constexpr uint32_t kSystemInfo = 1;
 constexpr uint32_t kIcmdRequest = 1, kIcmdSet = 2, kIcmdData = 4;
 constexpr size_t kPageHeaderSize = 72;
+constexpr size_t kPresetAnswerSize = 328;
 
 int RecordIndex(uint32_t type) {
   switch (type) {
@@ -271,7 +272,7 @@ void Recorder::HandleModule(Connection& c, Session& s, const ModuleMessageView& 
   else if (m.tag == Tag("PBBA"))
     HandlePbba(s, m.body, e);
   else if (m.tag == Tag("SPDM"))
-    LogSpdm(s, m.body, e);
+    HandleSpdm(s, m.body, e);
   else
     e.Add("ignored", "unknown tag");
   Log(e);
@@ -311,6 +312,8 @@ void Recorder::HandleZell(Connection& c, Session& s, const ByteReader& body, Jso
   }
   s.kind = kind;
   s.loggedIn = true;
+  s.loggedInAt = Now();
+  s.eventsReported = false;
   QueueZell(s, kSystemInfo, SystemInfo());
   Log(JsonEvent("login")
           .Add("conn", c.id)
@@ -573,9 +576,12 @@ void Recorder::HandlePbba(Session& s, const ByteReader& body, JsonEvent& e) {
   s.outbox.push_back(BuildModuleMessage(Tag("PBBA"), answer));
 }
 
-// Speed-dome messages are logged, not acted on. Body: sub-header 0 handle
-// (SessionId), 4 class, 8 operation, 12 payload length; payload at 32.
-void Recorder::LogSpdm(Session& s, const ByteReader& body, JsonEvent& e) {
+// Speed-dome messages. Body: sub-header 0 handle (SessionId), 4 class,
+// 8 operation, 12 payload length, 16..31 zero; payload at 32. Every one is
+// logged decoded; the preset table is stored, and the pad's Open (class 0,
+// operation 3) and Request (class 1, operation 3) are answered with the
+// stored table (class echoed, operation 3, payload length 328).
+void Recorder::HandleSpdm(Session& s, const ByteReader& body, JsonEvent& e) {
   if (!body.Has(0, kSubHeaderSize)) {
     e.Add("ignored", "short speed-dome message");
     return;
@@ -583,7 +589,8 @@ void Recorder::LogSpdm(Session& s, const ByteReader& body, JsonEvent& e) {
   const uint32_t handle = body.Le32Or(0, 0), cls = body.Le32Or(4, 0), op = body.Le32Or(8, 0);
   const uint32_t length = body.Le32Or(12, 0);
   e.Add("handle", handle).Add("class", cls).Add("operation", op).Add("payload_length", length);
-  if (handle != s.id) e.Add("note", "handle of no session");
+  const bool ours = handle == s.id;
+  if (!ours) e.Add("note", "handle of no session");
   auto word = [&](size_t i) { return int64_t(int32_t(body.Le32Or(kSubHeaderSize + 4 * i, 0))); };
   if (cls == 1 && op == 0) {
     e.Add("message", "command").Add("code", word(0));
@@ -602,10 +609,37 @@ void Recorder::LogSpdm(Session& s, const ByteReader& body, JsonEvent& e) {
         .Add("channel", word(3));
   } else if (cls == 1 && op == 2) {
     e.Add("message", "preset table");
-  } else if (cls == 1 && op == 3) {
-    e.Add("message", "request");
-  } else if (cls == 0 && op == 3) {
-    e.Add("message", "open");
+    ByteReader table(nullptr, 0);
+    if (!body.Sub(kSubHeaderSize, presetTable_.size(), table)) {
+      e.Add("ignored", "short preset table");
+      return;
+    }
+    // Slots that hold a channel: [slot from 1, wire channel, mode].
+    std::string slots = "[";
+    for (size_t i = 0; i < 100; ++i) {
+      const uint8_t b = table.data()[i];
+      if ((b & 63) >= 16) continue;
+      slots += (slots.size() > 1 ? ",[" : "[") + std::to_string(i + 1) + "," +
+               std::to_string(b & 63) + "," + std::to_string(b >> 6) + "]";
+    }
+    e.AddRaw("slots", slots + "]")
+        .Add("marker", table.Text(100, 4))
+        .AddRaw("sliders", "[" + std::to_string(table.data()[104]) + "," +
+                               std::to_string(table.data()[105]) + "]");
+    if (ours) std::memcpy(presetTable_.data(), table.data(), presetTable_.size());
+  } else if (op == 3 && (cls == 0 || cls == 1)) {
+    e.Add("message", cls == 0 ? "open" : "request");
+    if (!ours) return;
+    // The table message: 0 the 100 slots and the marker, 104 the 8 slider
+    // bytes, 112 32 bytes of the recorder's own (zero), 312 one dome type
+    // byte per channel (16).
+    std::vector<uint8_t> data(kPresetAnswerSize, 0);
+    std::memcpy(data.data(), presetTable_.data(), presetTable_.size());
+    for (size_t ch = 0; ch < 16 && ch < options_.domeTypes.size(); ++ch)
+      data[312 + ch] = options_.domeTypes[ch];
+    s.outbox.push_back(BuildModuleMessage(
+        Tag("SPDM"), BuildSubHeaderBody(s.id, cls, data, {3, uint32_t(data.size())})));
+    e.Add("answer", "preset table").Add("answer_length", uint32_t(data.size()));
   } else {
     e.Add("message", "unknown");
   }

@@ -54,6 +54,22 @@ Recordings:
   from the playback record's start time; forwards, 4x forwards, 4x
   backwards; nothing while stopped; gaps skipped).
 
+Events and speed domes:
+  --events FILE.json       alarm, motion and video-loss events to report
+                           ("Zell_LIVE_Event_W"), in seconds after each
+                           viewer's login (format in the README and
+                           sim/LiveEvents.h):
+                           [{"at": 2, "channel": 3, "kind": "alarm",
+                           "on": true}, {"every": 10, "for": 4,
+                           "channel": 5, "kind": "motion"}, ...]
+  --alarm CH[,CH...]       an alarm on these cameras (from 1) from login on
+  --motion CH[,CH...]      motion on these cameras from login on
+  --vloss CH[,CH...]       video loss on these cameras from login on
+  --dome-types T[,T...]    speed-dome type byte per channel (0-255) in the
+                           preset table sent when the pad opens (default 0)
+  --preset-marker yes|no   the stored preset table carries its "Ufw3"
+                           marker (default yes)
+
 Diagnostics:
   --log FILE.jsonl         one JSON object a line: every frame and module
                            message received, decoded, and connection events
@@ -235,6 +251,31 @@ int ParseOptions(int argc, char** argv, SimOptions& o, std::string& error) {
     } else if (name == "--archive") {
       ok = !v.empty();
       o.archivePath = v;
+    } else if (name == "--events") {
+      ok = !v.empty();
+      o.eventsPath = v;
+    } else if (name == "--alarm" || name == "--motion" || name == "--vloss") {
+      std::vector<int>& list = name == "--alarm"    ? o.alarmChannels
+                               : name == "--motion" ? o.motionChannels
+                                                    : o.vlossChannels;
+      for (const std::string& part : Split(v, ',')) {
+        if (!ParseInt(part, 1, 16, n)) {
+          ok = false;
+          break;
+        }
+        list.push_back(int(n));
+      }
+    } else if (name == "--dome-types") {
+      o.domeTypes.clear();
+      for (const std::string& part : Split(v, ',')) {
+        if (!ParseInt(part, 0, 255, n) || o.domeTypes.size() >= 16) {
+          ok = false;
+          break;
+        }
+        o.domeTypes.push_back(uint8_t(n));
+      }
+    } else if (name == "--preset-marker") {
+      ok = ParseYesNo(v, o.presetMarker);
     } else if (name == "--seed") {
       ok = ParseInt(v, 0, 0x7FFFFFFF, n);
       o.seed = uint32_t(n);
@@ -247,6 +288,13 @@ int ParseOptions(int argc, char** argv, SimOptions& o, std::string& error) {
       return 2;
     }
   }
+  for (const auto* list : {&o.alarmChannels, &o.motionChannels, &o.vlossChannels})
+    for (int ch : *list)
+      if (ch > o.channels) {
+        error = "camera " + std::to_string(ch) + " beyond the channel count " +
+                std::to_string(o.channels);
+        return 2;
+      }
   return 0;
 }
 

@@ -37,6 +37,13 @@ struct SimOptions {
   int splitFrames = 0;  // >0: video packets carry at most this many payload bytes
   uint32_t seed = 1;
   std::string archivePath;  // empty: the archive is made from the seed
+  // Live events: a script file, and events on from login (camera numbers).
+  std::string eventsPath;
+  std::vector<int> alarmChannels, motionChannels, vlossChannels;
+  // Speed domes: the type byte of each channel in the preset table
+  // answer; whether the stored table starts with its marker.
+  std::vector<uint8_t> domeTypes;
+  bool presetMarker = true;
 
   // The "[N] " model text sent in the system information.
   std::string ModelText() const;
