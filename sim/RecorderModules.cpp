@@ -49,6 +49,23 @@ std::string Hex(const uint8_t* p, size_t n) {
   return s;
 }
 
+const char* PageName(uint32_t mask) {
+  switch (mask) {
+    case 1:
+      return "Bitrate";
+    case 2:
+      return "PPPoE";
+    case 4:
+      return "DDNS";
+    case 8:
+      return "Mail 1";
+    case 16:
+      return "Mail 2";
+    default:
+      return "";
+  }
+}
+
 void PutText(std::vector<uint8_t>& record, size_t offset, const std::string& text) {
   std::memcpy(&record[offset], text.data(), std::min<size_t>(text.size(), 31));
 }
@@ -314,7 +331,20 @@ void Recorder::HandleZell(Connection& c, Session& s, const ByteReader& body, Jso
   s.loggedIn = true;
   s.loggedInAt = Now();
   s.eventsReported = false;
-  QueueZell(s, kSystemInfo, SystemInfo());
+  const std::vector<uint8_t> info = SystemInfo();
+  QueueZell(s, kSystemInfo, info);
+  const ByteReader r(info.data(), info.size());
+  Log(JsonEvent("system_info")
+          .Add("session", s.id)
+          .Add("channels", r.Le32Or(0, 0))
+          .Add("service_variant", r.Le32Or(4, 0))
+          .Add("titles", r.Le32Or(8, 0))
+          .Add("os", r.Text(12, 32))
+          .Add("serial", r.Text(44, 32))
+          .Add("board", r.Text(76, 32))
+          .Add("model", r.Text(108, 32))
+          .Add("connections", r.Le32Or(148, 0))
+          .Add("no_mail_interval", r.Le32Or(228, 0)));
   Log(JsonEvent("login")
           .Add("conn", c.id)
           .Add("session", s.id)
@@ -325,7 +355,8 @@ void Recorder::HandleZell(Connection& c, Session& s, const ByteReader& body, Jso
 
 std::vector<uint8_t> Recorder::SystemInfo() const {
   std::vector<uint8_t> r(256, 0);
-  PutLe32(&r[0], uint32_t(options_.channels));
+  PutLe32(&r[0], options_.infoChannels >= 0 ? uint32_t(options_.infoChannels)
+                                            : uint32_t(options_.channels));
   PutLe32(&r[4], options_.serviceVariant);
   PutLe32(&r[8], options_.titles ? 1 : 0);
   PutText(r, 12, "[OS] " + options_.osVersion);
@@ -333,6 +364,7 @@ std::vector<uint8_t> Recorder::SystemInfo() const {
   PutText(r, 76, "[B] REV:1.0");
   PutText(r, 108, options_.ModelText());
   PutLe32(&r[148], uint32_t(options_.connections));
+  PutLe32(&r[228], options_.mailInterval ? 0 : 1);
   return r;
 }
 
@@ -493,30 +525,39 @@ void Recorder::HandleIcmd(Session& s, const ByteReader& body, JsonEvent& e) {
   }
   const uint32_t mask = payload.Le32Or(0, 0), length = payload.Le32Or(4, 0);
   const uint32_t checksum = payload.Le32Or(8, 0);
-  e.Add("page", mask).Add("page_length", length);
+  e.Add("page", mask).Add("page_length", length).Add("page_sum", checksum);
   auto it = pages_.find(mask);
   if (it == pages_.end()) {
     e.Add("ignored", "unknown page");
     return;
   }
+  e.Add("page_name", PageName(mask));
   const size_t size = it->second.data.size();
   if (!payload.Has(0, kPageHeaderSize + size)) {
     e.Add("ignored", "short page");
     return;
   }
   const uint8_t* data = payload.data() + kPageHeaderSize;
-  if (ByteSum(data, size) != checksum) {
+  const uint32_t sum = ByteSum(data, size);
+  e.Add("computed_sum", sum).Add("bytes", Hex(data, size));
+  if (length != kPageHeaderSize + size) e.Add("note", "length is not 72 + the page size");
+  if (sum != checksum) {
     e.Add("ignored", "page checksum");
     return;
   }
   it->second.data.assign(data, data + size);
   if (op != kIcmdSet) return;
   s.mode = mode;
-  // A new page goes back to every viewer, the sender included: its copy of
-  // the echo is the sign that the setting was taken.
+  // A new page goes back to every viewer of kind 1 or 2, the sender
+  // included: its copy of the echo is the sign that the setting was taken,
+  // the others' copies keep their pages up to date.
+  std::string to = "[";
   for (auto& [id, other] : sessions_)
-    if (other->loggedIn && (other->kind == 1 || other->kind == 2))
+    if (other->loggedIn && (other->kind == 1 || other->kind == 2)) {
       QueueIcmd(*other, kIcmdData, 4096, PagePayload(mask));
+      to += (to.size() > 1 ? "," : "") + std::to_string(id);
+    }
+  e.AddRaw("echoed_to", to + "]");
 }
 
 void Recorder::HandleVido(Session& s, const ByteReader& body, JsonEvent& e) {

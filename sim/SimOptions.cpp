@@ -18,15 +18,24 @@ Recorder:
   --model TEXT             model text of the system information, with or
                            without its "[N] " (default "[N] 6104" with a
                            stream socket, "[N] 7104" without); "[N] 6..."
-                           is the newer recorder family
+                           is the newer recorder family (a viewer hides
+                           its PPPoE and Update tabs for it)
   --os-version TEXT        operating-system version text (default 3.1.4_SIM)
-  --service-variant N      service variant word (default 0)
+  --service-variant N      service variant word (default 0; 1 = the
+                           maker's own DDNS, the "Default" mail mode, no
+                           update through the viewer)
   --connections 1|2        command connections offered to a viewer (default 1)
   --stream-socket yes|no   streams over a separate stream connection (yes,
                            default) or as "VIDO" messages in the answers to
                            the viewer's polls (no)
   --upnp yes|no            offer the UPnP settings (default yes)
   --titles yes|no          channel-title support (default yes)
+  --mail-interval yes|no   the recorder has a mail interval setting (default
+                           yes; no sets word 228 of the system information)
+  --info-channels N        the channel count the system information claims
+                           (0-255; default the --channels value), to test
+                           viewers against odd counts; streams keep
+                           --channels
   --users U:P[,U:P...]     accepted user names and passwords, digits
                            (default 1234:5678)
 
@@ -202,6 +211,11 @@ int ParseOptions(int argc, char** argv, SimOptions& o, std::string& error) {
       ok = ParseYesNo(v, o.upnp);
     } else if (name == "--titles") {
       ok = ParseYesNo(v, o.titles);
+    } else if (name == "--mail-interval") {
+      ok = ParseYesNo(v, o.mailInterval);
+    } else if (name == "--info-channels") {
+      ok = ParseInt(v, 0, 255, n);
+      o.infoChannels = int(n);
     } else if (name == "--users") {
       o.users.clear();
       for (const std::string& pair : Split(v, ',')) {

@@ -23,6 +23,8 @@ struct SimOptions {
   bool streamSocket = true;
   bool upnp = true;
   bool titles = true;
+  bool mailInterval = true;  // false: the system information says "no mail interval"
+  int infoChannels = -1;     // >= 0: the channel count the system information claims
   std::vector<std::pair<std::string, std::string>> users{{"1234", "5678"}};
   std::vector<Resolution> resolutions{Resolution{}};  // more than one: a cycle
   int cycleSeconds = 10;
