@@ -56,6 +56,16 @@ PlaybackRequest Session::playbackRequest() const {
   return r;
 }
 
+BackupRequest Session::backupRequest() const {
+  BackupRequest r;
+  r.channel = GetLe32(&viewRecords[2][8]) & 15;
+  r.state = GetLe32(&viewRecords[2][12]);
+  r.start = GetLe32(&viewRecords[2][16]);
+  r.end = GetLe32(&viewRecords[2][20]);
+  r.generation = backupGeneration;
+  return r;
+}
+
 Recorder::Recorder(const SimOptions& options, JsonLog& log, const RecordingArchive& archive,
                    const EventScript& events)
     : options_(options),
@@ -376,6 +386,17 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
     Session* s = FindSession(c.sessionId);
     if (s) c.view = s->liveView();
     const bool congested = c.pending() > kStreamBacklog;
+    if (s && s->backingUp()) {
+      if (!c.backup)
+        c.backup = std::make_unique<BackupSource>(loops_, archive_, BackupSettingsOf());
+      c.backup->Tick(
+          s->backupRequest(), minute, congested,
+          [&](const uint8_t* p, size_t n, const PacketInfo&) { SendStreamPacket(c, p, n); },
+          [&](const BackupNote& note) { LogBackup(c.id, c.sessionId, note); });
+      Flush(c);
+      continue;
+    }
+    c.backup.reset();
     if (s && s->inPlayback()) {
       if (!c.playback)
         c.playback =
@@ -408,6 +429,18 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
                                                      options_.splitFrames);
     const bool congested =
         s.videoQueued[0] > kVideoQueueBacklog || s.videoQueued[1] > kVideoQueueBacklog;
+    if (s.backingUp()) {
+      if (!s.videoBackup)
+        s.videoBackup = std::make_unique<BackupSource>(loops_, archive_, BackupSettingsOf());
+      s.videoBackup->Tick(
+          s.backupRequest(), minute, congested,
+          [&](const uint8_t* p, size_t n, const PacketInfo& info) {
+            QueueVideoMessage(s, p, n, info);
+          },
+          [&](const BackupNote& note) { LogBackup(0, s.id, note); });
+      continue;
+    }
+    s.videoBackup.reset();
     if (s.inPlayback()) {
       if (!s.videoPlayback)
         s.videoPlayback =
@@ -495,6 +528,49 @@ void Recorder::LogPlayback(int connection, uint32_t session, const PlaybackNote&
       break;
     case PlaybackNote::Kind::End:
       e.Add("last", FormatRecorderTime(note.from));
+      break;
+  }
+  Log(e);
+}
+
+BackupSettings Recorder::BackupSettingsOf() const {
+  BackupSettings b;
+  b.fps = options_.fps;
+  b.speed = options_.backupSpeed;
+  b.timeOffset = options_.backupTimeOffset;
+  b.stallAfter = options_.backupStallAfter;
+  b.sizes = options_.resolutions;
+  b.cycleSeconds = options_.cycleSeconds;
+  b.splitFrames = options_.splitFrames;
+  return b;
+}
+
+void Recorder::LogBackup(int connection, uint32_t session, const BackupNote& note) {
+  static const char* kKinds[] = {"start", "stopped", "gap", "stall", "end", "empty"};
+  JsonEvent e("backup");
+  e.Add("conn", connection)
+      .Add("session", session)
+      .Add("transport", connection ? "stream" : "vido")
+      .Add("what", kKinds[int(note.kind)])
+      .Add("channel", note.channel);
+  switch (note.kind) {
+    case BackupNote::Kind::Start:
+      e.Add("from", FormatRecorderTime(note.from))
+          .Add("to", FormatRecorderTime(note.to))
+          .Add("first", FormatRecorderTime(note.first));
+      break;
+    case BackupNote::Kind::Stopped:
+    case BackupNote::Kind::Empty:
+      e.Add("from", FormatRecorderTime(note.from)).Add("to", FormatRecorderTime(note.to));
+      break;
+    case BackupNote::Kind::Gap:
+      e.Add("last", FormatRecorderTime(note.from)).Add("next", FormatRecorderTime(note.to));
+      break;
+    case BackupNote::Kind::Stall:
+    case BackupNote::Kind::End:
+      e.Add("last", FormatRecorderTime(note.from))
+          .Add("video_frames", int64_t(note.videoFrames))
+          .Add("audio_packets", int64_t(note.audioPackets));
       break;
   }
   Log(e);

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BackupSource.h"
 #include "JsonLog.h"
 #include "LiveEvents.h"
 #include "LoopLibrary.h"
@@ -64,11 +65,16 @@ struct Session {
   PictureKey logged{0, 0, -1, -1, 0};
   std::unique_ptr<PlaybackSource> videoPlayback;  // Playback over the command channel
 
-  uint32_t playbackGeneration = 0;  // raised with every playback record received
+  uint32_t playbackGeneration = 0;            // raised with every playback record received
+  uint32_t backupGeneration = 0;              // raised with every backup record received
+  std::unique_ptr<BackupSource> videoBackup;  // Backup over the command channel
 
   LiveView liveView() const;
   PlaybackRequest playbackRequest() const;
+  BackupRequest backupRequest() const;
   bool inPlayback() const { return mode == 1; }
+  // Backup mode with a backup running (else Backup shows live video).
+  bool backingUp() const { return mode == 2 && backupRequest().state != 0; }
 };
 
 struct Connection {
@@ -89,6 +95,7 @@ struct Connection {
   bool streaming = false;
   std::unique_ptr<StreamSource> source;
   std::unique_ptr<PlaybackSource> playback;
+  std::unique_ptr<BackupSource> backup;
   LiveView view;
   uint64_t packets = 0;
   PictureKey logged{0, 0, -1, -1, 0};  // the picture last reported in the log
@@ -139,6 +146,8 @@ class Recorder {
   void HandleSpdm(Session& s, const ByteReader& body, JsonEvent& e);
   void ReportEvents(double now);
   void LogPlayback(int connection, uint32_t session, const PlaybackNote& note);
+  void LogBackup(int connection, uint32_t session, const BackupNote& note);
+  BackupSettings BackupSettingsOf() const;
   void LogArchive();
   void Answer(Connection& c, const CommandFrameHeader& h, Session* s);
   void QueueZell(Session& s, uint32_t type, const std::vector<uint8_t>& data);

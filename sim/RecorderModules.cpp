@@ -398,6 +398,25 @@ void Recorder::HandleIctl(Session& s, const ByteReader& body, JsonEvent& e) {
     PutLe32(&record[8], options_.upnp ? 1 : 0);
     PutLe32(&record[12], options_.streamSocket ? 1 : 0);
     QueueItem(s, "Zell_Mach_Type_Data_R", record);
+  } else if (name == "Zell_Watermark_Var_R") {
+    // The watermark check value of a channel: asked with the channel in
+    // the item's 4 bytes, answered with the value in the same item.
+    if (size != 4) {
+      e.Add("ignored", "size");
+      return;
+    }
+    const uint32_t channel = GetLe32(data.data());
+    e.Add("watermark_channel", int64_t(channel));
+    if (!options_.watermarkAnswer) {
+      e.Add("note", "not answered (--watermark none)");
+      return;
+    }
+    const uint32_t value =
+        options_.watermark >= 0 ? uint32_t(options_.watermark) : 0x57A70000u + (channel & 0xFFFF);
+    std::vector<uint8_t> word(4, 0);
+    PutLe32(word.data(), value);
+    QueueItem(s, "Zell_Watermark_Var_R", word);
+    e.Add("watermark", int64_t(value));
   } else if (name == "Zell_Upnp_C_Data_W" && size == 4) {
     const uint32_t v = GetLe32(data.data());
     e.Add("value", int64_t(v));
@@ -511,6 +530,7 @@ void Recorder::HandleIcmd(Session& s, const ByteReader& body, JsonEvent& e) {
           .Add("backup_state", int64_t(payload.Le32Or(12, 0)))
           .Add("backup_start", FormatRecorderTime(from))
           .Add("backup_end", FormatRecorderTime(to));
+      ++s.backupGeneration;
     }
     if (op == kIcmdSet) s.mode = mode;
     return;

@@ -63,6 +63,23 @@ Recordings:
   from the playback record's start time; forwards, 4x forwards, 4x
   backwards; nothing while stopped; gaps skipped).
 
+Backup (while the viewer is in Backup mode and its backup record, type
+1024, says a backup runs):
+  the span streams from the archive as fast as the viewer takes it:
+  StreamKind 1, the channel's audio interleaved, gaps skipped, frames
+  split by --split-frames, sizes changing every --cycle-seconds of
+  recorder time with --resolution-cycle, a closing I-frame at the end
+  time.
+  --backup-speed N         at most N times real time (default 0: as fast
+                           as the viewer reads)
+  --backup-time-offset N   the FrameHeader time offset (offset 28) of every
+                           backup packet (default 0)
+  --backup-stall-after S   send nothing more after S seconds of the span
+                           (until the next backup record)
+  --watermark N|none       the "Zell_Watermark_Var_R" answer (default
+                           0x57A70000 + the channel asked for; none: no
+                           answer)
+
 Events and speed domes:
   --events FILE.json       alarm, motion and video-loss events to report
                            ("Zell_LIVE_Event_W"), in seconds after each
@@ -265,6 +282,22 @@ int ParseOptions(int argc, char** argv, SimOptions& o, std::string& error) {
     } else if (name == "--archive") {
       ok = !v.empty();
       o.archivePath = v;
+    } else if (name == "--backup-speed") {
+      ok = ParseInt(v, 0, 100000, n);
+      o.backupSpeed = int(n);
+    } else if (name == "--backup-time-offset") {
+      ok = ParseInt(v, 0, 0xFFFFFFFFl, n);
+      o.backupTimeOffset = uint32_t(n);
+    } else if (name == "--backup-stall-after") {
+      ok = ParseSeconds(v, o.backupStallAfter);
+    } else if (name == "--watermark") {
+      o.watermarkAnswer = v != "none";
+      if (o.watermarkAnswer) {
+        char* end = nullptr;
+        const unsigned long long w = std::strtoull(v.c_str(), &end, 0);
+        ok = !v.empty() && *end == 0 && v[0] != '-' && w <= 0xFFFFFFFFull;
+        o.watermark = int64_t(w);
+      }
     } else if (name == "--events") {
       ok = !v.empty();
       o.eventsPath = v;

@@ -46,6 +46,12 @@ struct SimOptions {
   // answer; whether the stored table starts with its marker.
   std::vector<uint8_t> domeTypes;
   bool presetMarker = true;
+  // Backup streams.
+  int backupSpeed = 0;  // recorder frames per frame slot; 0 as fast as the viewer takes
+  uint32_t backupTimeOffset = 0;
+  double backupStallAfter = -1;
+  bool watermarkAnswer = true;
+  int64_t watermark = -1;  // <0: 0x57A70000 + the channel
 
   // The "[N] " model text sent in the system information.
   std::string ModelText() const;
