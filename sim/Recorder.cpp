@@ -56,10 +56,22 @@ PlaybackRequest Session::playbackRequest() const {
   return r;
 }
 
-Recorder::Recorder(const SimOptions& options, JsonLog& log, const RecordingArchive& archive)
+BackupRequest Session::backupRequest() const {
+  BackupRequest r;
+  r.channel = GetLe32(&viewRecords[2][8]) & 15;
+  r.state = GetLe32(&viewRecords[2][12]);
+  r.start = GetLe32(&viewRecords[2][16]);
+  r.end = GetLe32(&viewRecords[2][20]);
+  r.generation = backupGeneration;
+  return r;
+}
+
+Recorder::Recorder(const SimOptions& options, JsonLog& log, const RecordingArchive& archive,
+                   const EventScript& events)
     : options_(options),
       log_(log),
       archive_(archive),
+      events_(events),
       loops_(options.fps, options.channels),
       nextSessionId_(uint32_t(std::time(nullptr)) & 0x7FFFFFFF),
       upnpSetting_(options.listenPort),  // UPnP off, on the web port
@@ -73,6 +85,11 @@ Recorder::Recorder(const SimOptions& options, JsonLog& log, const RecordingArchi
   pages_[4] = {4, std::vector<uint8_t>(116, 0)};
   pages_[8] = {8, std::vector<uint8_t>(256, 0)};
   pages_[16] = {16, std::vector<uint8_t>(256, 0)};
+  // The preset table a recorder starts with: no slot holds a channel
+  // (channel 16, mode 0), both sliders at position 0.
+  std::fill(presetTable_.begin(), presetTable_.begin() + 100, uint8_t(16));
+  if (options_.presetMarker) std::memcpy(&presetTable_[100], "Ufw3", 4);
+  presetTable_[104] = presetTable_[105] = 1;
 
   // Encode what a viewer asks for first, then the rest.
   const uint32_t minute = uint32_t(std::time(nullptr) / 60);
@@ -186,6 +203,7 @@ void Recorder::Run(const std::atomic<bool>& stop) {
     }
     const double after = Now();
     Faults(after);
+    if (!stalled_) ReportEvents(after);
     const uint64_t current = uint64_t((after - start_) * options_.fps);
     if (current > lastSlot_ || lastSlot_ == 0) {
       lastSlot_ = std::max<uint64_t>(current, 1);
@@ -368,6 +386,17 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
     Session* s = FindSession(c.sessionId);
     if (s) c.view = s->liveView();
     const bool congested = c.pending() > kStreamBacklog;
+    if (s && s->backingUp()) {
+      if (!c.backup)
+        c.backup = std::make_unique<BackupSource>(loops_, archive_, BackupSettingsOf());
+      c.backup->Tick(
+          s->backupRequest(), minute, congested,
+          [&](const uint8_t* p, size_t n, const PacketInfo&) { SendStreamPacket(c, p, n); },
+          [&](const BackupNote& note) { LogBackup(c.id, c.sessionId, note); });
+      Flush(c);
+      continue;
+    }
+    c.backup.reset();
     if (s && s->inPlayback()) {
       if (!c.playback)
         c.playback =
@@ -400,6 +429,18 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
                                                      options_.splitFrames);
     const bool congested =
         s.videoQueued[0] > kVideoQueueBacklog || s.videoQueued[1] > kVideoQueueBacklog;
+    if (s.backingUp()) {
+      if (!s.videoBackup)
+        s.videoBackup = std::make_unique<BackupSource>(loops_, archive_, BackupSettingsOf());
+      s.videoBackup->Tick(
+          s.backupRequest(), minute, congested,
+          [&](const uint8_t* p, size_t n, const PacketInfo& info) {
+            QueueVideoMessage(s, p, n, info);
+          },
+          [&](const BackupNote& note) { LogBackup(0, s.id, note); });
+      continue;
+    }
+    s.videoBackup.reset();
     if (s.inPlayback()) {
       if (!s.videoPlayback)
         s.videoPlayback =
@@ -418,6 +459,30 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
                           QueueVideoMessage(s, p, n, info);
                         });
     LogPicture(0, s.id, *s.videoSource, s.logged);
+  }
+}
+
+// Reports each logged-in viewer's live events whenever they change (and
+// once when the first event comes on), stamped with the recorder time of
+// the live pictures being streamed.
+void Recorder::ReportEvents(double now) {
+  if (events_.empty()) return;
+  const uint32_t time = startSeconds_ + uint32_t(now - start_);
+  for (auto& [id, sp] : sessions_) {
+    Session& s = *sp;
+    if (!s.loggedIn || s.refused) continue;
+    const EventMasks masks = events_.MasksAt(now - s.loggedInAt);
+    if (s.eventsReported ? masks == s.reportedEvents : masks == EventMasks{}) continue;
+    s.reportedEvents = masks;
+    s.eventsReported = true;
+    QueueItem(s, "Zell_LIVE_Event_W", LiveEventRecord(masks, time));
+    Log(JsonEvent("live_event")
+            .Add("session", s.id)
+            .AddRaw("alarm", CameraList(masks[0]))
+            .AddRaw("motion", CameraList(masks[1]))
+            .AddRaw("vloss", CameraList(masks[2]))
+            .Add("time_seconds", int64_t(time))
+            .Add("time", FormatRecorderTime(time)));
   }
 }
 
@@ -463,6 +528,49 @@ void Recorder::LogPlayback(int connection, uint32_t session, const PlaybackNote&
       break;
     case PlaybackNote::Kind::End:
       e.Add("last", FormatRecorderTime(note.from));
+      break;
+  }
+  Log(e);
+}
+
+BackupSettings Recorder::BackupSettingsOf() const {
+  BackupSettings b;
+  b.fps = options_.fps;
+  b.speed = options_.backupSpeed;
+  b.timeOffset = options_.backupTimeOffset;
+  b.stallAfter = options_.backupStallAfter;
+  b.sizes = options_.resolutions;
+  b.cycleSeconds = options_.cycleSeconds;
+  b.splitFrames = options_.splitFrames;
+  return b;
+}
+
+void Recorder::LogBackup(int connection, uint32_t session, const BackupNote& note) {
+  static const char* kKinds[] = {"start", "stopped", "gap", "stall", "end", "empty"};
+  JsonEvent e("backup");
+  e.Add("conn", connection)
+      .Add("session", session)
+      .Add("transport", connection ? "stream" : "vido")
+      .Add("what", kKinds[int(note.kind)])
+      .Add("channel", note.channel);
+  switch (note.kind) {
+    case BackupNote::Kind::Start:
+      e.Add("from", FormatRecorderTime(note.from))
+          .Add("to", FormatRecorderTime(note.to))
+          .Add("first", FormatRecorderTime(note.first));
+      break;
+    case BackupNote::Kind::Stopped:
+    case BackupNote::Kind::Empty:
+      e.Add("from", FormatRecorderTime(note.from)).Add("to", FormatRecorderTime(note.to));
+      break;
+    case BackupNote::Kind::Gap:
+      e.Add("last", FormatRecorderTime(note.from)).Add("next", FormatRecorderTime(note.to));
+      break;
+    case BackupNote::Kind::Stall:
+    case BackupNote::Kind::End:
+      e.Add("last", FormatRecorderTime(note.from))
+          .Add("video_frames", int64_t(note.videoFrames))
+          .Add("audio_packets", int64_t(note.audioPackets));
       break;
   }
   Log(e);

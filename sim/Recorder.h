@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "BackupSource.h"
 #include "JsonLog.h"
+#include "LiveEvents.h"
 #include "LoopLibrary.h"
 #include "PlaybackSource.h"
 #include "RecordingArchive.h"
@@ -41,6 +43,9 @@ struct Session {
   bool refused = false;  // a refusal is queued; the session ends with the next answer
   uint32_t kind = 0;     // first word of the viewer's hello
   double loginTime = 0;
+  double loggedInAt = 0;        // when the hello was taken: the start of the event script
+  EventMasks reportedEvents{};  // the events last reported to the viewer
+  bool eventsReported = false;
   int helloConnection = 0;                               // the connection that said hello
   std::array<std::array<uint8_t, 64>, 3> viewRecords{};  // live, playback, backup
   uint32_t mode = 0;                                     // the viewer's view mode as last told
@@ -60,11 +65,16 @@ struct Session {
   PictureKey logged{0, 0, -1, -1, 0};
   std::unique_ptr<PlaybackSource> videoPlayback;  // Playback over the command channel
 
-  uint32_t playbackGeneration = 0;  // raised with every playback record received
+  uint32_t playbackGeneration = 0;            // raised with every playback record received
+  uint32_t backupGeneration = 0;              // raised with every backup record received
+  std::unique_ptr<BackupSource> videoBackup;  // Backup over the command channel
 
   LiveView liveView() const;
   PlaybackRequest playbackRequest() const;
+  BackupRequest backupRequest() const;
   bool inPlayback() const { return mode == 1; }
+  // Backup mode with a backup running (else Backup shows live video).
+  bool backingUp() const { return mode == 2 && backupRequest().state != 0; }
 };
 
 struct Connection {
@@ -85,6 +95,7 @@ struct Connection {
   bool streaming = false;
   std::unique_ptr<StreamSource> source;
   std::unique_ptr<PlaybackSource> playback;
+  std::unique_ptr<BackupSource> backup;
   LiveView view;
   uint64_t packets = 0;
   PictureKey logged{0, 0, -1, -1, 0};  // the picture last reported in the log
@@ -94,8 +105,9 @@ struct Connection {
 
 class Recorder {
  public:
-  // The archive must outlive the recorder.
-  Recorder(const SimOptions& options, JsonLog& log, const RecordingArchive& archive);
+  // The archive and the event script must outlive the recorder.
+  Recorder(const SimOptions& options, JsonLog& log, const RecordingArchive& archive,
+           const EventScript& events);
   ~Recorder();
 
   // Opens the listening socket; false (with a message) when it cannot.
@@ -131,8 +143,11 @@ class Recorder {
   void HandleIcmd(Session& s, const ByteReader& body, JsonEvent& e);
   void HandleVido(Session& s, const ByteReader& body, JsonEvent& e);
   void HandlePbba(Session& s, const ByteReader& body, JsonEvent& e);
-  void LogSpdm(Session& s, const ByteReader& body, JsonEvent& e);
+  void HandleSpdm(Session& s, const ByteReader& body, JsonEvent& e);
+  void ReportEvents(double now);
   void LogPlayback(int connection, uint32_t session, const PlaybackNote& note);
+  void LogBackup(int connection, uint32_t session, const BackupNote& note);
+  BackupSettings BackupSettingsOf() const;
   void LogArchive();
   void Answer(Connection& c, const CommandFrameHeader& h, Session* s);
   void QueueZell(Session& s, uint32_t type, const std::vector<uint8_t>& data);
@@ -148,6 +163,8 @@ class Recorder {
   const SimOptions& options_;
   JsonLog& log_;
   const RecordingArchive& archive_;
+  const EventScript& events_;
+  std::array<uint8_t, 112> presetTable_{};  // 100 slots, "Ufw3", 8 slider bytes
   LoopLibrary loops_;
   int listenFd_ = -1;
   int nextConnectionId_ = 1;

@@ -1,5 +1,5 @@
 // The command protocol of the simulated recorder: frames, login, the
-// module messages "ZELL", "ICTL", "ICMD", "VIDO", "PBBA" and "SPDM" (logged only),
+// module messages "ZELL", "ICTL", "ICMD", "VIDO", "PBBA" and "SPDM",
 // and the answers.
 #include <algorithm>
 #include <cstring>
@@ -18,6 +18,7 @@ constexpr uint32_t kRefusal = 2;
 constexpr uint32_t kSystemInfo = 1;
 constexpr uint32_t kIcmdRequest = 1, kIcmdSet = 2, kIcmdData = 4;
 constexpr size_t kPageHeaderSize = 72;
+constexpr size_t kPresetAnswerSize = 328;
 
 int RecordIndex(uint32_t type) {
   switch (type) {
@@ -46,6 +47,23 @@ std::string Hex(const uint8_t* p, size_t n) {
     s += kDigits[p[i] & 15];
   }
   return s;
+}
+
+const char* PageName(uint32_t mask) {
+  switch (mask) {
+    case 1:
+      return "Bitrate";
+    case 2:
+      return "PPPoE";
+    case 4:
+      return "DDNS";
+    case 8:
+      return "Mail 1";
+    case 16:
+      return "Mail 2";
+    default:
+      return "";
+  }
 }
 
 void PutText(std::vector<uint8_t>& record, size_t offset, const std::string& text) {
@@ -271,7 +289,7 @@ void Recorder::HandleModule(Connection& c, Session& s, const ModuleMessageView& 
   else if (m.tag == Tag("PBBA"))
     HandlePbba(s, m.body, e);
   else if (m.tag == Tag("SPDM"))
-    LogSpdm(s, m.body, e);
+    HandleSpdm(s, m.body, e);
   else
     e.Add("ignored", "unknown tag");
   Log(e);
@@ -311,7 +329,22 @@ void Recorder::HandleZell(Connection& c, Session& s, const ByteReader& body, Jso
   }
   s.kind = kind;
   s.loggedIn = true;
-  QueueZell(s, kSystemInfo, SystemInfo());
+  s.loggedInAt = Now();
+  s.eventsReported = false;
+  const std::vector<uint8_t> info = SystemInfo();
+  QueueZell(s, kSystemInfo, info);
+  const ByteReader r(info.data(), info.size());
+  Log(JsonEvent("system_info")
+          .Add("session", s.id)
+          .Add("channels", r.Le32Or(0, 0))
+          .Add("service_variant", r.Le32Or(4, 0))
+          .Add("titles", r.Le32Or(8, 0))
+          .Add("os", r.Text(12, 32))
+          .Add("serial", r.Text(44, 32))
+          .Add("board", r.Text(76, 32))
+          .Add("model", r.Text(108, 32))
+          .Add("connections", r.Le32Or(148, 0))
+          .Add("no_mail_interval", r.Le32Or(228, 0)));
   Log(JsonEvent("login")
           .Add("conn", c.id)
           .Add("session", s.id)
@@ -322,7 +355,8 @@ void Recorder::HandleZell(Connection& c, Session& s, const ByteReader& body, Jso
 
 std::vector<uint8_t> Recorder::SystemInfo() const {
   std::vector<uint8_t> r(256, 0);
-  PutLe32(&r[0], uint32_t(options_.channels));
+  PutLe32(&r[0], options_.infoChannels >= 0 ? uint32_t(options_.infoChannels)
+                                            : uint32_t(options_.channels));
   PutLe32(&r[4], options_.serviceVariant);
   PutLe32(&r[8], options_.titles ? 1 : 0);
   PutText(r, 12, "[OS] " + options_.osVersion);
@@ -330,6 +364,7 @@ std::vector<uint8_t> Recorder::SystemInfo() const {
   PutText(r, 76, "[B] REV:1.0");
   PutText(r, 108, options_.ModelText());
   PutLe32(&r[148], uint32_t(options_.connections));
+  PutLe32(&r[228], options_.mailInterval ? 0 : 1);
   return r;
 }
 
@@ -363,6 +398,25 @@ void Recorder::HandleIctl(Session& s, const ByteReader& body, JsonEvent& e) {
     PutLe32(&record[8], options_.upnp ? 1 : 0);
     PutLe32(&record[12], options_.streamSocket ? 1 : 0);
     QueueItem(s, "Zell_Mach_Type_Data_R", record);
+  } else if (name == "Zell_Watermark_Var_R") {
+    // The watermark check value of a channel: asked with the channel in
+    // the item's 4 bytes, answered with the value in the same item.
+    if (size != 4) {
+      e.Add("ignored", "size");
+      return;
+    }
+    const uint32_t channel = GetLe32(data.data());
+    e.Add("watermark_channel", int64_t(channel));
+    if (!options_.watermarkAnswer) {
+      e.Add("note", "not answered (--watermark none)");
+      return;
+    }
+    const uint32_t value =
+        options_.watermark >= 0 ? uint32_t(options_.watermark) : 0x57A70000u + (channel & 0xFFFF);
+    std::vector<uint8_t> word(4, 0);
+    PutLe32(word.data(), value);
+    QueueItem(s, "Zell_Watermark_Var_R", word);
+    e.Add("watermark", int64_t(value));
   } else if (name == "Zell_Upnp_C_Data_W" && size == 4) {
     const uint32_t v = GetLe32(data.data());
     e.Add("value", int64_t(v));
@@ -476,6 +530,7 @@ void Recorder::HandleIcmd(Session& s, const ByteReader& body, JsonEvent& e) {
           .Add("backup_state", int64_t(payload.Le32Or(12, 0)))
           .Add("backup_start", FormatRecorderTime(from))
           .Add("backup_end", FormatRecorderTime(to));
+      ++s.backupGeneration;
     }
     if (op == kIcmdSet) s.mode = mode;
     return;
@@ -490,30 +545,39 @@ void Recorder::HandleIcmd(Session& s, const ByteReader& body, JsonEvent& e) {
   }
   const uint32_t mask = payload.Le32Or(0, 0), length = payload.Le32Or(4, 0);
   const uint32_t checksum = payload.Le32Or(8, 0);
-  e.Add("page", mask).Add("page_length", length);
+  e.Add("page", mask).Add("page_length", length).Add("page_sum", checksum);
   auto it = pages_.find(mask);
   if (it == pages_.end()) {
     e.Add("ignored", "unknown page");
     return;
   }
+  e.Add("page_name", PageName(mask));
   const size_t size = it->second.data.size();
   if (!payload.Has(0, kPageHeaderSize + size)) {
     e.Add("ignored", "short page");
     return;
   }
   const uint8_t* data = payload.data() + kPageHeaderSize;
-  if (ByteSum(data, size) != checksum) {
+  const uint32_t sum = ByteSum(data, size);
+  e.Add("computed_sum", sum).Add("bytes", Hex(data, size));
+  if (length != kPageHeaderSize + size) e.Add("note", "length is not 72 + the page size");
+  if (sum != checksum) {
     e.Add("ignored", "page checksum");
     return;
   }
   it->second.data.assign(data, data + size);
   if (op != kIcmdSet) return;
   s.mode = mode;
-  // A new page goes back to every viewer, the sender included: its copy of
-  // the echo is the sign that the setting was taken.
+  // A new page goes back to every viewer of kind 1 or 2, the sender
+  // included: its copy of the echo is the sign that the setting was taken,
+  // the others' copies keep their pages up to date.
+  std::string to = "[";
   for (auto& [id, other] : sessions_)
-    if (other->loggedIn && (other->kind == 1 || other->kind == 2))
+    if (other->loggedIn && (other->kind == 1 || other->kind == 2)) {
       QueueIcmd(*other, kIcmdData, 4096, PagePayload(mask));
+      to += (to.size() > 1 ? "," : "") + std::to_string(id);
+    }
+  e.AddRaw("echoed_to", to + "]");
 }
 
 void Recorder::HandleVido(Session& s, const ByteReader& body, JsonEvent& e) {
@@ -573,9 +637,12 @@ void Recorder::HandlePbba(Session& s, const ByteReader& body, JsonEvent& e) {
   s.outbox.push_back(BuildModuleMessage(Tag("PBBA"), answer));
 }
 
-// Speed-dome messages are logged, not acted on. Body: sub-header 0 handle
-// (SessionId), 4 class, 8 operation, 12 payload length; payload at 32.
-void Recorder::LogSpdm(Session& s, const ByteReader& body, JsonEvent& e) {
+// Speed-dome messages. Body: sub-header 0 handle (SessionId), 4 class,
+// 8 operation, 12 payload length, 16..31 zero; payload at 32. Every one is
+// logged decoded; the preset table is stored, and the pad's Open (class 0,
+// operation 3) and Request (class 1, operation 3) are answered with the
+// stored table (class echoed, operation 3, payload length 328).
+void Recorder::HandleSpdm(Session& s, const ByteReader& body, JsonEvent& e) {
   if (!body.Has(0, kSubHeaderSize)) {
     e.Add("ignored", "short speed-dome message");
     return;
@@ -583,7 +650,8 @@ void Recorder::LogSpdm(Session& s, const ByteReader& body, JsonEvent& e) {
   const uint32_t handle = body.Le32Or(0, 0), cls = body.Le32Or(4, 0), op = body.Le32Or(8, 0);
   const uint32_t length = body.Le32Or(12, 0);
   e.Add("handle", handle).Add("class", cls).Add("operation", op).Add("payload_length", length);
-  if (handle != s.id) e.Add("note", "handle of no session");
+  const bool ours = handle == s.id;
+  if (!ours) e.Add("note", "handle of no session");
   auto word = [&](size_t i) { return int64_t(int32_t(body.Le32Or(kSubHeaderSize + 4 * i, 0))); };
   if (cls == 1 && op == 0) {
     e.Add("message", "command").Add("code", word(0));
@@ -602,10 +670,37 @@ void Recorder::LogSpdm(Session& s, const ByteReader& body, JsonEvent& e) {
         .Add("channel", word(3));
   } else if (cls == 1 && op == 2) {
     e.Add("message", "preset table");
-  } else if (cls == 1 && op == 3) {
-    e.Add("message", "request");
-  } else if (cls == 0 && op == 3) {
-    e.Add("message", "open");
+    ByteReader table(nullptr, 0);
+    if (!body.Sub(kSubHeaderSize, presetTable_.size(), table)) {
+      e.Add("ignored", "short preset table");
+      return;
+    }
+    // Slots that hold a channel: [slot from 1, wire channel, mode].
+    std::string slots = "[";
+    for (size_t i = 0; i < 100; ++i) {
+      const uint8_t b = table.data()[i];
+      if ((b & 63) >= 16) continue;
+      slots += (slots.size() > 1 ? ",[" : "[") + std::to_string(i + 1) + "," +
+               std::to_string(b & 63) + "," + std::to_string(b >> 6) + "]";
+    }
+    e.AddRaw("slots", slots + "]")
+        .Add("marker", table.Text(100, 4))
+        .AddRaw("sliders", "[" + std::to_string(table.data()[104]) + "," +
+                               std::to_string(table.data()[105]) + "]");
+    if (ours) std::memcpy(presetTable_.data(), table.data(), presetTable_.size());
+  } else if (op == 3 && (cls == 0 || cls == 1)) {
+    e.Add("message", cls == 0 ? "open" : "request");
+    if (!ours) return;
+    // The table message: 0 the 100 slots and the marker, 104 the 8 slider
+    // bytes, 112 32 bytes of the recorder's own (zero), 312 one dome type
+    // byte per channel (16).
+    std::vector<uint8_t> data(kPresetAnswerSize, 0);
+    std::memcpy(data.data(), presetTable_.data(), presetTable_.size());
+    for (size_t ch = 0; ch < 16 && ch < options_.domeTypes.size(); ++ch)
+      data[312 + ch] = options_.domeTypes[ch];
+    s.outbox.push_back(BuildModuleMessage(
+        Tag("SPDM"), BuildSubHeaderBody(s.id, cls, data, {3, uint32_t(data.size())})));
+    e.Add("answer", "preset table").Add("answer_length", uint32_t(data.size()));
   } else {
     e.Add("message", "unknown");
   }

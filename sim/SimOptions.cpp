@@ -18,15 +18,24 @@ Recorder:
   --model TEXT             model text of the system information, with or
                            without its "[N] " (default "[N] 6104" with a
                            stream socket, "[N] 7104" without); "[N] 6..."
-                           is the newer recorder family
+                           is the newer recorder family (a viewer hides
+                           its PPPoE and Update tabs for it)
   --os-version TEXT        operating-system version text (default 3.1.4_SIM)
-  --service-variant N      service variant word (default 0)
+  --service-variant N      service variant word (default 0; 1 = the
+                           maker's own DDNS, the "Default" mail mode, no
+                           update through the viewer)
   --connections 1|2        command connections offered to a viewer (default 1)
   --stream-socket yes|no   streams over a separate stream connection (yes,
                            default) or as "VIDO" messages in the answers to
                            the viewer's polls (no)
   --upnp yes|no            offer the UPnP settings (default yes)
   --titles yes|no          channel-title support (default yes)
+  --mail-interval yes|no   the recorder has a mail interval setting (default
+                           yes; no sets word 228 of the system information)
+  --info-channels N        the channel count the system information claims
+                           (0-255; default the --channels value), to test
+                           viewers against odd counts; streams keep
+                           --channels
   --users U:P[,U:P...]     accepted user names and passwords, digits
                            (default 1234:5678)
 
@@ -53,6 +62,39 @@ Recordings:
   in Playback the stream plays the viewer's channel from it (StreamKind 1,
   from the playback record's start time; forwards, 4x forwards, 4x
   backwards; nothing while stopped; gaps skipped).
+
+Backup (while the viewer is in Backup mode and its backup record, type
+1024, says a backup runs):
+  the span streams from the archive as fast as the viewer takes it:
+  StreamKind 1, the channel's audio interleaved, gaps skipped, frames
+  split by --split-frames, sizes changing every --cycle-seconds of
+  recorder time with --resolution-cycle, a closing I-frame at the end
+  time.
+  --backup-speed N         at most N times real time (default 0: as fast
+                           as the viewer reads)
+  --backup-time-offset N   the FrameHeader time offset (offset 28) of every
+                           backup packet (default 0)
+  --backup-stall-after S   send nothing more after S seconds of the span
+                           (until the next backup record)
+  --watermark N|none       the "Zell_Watermark_Var_R" answer (default
+                           0x57A70000 + the channel asked for; none: no
+                           answer)
+
+Events and speed domes:
+  --events FILE.json       alarm, motion and video-loss events to report
+                           ("Zell_LIVE_Event_W"), in seconds after each
+                           viewer's login (format in the README and
+                           sim/LiveEvents.h):
+                           [{"at": 2, "channel": 3, "kind": "alarm",
+                           "on": true}, {"every": 10, "for": 4,
+                           "channel": 5, "kind": "motion"}, ...]
+  --alarm CH[,CH...]       an alarm on these cameras (from 1) from login on
+  --motion CH[,CH...]      motion on these cameras from login on
+  --vloss CH[,CH...]       video loss on these cameras from login on
+  --dome-types T[,T...]    speed-dome type byte per channel (0-255) in the
+                           preset table sent when the pad opens (default 0)
+  --preset-marker yes|no   the stored preset table carries its "Ufw3"
+                           marker (default yes)
 
 Diagnostics:
   --log FILE.jsonl         one JSON object a line: every frame and module
@@ -186,6 +228,11 @@ int ParseOptions(int argc, char** argv, SimOptions& o, std::string& error) {
       ok = ParseYesNo(v, o.upnp);
     } else if (name == "--titles") {
       ok = ParseYesNo(v, o.titles);
+    } else if (name == "--mail-interval") {
+      ok = ParseYesNo(v, o.mailInterval);
+    } else if (name == "--info-channels") {
+      ok = ParseInt(v, 0, 255, n);
+      o.infoChannels = int(n);
     } else if (name == "--users") {
       o.users.clear();
       for (const std::string& pair : Split(v, ',')) {
@@ -235,6 +282,47 @@ int ParseOptions(int argc, char** argv, SimOptions& o, std::string& error) {
     } else if (name == "--archive") {
       ok = !v.empty();
       o.archivePath = v;
+    } else if (name == "--backup-speed") {
+      ok = ParseInt(v, 0, 100000, n);
+      o.backupSpeed = int(n);
+    } else if (name == "--backup-time-offset") {
+      ok = ParseInt(v, 0, 0xFFFFFFFFl, n);
+      o.backupTimeOffset = uint32_t(n);
+    } else if (name == "--backup-stall-after") {
+      ok = ParseSeconds(v, o.backupStallAfter);
+    } else if (name == "--watermark") {
+      o.watermarkAnswer = v != "none";
+      if (o.watermarkAnswer) {
+        char* end = nullptr;
+        const unsigned long long w = std::strtoull(v.c_str(), &end, 0);
+        ok = !v.empty() && *end == 0 && v[0] != '-' && w <= 0xFFFFFFFFull;
+        o.watermark = int64_t(w);
+      }
+    } else if (name == "--events") {
+      ok = !v.empty();
+      o.eventsPath = v;
+    } else if (name == "--alarm" || name == "--motion" || name == "--vloss") {
+      std::vector<int>& list = name == "--alarm"    ? o.alarmChannels
+                               : name == "--motion" ? o.motionChannels
+                                                    : o.vlossChannels;
+      for (const std::string& part : Split(v, ',')) {
+        if (!ParseInt(part, 1, 16, n)) {
+          ok = false;
+          break;
+        }
+        list.push_back(int(n));
+      }
+    } else if (name == "--dome-types") {
+      o.domeTypes.clear();
+      for (const std::string& part : Split(v, ',')) {
+        if (!ParseInt(part, 0, 255, n) || o.domeTypes.size() >= 16) {
+          ok = false;
+          break;
+        }
+        o.domeTypes.push_back(uint8_t(n));
+      }
+    } else if (name == "--preset-marker") {
+      ok = ParseYesNo(v, o.presetMarker);
     } else if (name == "--seed") {
       ok = ParseInt(v, 0, 0x7FFFFFFF, n);
       o.seed = uint32_t(n);
@@ -247,6 +335,13 @@ int ParseOptions(int argc, char** argv, SimOptions& o, std::string& error) {
       return 2;
     }
   }
+  for (const auto* list : {&o.alarmChannels, &o.motionChannels, &o.vlossChannels})
+    for (int ch : *list)
+      if (ch > o.channels) {
+        error = "camera " + std::to_string(ch) + " beyond the channel count " +
+                std::to_string(o.channels);
+        return 2;
+      }
   return 0;
 }
 

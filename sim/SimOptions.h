@@ -23,6 +23,8 @@ struct SimOptions {
   bool streamSocket = true;
   bool upnp = true;
   bool titles = true;
+  bool mailInterval = true;  // false: the system information says "no mail interval"
+  int infoChannels = -1;     // >= 0: the channel count the system information claims
   std::vector<std::pair<std::string, std::string>> users{{"1234", "5678"}};
   std::vector<Resolution> resolutions{Resolution{}};  // more than one: a cycle
   int cycleSeconds = 10;
@@ -37,6 +39,19 @@ struct SimOptions {
   int splitFrames = 0;  // >0: video packets carry at most this many payload bytes
   uint32_t seed = 1;
   std::string archivePath;  // empty: the archive is made from the seed
+  // Live events: a script file, and events on from login (camera numbers).
+  std::string eventsPath;
+  std::vector<int> alarmChannels, motionChannels, vlossChannels;
+  // Speed domes: the type byte of each channel in the preset table
+  // answer; whether the stored table starts with its marker.
+  std::vector<uint8_t> domeTypes;
+  bool presetMarker = true;
+  // Backup streams.
+  int backupSpeed = 0;  // recorder frames per frame slot; 0 as fast as the viewer takes
+  uint32_t backupTimeOffset = 0;
+  double backupStallAfter = -1;
+  bool watermarkAnswer = true;
+  int64_t watermark = -1;  // <0: 0x57A70000 + the channel
 
   // The "[N] " model text sent in the system information.
   std::string ModelText() const;

@@ -24,7 +24,7 @@ size_t AppendMarkerPacket(std::vector<uint8_t>& out, const FrameHeaderFields& h,
   PutLe16(p + 18, uint16_t(units));
   PutLe32(p + 20, ((h.rateField & 0x1FFFF) << 5) | ((h.streamKind & 3) << 29));
   PutLe16(p + 26, uint16_t((h.counter & 0x3FF) << 6));
-  PutLe32(p + 28, 0);
+  PutLe32(p + 28, h.timeOffset);
   if (size) std::memcpy(p + kStreamFrameHeaderSize, payload, size);
   return length;
 }

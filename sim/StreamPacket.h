@@ -36,6 +36,7 @@ struct FrameHeaderFields {
   uint32_t rateField = 500;  // 25 fps
   uint32_t streamKind = 0;   // live
   uint32_t counter = 0;      // 10 bits
+  uint32_t timeOffset = 0;   // offset 28: seconds added for display and recording
 };
 
 // Appends header + payload + zero padding; returns the packet's length.

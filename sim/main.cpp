@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "JsonLog.h"
+#include "LiveEvents.h"
 #include "Recorder.h"
 #include "RecorderTime.h"
 #include "RecordingArchive.h"
@@ -49,7 +50,20 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  Recorder recorder(options, log, archive);
+  EventScript events;
+  if (!options.eventsPath.empty() &&
+      !EventScript::FromFile(options.eventsPath, options.channels, events, error)) {
+    std::fprintf(stderr, "tevrano-recorder-sim: --events %s\n", error.c_str());
+    return 2;
+  }
+  const std::pair<const std::vector<int>*, EventKind> steady[] = {
+      {&options.alarmChannels, EventKind::Alarm},
+      {&options.motionChannels, EventKind::Motion},
+      {&options.vlossChannels, EventKind::Vloss}};
+  for (const auto& [list, kind] : steady)
+    for (int camera : *list) events.Add(EventSwitch{0, camera - 1, kind, true});
+
+  Recorder recorder(options, log, archive, events);
   if (!recorder.Listen(error)) {
     std::fprintf(stderr, "tevrano-recorder-sim: cannot listen: %s\n", error.c_str());
     return 1;

@@ -19,6 +19,7 @@
 
 #include "Bytes.h"
 #include "Credentials.h"
+#include "LiveEvents.h"
 #include "StreamPacket.h"
 #include "Wire.h"
 
@@ -204,6 +205,31 @@ inline uint32_t Login(Socket& s, std::vector<Module>* answer = nullptr) {
   if (!AwaitAnswer(s, body)) return 0;
   if (answer) *answer = ModulesOf(body);
   return session;
+}
+
+// Polls until a module message of the tag for which `want` holds arrives
+// (its body), or the time is up (empty).
+template <typename Want>
+inline std::vector<uint8_t> PollFor(Socket& s, uint32_t session, uint32_t tag, Want want,
+                                    int timeoutMs = 8000, const std::vector<uint8_t>& first = {}) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::vector<uint8_t> messages = first;
+  while (std::chrono::steady_clock::now() < until) {
+    s.Send(Frame(messages.empty() ? kPoll : kExchange, session, 0, messages));
+    messages.clear();
+    std::vector<uint8_t> body;
+    if (!AwaitAnswer(s, body)) return {};
+    for (const Module& m : ModulesOf(body))
+      if (m.tag == tag && want(m.body)) return m.body;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return {};
+}
+
+// The name of an "ICTL" item write (sub-header, then total and name).
+inline std::string ItemName(const std::vector<uint8_t>& body) {
+  ByteReader r(body.data(), body.size());
+  return r.Text(32 + 4, 252);
 }
 
 // A marker-framed packet parsed from the front of a byte stream.
