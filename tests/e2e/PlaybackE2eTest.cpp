@@ -167,11 +167,13 @@ TEST(PlaybackE2e, CalendarMarksTheArchiveAndTheTransportSteersPlayback) {
   EXPECT_LT(play.front(), chosen + 1800);
   EXPECT_GT(play.back(), play.front()) << "the playback time did not advance";
 
-  // Paused: the time stands (the first dump may still catch the last frames).
+  // Paused: the time stands. Frames the recorder had already sent ahead
+  // (still in the socket when the pause went out) are shown first, so the
+  // early dumps may be later than the pause point.
   std::vector<int64_t> pause;
   for (int i = 0; i < 4; ++i)
     pause.push_back(PlaybackSeconds(ReadJson(dir + "/pause" + std::to_string(i) + ".json")));
-  EXPECT_EQ(pause[1], pause[3]) << "the time ran on while paused";
+  EXPECT_EQ(pause[2], pause[3]) << "the time ran on while paused";
   EXPECT_GE(pause[3], play.back());
 
   // Reverse: the time runs backwards from where it stood.
