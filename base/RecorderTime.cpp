@@ -6,14 +6,38 @@ namespace tevrano::ui {
 
 namespace {
 bool Leap(int year) {
+  return RecorderLeapYear(year);
+}
+int DaysInMonth(int year, int month) {
+  return RecorderDaysInMonth(year, month);
+}
+}  // namespace
+
+bool RecorderLeapYear(int year) {
   const int offset = year - 2000;
   return offset % 4 == 0 && offset % 100 != 0;
 }
-int DaysInMonth(int year, int month) {
+
+int RecorderDaysInMonth(int year, int month) {
   static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && Leap(year) ? 29 : kDays[month - 1];
+  if (month < 1 || month > 12) return 31;
+  return month == 2 && RecorderLeapYear(year) ? 29 : kDays[month - 1];
 }
-}  // namespace
+
+uint32_t PackRecorderTime(int year, int month, int day, int hour, int minute, int second) {
+  year = year < 2000 ? 2000 : year > 2099 ? 2099 : year;
+  month = month < 1 ? 1 : month > 12 ? 12 : month;
+  day = day < 1 ? 1 : day > 32 ? 32 : day;
+  uint64_t days = 0;
+  for (int y = 2000; y < year; ++y) days += RecorderLeapYear(y) ? 366 : 365;
+  for (int m = 1; m < month; ++m) days += RecorderDaysInMonth(year, m);
+  days += day - 1;
+  auto nonNegative = [](int v) { return v < 0 ? 0 : uint64_t(v); };
+  uint64_t t =
+      days * 86400 + nonNegative(hour) * 3600 + nonNegative(minute) * 60 + nonNegative(second);
+  // 2099-12-32 and large fields stay inside the 32-bit range.
+  return t > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(t);
+}
 
 RecorderDate UnpackRecorderTime(uint32_t seconds) {
   RecorderDate d;

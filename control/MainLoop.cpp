@@ -24,6 +24,7 @@ void TevranoX::Timer1Timer() {
   // 4. 300 ms job: title rows, the title progress bar, the playback search.
   if (TicksSince(now, loop_.stamps[1]) > MainLoopState::kThreeHundredMs) {
     loop_.stamps[1] = now;
+    playback_.ThreeHundredMsStep();
   }
 
   // 5. 33 ms job: pacing counter, key repeat, pointer redraw.

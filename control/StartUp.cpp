@@ -99,6 +99,7 @@ void TevranoX::InitializeViewer() {
   stream_.RegisterModules();
   items_.RegisterModule();
   items_.RegisterItems();
+  playback_.RegisterModule();
   net_.RegisterRk9p();
 
   // 10. The decoders' frame buffers (and the display's work buffers).
@@ -111,6 +112,7 @@ void TevranoX::InitializeViewer() {
   BindFormMouse(*this);
   WireOnScreen(*this);
   FollowRecorderLiveView(*this);
+  playback_.Wire();
 
   // 13. The key panel and speed-dome skins, the form's small pictures and
   //     the playback loader frames.
@@ -175,6 +177,24 @@ ControlStatus TevranoX::Status() const {
   s.loggedIn = static_cast<int>(c.LoggedIn);
   s.sessionId = c.SessionId;
   s.loginState = static_cast<int>(c.LoginState);
+  s.playback.time = view.DisplayedPlaybackTime;
+  s.playback.channel = static_cast<int>(view.PlaybackChannel());
+  s.playback.state = ui_.PlaybackState();
+  const ui::BindingTable& table = ui_.Bindings();
+  for (int i = 0; i < ui::BindingTable::kEntries; ++i) {
+    const std::string_view name = table.Name(i);
+    bool seen = false;
+    for (const auto& v : s.interfaceVariables) seen = seen || v.name == name;
+    if (seen) continue;
+    const ui::Binding b = table.Skin_Lookup(name);
+    ControlStatus::InterfaceVariable v;
+    v.name = std::string(name);
+    const size_t hash = name.find('#');
+    v.array = hash != std::string_view::npos && hash + 1 < name.size() &&
+              (name[hash + 1] == 'A' || name[hash + 1] == 'a');
+    for (int k = 0; k < b.length; ++k) v.values.push_back(b.Get(k));
+    s.interfaceVariables.push_back(std::move(v));
+  }
   return s;
 }
 

@@ -4,15 +4,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "control/EventMarks.h"
 #include "base/Form.h"
-#include "control/MainLoop.h"
 #include "base/Properties.h"
 #include "base/Ticks.h"
+#include "control/EventMarks.h"
+#include "control/MainLoop.h"
+#include "control/PlaybackSubsystem.h"
+#include "control/StreamSubsystem.h"
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
-#include "control/StreamSubsystem.h"
 #include "ui/NamedItems.h"
 #include "ui/Ui.h"
 #include "video/Video.h"
@@ -27,6 +29,22 @@ struct ControlStatus {
   int viewMode = 0;
   int page = 0;
   int layout = 0;
+  // Playback on context 0: the time shown (recorder seconds), the played
+  // channel (0..15) and the key panel's playback state (0 reverse, 1 pause,
+  // 2 play, 3 forward).
+  struct Playback {
+    uint32_t time = 0;
+    int channel = 0;
+    int state = 0;
+  } playback;
+  // Every variable of the on-screen interface's binding table by its name,
+  // once each, in table order; `array` for the names of arrays.
+  struct InterfaceVariable {
+    std::string name;
+    std::vector<int32_t> values;
+    bool array = false;
+  };
+  std::vector<InterfaceVariable> interfaceVariables;
 };
 
 // The control: the form, the four properties and every subsystem's state,
@@ -87,6 +105,8 @@ class TevranoX {
   // Live video: stream parsing and pacing, view records, video over the
   // command channel.
   StreamSubsystem& Streams() { return stream_; }
+  // Recording search, calendar and playback start.
+  PlaybackSubsystem& Playback() { return playback_; }
 
   // Where a scripted click on a skin element lands: the centre of item
   // `item` (1-based) of the first element of the skin whose file name
@@ -129,6 +149,7 @@ class TevranoX {
   NamedItems items_;
   StreamSubsystem stream_{platform_.clock, form_, net_, video_, loop_.framePacingCounter};
   ui::Ui ui_{form_};
+  PlaybackSubsystem playback_{net_, stream_, ui_, platform_.clock};
 };
 
 }  // namespace tevrano

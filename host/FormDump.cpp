@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/RecorderTime.h"
+
 namespace tevrano::host {
 
 bool HoldsText(const Component& c) {
@@ -48,6 +50,36 @@ std::string JsonString(std::string_view s) {
   return out + "\"";
 }
 
+namespace {
+
+// The "interface" object (every bound variable by name, arrays as lists) and
+// the "playback" object (time shown, channel, state).
+void AppendInterfaceAndPlayback(std::string& out, const ControlStatus& status) {
+  out += ",\n  \"interface\": {";
+  bool first = true;
+  for (const ControlStatus::InterfaceVariable& v : status.interfaceVariables) {
+    out += first ? "\n    " : ",\n    ";
+    first = false;
+    out += JsonString(v.name) + ": ";
+    if (!v.array) {
+      out += std::to_string(v.values.empty() ? 0 : v.values[0]);
+      continue;
+    }
+    out += "[";
+    for (size_t i = 0; i < v.values.size(); ++i)
+      out += (i ? ", " : "") + std::to_string(v.values[i]);
+    out += "]";
+  }
+  out += "\n  },\n  \"playback\": {";
+  char time[32];
+  ui::FormatRecorderTime(status.playback.time, 0, time, sizeof time);
+  out += "\"time\": " + JsonString(time);
+  out += ", \"channel\": " + std::to_string(status.playback.channel);
+  out += ", \"state\": " + std::to_string(status.playback.state) + "}";
+}
+
+}  // namespace
+
 std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status) {
   auto b = [](bool v) { return v ? "true" : "false"; };
   std::string out = "{\n  \"components\": {";
@@ -75,7 +107,9 @@ std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status) {
   out += ", \"view_mode\": " + std::to_string(status.viewMode);
   out += ", \"page\": " + std::to_string(status.page);
   out += ", \"layout\": " + std::to_string(status.layout);
-  out += "}\n}\n";
+  out += "}";
+  AppendInterfaceAndPlayback(out, status);
+  out += "\n}\n";
   return out;
 }
 

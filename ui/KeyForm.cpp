@@ -8,6 +8,7 @@ namespace tevrano::ui {
 
 namespace {
 constexpr int kLive = 0, kPlayback = 1, kBackup = 2, kSetup = 3;
+constexpr int kFromBackupList = 98;  // requested page: Playback entered from the backup list
 bool ValidChannelCount(int n) {
   return n == 4 || n == 8 || n == 16;
 }
@@ -123,7 +124,7 @@ void Ui::SetPlaybackState(int state) {
 
 void Ui::KeyFormStep(bool arraysOnly) {
   UiVariables& v = vars;
-  bool pageChanged = false, handled = false, calendarBusy = false;
+  bool pageChanged = false, handled = false, calendarBusy = false, switchToBackup = false;
   if (!arraysOnly) {
     if (hooks.calendarStep) {
       calendarBusy = hooks.calendarStep();
@@ -155,7 +156,10 @@ void Ui::KeyFormStep(bool arraysOnly) {
     }
 
     // 3. A page change.
-    if (v.IE_Page2 == 98) v.IE_Page2 = kPlayback;  // playback entered from the backup list
+    // Playback entered from the backup list: entered as Playback, then the
+    // view switches to Backup.
+    const bool fromBackupList = v.IE_Page2 == kFromBackupList;
+    if (fromBackupList) v.IE_Page2 = kPlayback;
     if (v.IE_Page2 != latchedPage_ && v.IE_Page2 >= kLive && v.IE_Page2 <= kSetup) {
       CloseSpeedDome();
       v.IE_PB_PS = 1;
@@ -167,6 +171,7 @@ void Ui::KeyFormStep(bool arraysOnly) {
       latchedPage_ = v.IE_Page2;
       pageChanged = true;
     }
+    if (fromBackupList) switchToBackup = true;
   }
 
   // 4. The page buttons and the page's own variables.
@@ -204,7 +209,11 @@ void Ui::KeyFormStep(bool arraysOnly) {
     }
     v.IE_SET_T = 0;
     if (page == kPlayback && v.IE_PB_PS2) {
-      if (v.IE_Month_T != 0) closeCalendar();
+      // An open calendar is confirmed first, so playback starts at its time.
+      if (v.IE_Month_T != 0) {
+        if (hooks.calendarConfirm) hooks.calendarConfirm();
+        closeCalendar();
+      }
       const int before = playbackState_;
       SetPlaybackState(v.IE_PB_PS);
       handled = handled || before != playbackState_;
@@ -212,12 +221,20 @@ void Ui::KeyFormStep(bool arraysOnly) {
       handled = true;
     }
   }
-  if (page == kSetup)
+  if (switchToBackup && v.IE_Page[kBackup] != -1) {
+    // The entry was Playback's (channel, calendar, playback state); the
+    // view shown is the backup view.
+    v.IE_Page2 = latchedPage_ = kBackup;
+    for (int32_t& p : v.IE_Page)
+      if (p != -1) p = 0;
+  }
+  const int shownPage = latchedPage_;
+  if (shownPage == kSetup)
     for (int32_t& c : v.IE_CH) c = -1;
-  if (page >= 0 && page < 4 && v.IE_Page[page] != -1) v.IE_Page[page] = 1;
+  if (shownPage >= 0 && shownPage < 4 && v.IE_Page[shownPage] != -1) v.IE_Page[shownPage] = 1;
 
   // 5. The channel keys follow the layout.
-  if (page != kSetup) RebuildChannelArrays();
+  if (shownPage != kSetup) RebuildChannelArrays();
   if (arraysOnly) return;
 
   // 7. A pending page flag latches the requested page; then the view follows.

@@ -91,6 +91,8 @@ struct UiHooks {
   std::function<bool()> calendarStep;
   // The calendar opens for 1 playback time, 2 backup from, 3 backup to; 0 closes.
   std::function<void(int which)> calendarOpen;
+  // Stores the open calendar's time into the time it edits.
+  std::function<void()> calendarConfirm;
   // Backup control 0 start, 1 stop, 2 reset progress; returns 1 when started.
   std::function<int(int control)> backupControl;
   // The speed-dome pad's own post-click and release steps.
@@ -134,6 +136,7 @@ class Ui {
   // A move with the button held.
   void Skin_Drag(int x, int y, std::string_view skin_name);
   Binding Skin_Lookup(std::string_view name) const { return bindings_.Skin_Lookup(name); }
+  const BindingTable& Bindings() const { return bindings_; }
 
   // Centre of item k (0-based) of an element, in its skin's pixels.
   void ItemCenter(const SkinElement& e, int k, int& x, int& y) const;

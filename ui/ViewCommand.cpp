@@ -84,6 +84,8 @@ void ViewControl::ViewCommand(int context, int channelCount, uint32_t page, uint
         break;
     }
     StorePlayState(view, flag, direction);
+    // The parser buffers playback while the buttons ask for normal play.
+    view.PlaybackControl = playbackState;
     if ((flag == 1 && channelChanged) || flag == 2) RestartPlayback(view);
   }
   if (page == kModeBackup && playbackState == 4) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -321,6 +322,48 @@ TEST(SpeedDomeButton, OpensAndClosesThePad) {
   EXPECT_FALSE(f.form.Image_SpeedDome_On.visible);
   EXPECT_TRUE(f.form.Image_SpeedDome_Off.visible);
   EXPECT_TRUE(f.form.Image_SpeedDome_Off.enabled);
+}
+
+}  // namespace
+}  // namespace tevrano::ui
+
+namespace tevrano::ui {
+namespace {
+
+// Playback entered from the backup list enters as Playback (the playback
+// channel, the playback state 1) and then shows the backup view.
+TEST(KeyForm, PlaybackFromTheBackupListSwitchesToTheBackupView) {
+  KeyFormFixture f;
+  f.ui.SetUpRecorder(16, 0, 0);
+  f.views.clear();
+  f.ui.vars.IE_PB_PS = 3;
+  f.ui.vars.IE_Page2 = 98;
+  f.ui.KeyFormStep();
+  ASSERT_EQ(f.views.size(), 1u);
+  EXPECT_EQ(f.views[0].page, 2);
+  EXPECT_EQ(f.views[0].state, 1);
+  EXPECT_EQ(f.ui.vars.IE_Page2, 2);
+  EXPECT_EQ(f.ui.vars.IE_PB_PS, 1);
+  EXPECT_EQ(f.ui.vars.IE_Page[2], 1);
+  EXPECT_EQ(f.ui.vars.IE_Page[1], 0);
+}
+
+TEST(KeyForm, PlaybackButtonConfirmsAnOpenCalendarFirst) {
+  KeyFormFixture f;
+  f.ui.SetUpRecorder(16, 0, 0);
+  f.Click("IE_Page2#SD", 2);
+  std::vector<std::string> calls;
+  f.ui.hooks.calendarConfirm = [&] { calls.push_back("confirm"); };
+  f.ui.hooks.viewCommand = [&](int, int, int, int state, int, int) {
+    calls.push_back("view " + std::to_string(state));
+  };
+  f.ui.vars.IE_Month_T = 1;
+  f.ui.vars.IE_PB_PS = 2;
+  f.ui.vars.IE_PB_PS2 = 1;
+  f.ui.KeyFormStep();
+  EXPECT_EQ(calls, (std::vector<std::string>{"confirm", "view 2"}));
+  EXPECT_EQ(f.ui.vars.IE_Month_T, 0);
+  EXPECT_EQ(f.ui.InterfaceLevel(), 1);
 }
 
 }  // namespace
