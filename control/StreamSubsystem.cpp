@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "base/Form.h"
-#include "net/RecorderNet.h"
 #include "base/RecorderTime.h"
+#include "net/RecorderNet.h"
 #include "video/Video.h"
 
 namespace tevrano {
@@ -123,8 +123,9 @@ void StreamSubsystem::RegisterModules() {
   });
 }
 
-void StreamSubsystem::LoadSkinPictures(const std::string& folder, const std::string& skinVersion) {
-  stream_.LoadLoaderFrames(folder, skinVersion);
+void StreamSubsystem::LoadSkinPictures(platform::FileSystem& files, const std::string& folder,
+                                       const std::string& skinVersion) {
+  stream_.LoadLoaderFrames(files, folder, skinVersion);
 }
 
 void StreamSubsystem::DeliverPackets() {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "base/Form.h"
 #include "control/TevranoImpl1.h"
 #include "platform/fake/FakePlatform.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "tests/ui/SkinBuilder.h"
 #include "ui/Ui.h"
 
@@ -222,11 +222,12 @@ TEST(SkinShow, PadSkinGoesToImage5AndSizesTheWindow) {
 
 // The skins our build tool made are in the data folder the control finds.
 TEST(BuiltSkins, LoadThroughStartUpAndOfferTheirTargets) {
-  platform::FakePlatform fakes;
+  platform::PosixFileSystem disk;
+  platform::FakePlatform fakes{disk};
   TevranoX control{fakes.platform()};
   control.ActiveFormCreate();
   const std::string key = control.SystemFolder() + "/TevranoKeyForm_02030330.YUV2";
-  if (!std::filesystem::exists(key)) GTEST_SKIP() << "skins not built in " << key;
+  if (!disk.Open(key, platform::FileMode::kRead)) GTEST_SKIP() << "skins not built in " << key;
   const Ui& ui = control.OnScreen();
   const int kf = ui.FindSkin("TevranoKeyForm");
   const int pad = ui.FindSkin("Mouse_Preset");
