@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/Form.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "ui/Ui.h"
 
 namespace {
@@ -25,11 +26,12 @@ double MicrosPerRun(F&& f, int runs) {
 
 int main(int argc, char** argv) {
   const std::string data = argc > 1 ? argv[1] : "build/data";
+  tevrano::platform::PosixFileSystem disk;
   tevrano::TTevranoX form;
   tevrano::ui::Ui ui(form);
   ui.ResetSkins();
-  if (ui.Skin_Load(data, 0, 3, 0, "TevranoKeyForm_02030330.YUV2") != 0 ||
-      ui.Skin_Load(data, 0, 3, 0, "Mouse_Preset_02030330.YUV2") != 0) {
+  if (ui.Skin_Load(disk, data, 0, 3, 0, "TevranoKeyForm_02030330.YUV2") != 0 ||
+      ui.Skin_Load(disk, data, 0, 3, 0, "Mouse_Preset_02030330.YUV2") != 0) {
     std::fprintf(stderr, "skins not found in %s\n", data.c_str());
     return 1;
   }

@@ -92,7 +92,7 @@ void LoadSkins(TevranoX& c) {
   char name[64];
   for (const char* skin : {"TevranoKeyForm", "Mouse_Preset"}) {
     std::snprintf(name, sizeof name, "%s_%s.YUV2", skin, TevranoX::kVersion);
-    ui.Skin_Load(folder, 0, 3, 0, name);
+    ui.Skin_Load(c.Platform().files, folder, 0, 3, 0, name);
   }
   // The small pictures of the form, as designed.
   TTevranoX& form = c.Form();
@@ -112,7 +112,7 @@ void LoadSkins(TevranoX& c) {
   for (const Picture& p : pictures) {
     char path[512];
     std::snprintf(path, sizeof path, "%s/%s_%s.bmp", folder.c_str(), p.file, TevranoX::kVersion);
-    if (LoadBmpFile(path, p.image.picture)) p.image.Invalidate();
+    if (LoadBmpFile(c.Platform().files, path, p.image.picture)) p.image.Invalidate();
   }
   ui.KeyFormStep(true);
   ui.Skin_Redraw(1);

@@ -2,7 +2,6 @@
 // later subsystems hook in at their numbered place.
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 
 #include "base/BmpFile.h"
@@ -117,7 +116,7 @@ void TevranoX::InitializeViewer() {
   // 13. The key panel and speed-dome skins, the form's small pictures and
   //     the playback loader frames.
   LoadSkins(*this);
-  stream_.LoadSkinPictures(systemFolder_, kVersion);
+  stream_.LoadSkinPictures(platform_.files, systemFolder_, kVersion);
 
   // 14. The main-form background.
   LoadMainFormBitmap();
@@ -146,10 +145,9 @@ void TevranoX::CreateTitleImages() {
 // The data folder that holds skins and pictures: TEVRANO_DATA_DIR when set,
 // else the installed data folder, else the build tree's.
 void TevranoX::FindSystemFolder() {
-  std::error_code ec;
   if (auto dir = platform_.environment.Get("TEVRANO_DATA_DIR"); dir && !dir->empty()) {
     systemFolder_ = *dir;
-  } else if (std::filesystem::is_directory(TEVRANO_INSTALLED_DATA_DIR, ec)) {
+  } else if (platform_.files.IsFolder(TEVRANO_INSTALLED_DATA_DIR)) {
     systemFolder_ = TEVRANO_INSTALLED_DATA_DIR;
   } else {
     systemFolder_ = TEVRANO_BUILD_DATA_DIR;
@@ -160,7 +158,7 @@ void TevranoX::FindSystemFolder() {
 void TevranoX::LoadMainFormBitmap() {
   char path[512];
   std::snprintf(path, sizeof path, "%s/TevranoMainForm_%s.bmp", systemFolder_.c_str(), kVersion);
-  if (LoadBmpFile(path, form_.Image3.picture)) form_.Image3.Invalidate();
+  if (LoadBmpFile(platform_.files, path, form_.Image3.picture)) form_.Image3.Invalidate();
 }
 
 void TevranoX::PrepareUnload() {

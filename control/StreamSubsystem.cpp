@@ -126,8 +126,9 @@ void StreamSubsystem::RegisterModules() {
   });
 }
 
-void StreamSubsystem::LoadSkinPictures(const std::string& folder, const std::string& skinVersion) {
-  stream_.LoadLoaderFrames(folder, skinVersion);
+void StreamSubsystem::LoadSkinPictures(platform::FileSystem& files, const std::string& folder,
+                                       const std::string& skinVersion) {
+  stream_.LoadLoaderFrames(files, folder, skinVersion);
 }
 
 void StreamSubsystem::DeliverPackets() {

@@ -3,11 +3,11 @@
 #include <memory>
 #include <string>
 
-#include "stream/VidoModule.h"
 #include "stream/StreamSystem.h"
-#include "view/IcmdModule.h"
+#include "stream/VidoModule.h"
 #include "ui/ViewCommand.h"
 #include "video/VideoContext.h"
+#include "view/IcmdModule.h"
 
 namespace tevrano {
 
@@ -46,7 +46,8 @@ class StreamSubsystem {
   // linked with their recorder contexts (connection 0's buffers made).
   void RegisterModules();
   // Start-up: the loader animation frames of the skin folder.
-  void LoadSkinPictures(const std::string& folder, const std::string& skinVersion);
+  void LoadSkinPictures(platform::FileSystem& files, const std::string& folder,
+                        const std::string& skinVersion);
 
   // Main loop step 2: the packets that came over the command channel, then
   // the view state's delayed actions.

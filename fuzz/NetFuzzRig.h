@@ -134,8 +134,8 @@ struct NetRig {
 
   platform::FakePlatform fakes;
   FuzzNetwork network;
-  platform::Platform platform{fakes.clock, network,    fakes.audio,
-                              fakes.text,  fakes.host, fakes.environment};
+  platform::Platform platform{fakes.clock, network,           fakes.audio, fakes.text,
+                              fakes.host,  fakes.environment, fakes.files};
   TTevranoX form;
   ControlProperties properties;
   RecorderNet net{platform, form, properties,

@@ -7,6 +7,7 @@
 #include "host/QtHostServices.h"
 #include "host/QtTextSurface.h"
 #include "platform/Platform.h"
+#include "platform/posix/PosixFileSystem.h"
 
 namespace tevrano::host {
 
@@ -22,7 +23,8 @@ struct QtPlatform {
   QtTextSurfaceFactory text;
   QtHostServices host;
   QtEnvironment environment;
-  platform::Platform platform{clock, sockets, audio, text, host, environment};
+  platform::PosixFileSystem files;
+  platform::Platform platform{clock, sockets, audio, text, host, environment, files};
 };
 
 }  // namespace tevrano::host

@@ -2,6 +2,7 @@
 #include "platform/AudioDevice.h"
 #include "platform/ClientSocket.h"
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
 #include "platform/HostServices.h"
 #include "platform/TextSurface.h"
 
@@ -16,6 +17,7 @@ struct Platform {
   TextSurfaceFactory& text;
   HostServices& host;
   Environment& environment;
+  FileSystem& files;
 };
 
 }  // namespace tevrano::platform

@@ -157,11 +157,12 @@ int StreamSystem::SetViewMode(ViewState& view, uint32_t mode) {
   return 1;
 }
 
-void StreamSystem::LoadLoaderFrames(const std::string& folder, const std::string& skinVersion) {
+void StreamSystem::LoadLoaderFrames(platform::FileSystem& files, const std::string& folder,
+                                    const std::string& skinVersion) {
   for (int i = 0; i < 8; ++i) {
     char path[512];
     std::snprintf(path, sizeof path, "%s/loader%d_%s.bmp", folder.c_str(), i, skinVersion.c_str());
-    LoadBmpFile(path, loader_[i]);
+    LoadBmpFile(files, path, loader_[i]);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/Bitmap.h"
+#include "platform/FileSystem.h"
 #include "stream/ChannelPacer.h"
 #include "stream/FrameHeader.h"
 #include "stream/StreamConnection.h"
@@ -98,7 +99,8 @@ class StreamSystem {
   int SetViewMode(ViewState& view, uint32_t mode);
 
   // Loader animation frames, loaded from the skin folder at start-up.
-  void LoadLoaderFrames(const std::string& folder, const std::string& skinVersion);
+  void LoadLoaderFrames(platform::FileSystem& files, const std::string& folder,
+                        const std::string& skinVersion);
   void SetLoaderFrame(int index, Bitmap frame) { loader_[index & 7] = std::move(frame); }
 
   StreamClocks& Clocks() { return clocks_; }

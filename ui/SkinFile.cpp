@@ -3,88 +3,115 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/ByteReader.h"
+
 namespace tevrano::ui {
 
 using namespace skin_format;
 
 namespace {
-int U16(const uint8_t* p) {
-  return p[0] | p[1] << 8;
+// Little-endian fields of the metadata block, read in order from a record.
+int U16(ByteReader& r) {
+  uint16_t v = 0;
+  r.Le16(v);
+  return v;
 }
-int S16(const uint8_t* p) {
-  return static_cast<int16_t>(U16(p));
+int S16(ByteReader& r) {
+  return static_cast<int16_t>(U16(r));
 }
-int S8(const uint8_t* p) {
-  return static_cast<int8_t>(p[0]);
+int S8(ByteReader& r) {
+  uint8_t v = 0;
+  r.U8(v);
+  return static_cast<int8_t>(v);
 }
-SkinName Name(const uint8_t* p) {
+SkinName Name(ByteReader& r) {
   SkinName n;
-  std::memcpy(n.text, p, kNameSize);
-  n.text[kNameSize] = 0;
+  r.Text(kNameSize, n.text, sizeof n.text);
   return n;
+}
+// A reader over record `index` of `size` bytes at `offset` in the block.
+ByteReader Record(const uint8_t* meta, size_t offset, size_t size, int index) {
+  ByteReader block(meta, kMetaSize);
+  ByteReader record;
+  block.Seek(offset + static_cast<size_t>(index) * size) && block.Sub(size, record);
+  return record;
 }
 }  // namespace
 
 bool SkinFile::Parse(std::span<const uint8_t> bytes) {
   pixels_ = nullptr;
   width_ = height_ = 0;
-  if (bytes.size() < kHeaderSize || bytes.size() > kBufferCapacity) return false;
-  const int width = 2 * U16(bytes.data() + 2);
+  if (bytes.size() > kBufferCapacity) return false;
+  ByteReader r(bytes);
+  uint16_t halfWidth = 0;
+  if (!r.Skip(2) || !r.Le16(halfWidth) || !r.Seek(kHeaderSize)) return false;
+  const int width = 2 * halfWidth;
   if (width < kMinWidth) return false;
   const size_t rowBytes = static_cast<size_t>(width) * 2;
-  const size_t rows = (bytes.size() - kHeaderSize) / rowBytes;
+  const size_t rows = r.Remaining() / rowBytes;
   if (rows < static_cast<size_t>(kMetaRows)) return false;
-  pixels_ = bytes.data() + kHeaderSize;
+  std::span<const uint8_t> pixels;
+  if (!r.Span(rows * rowBytes, pixels)) return false;
+  ByteReader image(pixels);
+  for (int row = 0; row < kMetaRows; ++row) {
+    if (!image.Seek(row * rowBytes) || !image.Bytes(meta_ + row * kMetaRowBytes, kMetaRowBytes))
+      return false;
+  }
+  pixels_ = pixels.data();
   width_ = width;
   height_ = static_cast<int>(rows);
-  for (int r = 0; r < kMetaRows; ++r)
-    std::memcpy(meta_ + r * kMetaRowBytes, pixels_ + r * rowBytes, kMetaRowBytes);
   return true;
 }
 
 int SkinFile::PieceCount() const {
-  return std::clamp(S16(meta_ + kPieceCountOffset), 0, kMaxPieces);
+  ByteReader r(meta_, kMetaSize);
+  r.Seek(kPieceCountOffset);
+  return std::clamp(S16(r), 0, kMaxPieces);
 }
 
 int SkinFile::ElementCount() const {
-  return std::clamp(S16(meta_ + kElementCountOffset), 0, kMaxElementRecords);
+  ByteReader r(meta_, kMetaSize);
+  r.Seek(kElementCountOffset);
+  return std::clamp(S16(r), 0, kMaxElementRecords);
 }
 
+// Fields in their record order; a record outside the block reads as zeros.
 PieceRecord SkinFile::Piece(int index) const {
-  const uint8_t* p = meta_ + kPieceOffset + static_cast<size_t>(index) * kPieceSize;
+  ByteReader p = Record(meta_, kPieceOffset, kPieceSize, index);
   PieceRecord r;
   r.name = Name(p);
-  r.cell_width = U16(p + 16);
-  r.cell_height = U16(p + 18);
-  r.sheet_x = U16(p + 20);
-  r.sheet_y = U16(p + 22);
-  r.cells_per_row = U16(p + 24);
-  r.state_rows = U16(p + 26);
-  r.cell_step = U16(p + 28);
-  r.kind = U16(p + 30);
-  r.kind_param = S16(p + 32);
-  r.click_level = U16(p + 34);
+  r.cell_width = U16(p);
+  r.cell_height = U16(p);
+  r.sheet_x = U16(p);
+  r.sheet_y = U16(p);
+  r.cells_per_row = U16(p);
+  r.state_rows = U16(p);
+  r.cell_step = U16(p);
+  r.kind = U16(p);
+  r.kind_param = S16(p);
+  r.click_level = U16(p);
   return r;
 }
 
 ElementRecord SkinFile::Element(int index) const {
-  const uint8_t* p = meta_ + kElementOffset + static_cast<size_t>(index) * kElementSize;
+  ByteReader p = Record(meta_, kElementOffset, kElementSize, index);
   ElementRecord r;
   r.name = Name(p);
-  r.piece = Name(p + 16);
-  r.parent = Name(p + 32);
-  r.offset_x = S16(p + 48);
-  r.offset_y = S16(p + 50);
-  r.item_count = U16(p + 52);
-  r.layout = U16(p + 56);
-  r.radius = S16(p + 58);
-  r.spacing_x = S16(p + 60);
-  r.spacing_y = S16(p + 62);
-  r.columns = S8(p + 64);
-  r.first_cell = S8(p + 65);
-  r.value_base = S16(p + 66);
-  r.source = Name(p + 68);
-  r.target = Name(p + 84);
+  r.piece = Name(p);
+  r.parent = Name(p);
+  r.offset_x = S16(p);
+  r.offset_y = S16(p);
+  r.item_count = U16(p);
+  p.Skip(2);
+  r.layout = U16(p);
+  r.radius = S16(p);
+  r.spacing_x = S16(p);
+  r.spacing_y = S16(p);
+  r.columns = S8(p);
+  r.first_cell = S8(p);
+  r.value_base = S16(p);
+  r.source = Name(p);
+  r.target = Name(p);
   return r;
 }
 

@@ -68,16 +68,13 @@ void Ui::ResetSkins() {
   redrawPending_ = true;
 }
 
-int Ui::Skin_Load(const std::string& folder, int x, int y, int type, const char* file_name) {
+int Ui::Skin_Load(platform::FileSystem& files, const std::string& folder, int x, int y, int type,
+                  const char* file_name) {
   char path[512];
   std::snprintf(path, sizeof path, "%s/%s", folder.c_str(), file_name);
-  std::FILE* f = std::fopen(path, "rb");
-  if (!f) return -1;
-  // Read one byte past the capacity so that a larger file is recognised.
-  std::vector<uint8_t> bytes(kBufferCapacity + 1);
-  const size_t n = std::fread(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-  bytes.resize(n);
+  std::vector<uint8_t> bytes;
+  if (platform::ReadWholeFile(files, path, kBufferCapacity, bytes) != platform::ReadFileResult::kOk)
+    return -1;
   return Skin_LoadBytes(bytes, x, y, type, file_name);
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "ui/Ie_com.h"
 #include "ui/SkinFile.h"
 
@@ -119,9 +120,10 @@ class Ui {
 
   // ---- Skins ----
   void ResetSkins();
-  // Reads `folder`/`file_name` and registers it; -1 when the file is absent
-  // or refused.
-  int Skin_Load(const std::string& folder, int x, int y, int type, const char* file_name);
+  // Reads `folder`/`file_name` through `files` and registers it; -1 when the
+  // file is absent, larger than a skin may be, or refused.
+  int Skin_Load(platform::FileSystem& files, const std::string& folder, int x, int y, int type,
+                const char* file_name);
   // The same from bytes already in memory (tests, fuzzing).
   int Skin_LoadBytes(std::span<const uint8_t> bytes, int x, int y, int type, const char* file_name);
   void Skin_Redraw(int force);

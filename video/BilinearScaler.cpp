@@ -1,11 +1,7 @@
 #include "video/BilinearScaler.h"
 
 #include <algorithm>
-#include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <cstddef>
 
 namespace tevrano {
 namespace {
@@ -15,36 +11,6 @@ struct Column {
   uint16_t next;    // n + 1, limited to the last sample
   uint16_t weight;  // f
 };
-
-// The weighted sum of two rows, vectorised on 16-bit lanes: the products
-// (at most 256 * 255) fit 16 unsigned bits.
-void BlendRows(const uint8_t* a, const uint8_t* b, unsigned f, int n, uint8_t* out) {
-  if (f == 0) {
-    std::memcpy(out, a, n);
-    return;
-  }
-  const uint16_t wa = static_cast<uint16_t>(256 - f), wb = static_cast<uint16_t>(f);
-  int i = 0;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i va = _mm_set1_epi16(static_cast<short>(wa)),
-                vb = _mm_set1_epi16(static_cast<short>(wb));
-  for (; i + 16 <= n; i += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-    const __m128i lo =
-        _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(x, zero), va),
-                                     _mm_mullo_epi16(_mm_unpacklo_epi8(y, zero), vb)),
-                       8);
-    const __m128i hi =
-        _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(x, zero), va),
-                                     _mm_mullo_epi16(_mm_unpackhi_epi8(y, zero), vb)),
-                       8);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
-  }
-#endif
-  for (; i < n; ++i) out[i] = static_cast<uint8_t>((wa * a[i] + wb * b[i]) >> 8);
-}
 
 }  // namespace
 
@@ -69,23 +35,8 @@ void BilinearScaler::PrepareColumns(int src_w, int dst_w, uint32_t step_x) {
 
 void BilinearScaler::ScaleRow(const uint8_t* s, int src_w, uint8_t* out, int dst_w,
                               uint32_t step_x) {
-  int i = 0;
-  if (step_x == 2048) {
-    // Exact doubling: even outputs copy a sample, odd ones are the mean of
-    // two neighbours rounded down.
-#if defined(__SSE2__)
-    const __m128i low7 = _mm_set1_epi8(0x7F);
-    for (; 2 * i + 32 <= dst_w && i + 17 <= src_w; i += 16) {
-      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 1));
-      const __m128i mean = _mm_add_epi8(
-          _mm_and_si128(a, b), _mm_and_si128(_mm_srli_epi16(_mm_xor_si128(a, b), 1), low7));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi8(a, mean));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16), _mm_unpackhi_epi8(a, mean));
-    }
-#endif
-    i *= 2;
-  }
+  // Exact doubling has a faster loop of its own for most of the row.
+  int i = step_x == 2048 ? kernels_.doubleRow(s, src_w, out, dst_w) : 0;
   PrepareColumns(src_w, dst_w, step_x);
   const auto* cols = reinterpret_cast<const Column*>(columns_.Data());
   for (; i < dst_w; ++i) {
@@ -118,12 +69,12 @@ void BilinearScaler::Scale(const uint8_t* src, int src_stride, int src_w, int sr
     const uint8_t* a = scaled(n);
     const uint8_t* b = f ? scaled(n + 1) : a;
     if (f && a == b) {
-      BlendRows(a, a, 0, dst_w, dst + static_cast<ptrdiff_t>(j) * dst_stride);
+      kernels_.blendRows(a, a, 0, dst_w, dst + static_cast<ptrdiff_t>(j) * dst_stride);
       continue;
     }
     // `scaled(n + 1)` may have replaced row n when both slots were older.
     if (f) a = scaled(n);
-    BlendRows(a, b, f, dst_w, dst + static_cast<ptrdiff_t>(j) * dst_stride);
+    kernels_.blendRows(a, b, f, dst_w, dst + static_cast<ptrdiff_t>(j) * dst_stride);
   }
 }
 

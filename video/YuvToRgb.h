@@ -39,4 +39,13 @@ void FillPixels(uint32_t* out, int count, uint32_t colour);
 // video pixel under it.
 void MergeOverlayRow(const uint32_t* overlay, int width, uint32_t* video);
 
+// The same in plain C++ (YuvToRgb_portable.cpp). The entry points above come
+// from the file the build chose for the processor (video/x86_64/ or
+// video/generic/) and give exactly these pixels.
+namespace portable {
+void ConvertRows(const uint8_t* luma0, const uint8_t* luma1, const uint8_t* cb, const uint8_t* cr,
+                 int width, uint32_t* out0, uint32_t* out1);
+void MergeOverlayRow(const uint32_t* overlay, int width, uint32_t* video);
+}  // namespace portable
+
 }  // namespace tevrano

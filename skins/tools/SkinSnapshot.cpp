@@ -7,12 +7,16 @@
 
 #include "base/BmpFile.h"
 #include "base/Form.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "ui/Ui.h"
 
 using tevrano::TTevranoX;
 using tevrano::ui::Ui;
 
 namespace {
+
+// The tool works on the real disk.
+tevrano::platform::PosixFileSystem disk;
 
 constexpr uint32_t kDay = 86400;
 // 2026-12-01 00:00:00 in recorder seconds (since 2000-01-01, 2000 with 365 days).
@@ -49,7 +53,7 @@ void FillCalendar(Ui& ui) {
 
 bool Save(const tevrano::Bitmap& picture, const std::string& dir, const char* name) {
   const std::string path = dir + "/" + name;
-  if (!tevrano::SaveBmpFile(path, picture)) {
+  if (!tevrano::SaveBmpFile(disk, path, picture)) {
     std::fprintf(stderr, "cannot write %s\n", path.c_str());
     return false;
   }
@@ -83,8 +87,8 @@ int main(int argc, char** argv) {
     TTevranoX form;
     Ui ui(form);
     ui.ResetSkins();
-    if (ui.Skin_Load(data, 0, 3, 0, "TevranoKeyForm_02030330.YUV2") != 0 ||
-        ui.Skin_Load(data, 0, 3, 0, "Mouse_Preset_02030330.YUV2") != 0) {
+    if (ui.Skin_Load(disk, data, 0, 3, 0, "TevranoKeyForm_02030330.YUV2") != 0 ||
+        ui.Skin_Load(disk, data, 0, 3, 0, "Mouse_Preset_02030330.YUV2") != 0) {
       std::fprintf(stderr, "skins missing in %s\n", data.c_str());
       return 1;
     }
@@ -129,7 +133,7 @@ int main(int argc, char** argv) {
     TTevranoX form;
     Ui ui(form);
     ui.ResetSkins();
-    ui.Skin_Load(data, 0, 3, 0, "TevranoKeyForm_02030330.YUV2");
+    ui.Skin_Load(disk, data, 0, 3, 0, "TevranoKeyForm_02030330.YUV2");
     ui.SetUpRecorder(4, 0, 4);
     ui.vars.IE_DOING = 16;
     ui.KeyFormStep(true);

@@ -1,16 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <vector>
 
 #include "control/TevranoImpl1.h"
 #include "platform/fake/FakePlatform.h"
+#include "platform/posix/PosixFileSystem.h"
 
 namespace tevrano {
 namespace {
 
+// Started on the real disk, so that the skins the build made are loaded.
 struct Started {
-  platform::FakePlatform fakes;
+  platform::PosixFileSystem disk;
+  platform::FakePlatform fakes{disk};
   TevranoX control{fakes.platform()};
   TTevranoX& form = control.Form();
   Started() { control.ActiveFormCreate(); }
@@ -85,7 +87,8 @@ TEST(FormMouse, SpeedDomeButtonOpensThePadWindow) {
 // the element and changes the page.
 TEST(FormMouse, ClickOnTheKeyPanelChangesThePage) {
   Started s;
-  if (!std::filesystem::exists(s.control.SystemFolder() + "/TevranoKeyForm_02030330.YUV2"))
+  if (!s.disk.Open(s.control.SystemFolder() + "/TevranoKeyForm_02030330.YUV2",
+                   platform::FileMode::kRead))
     GTEST_SKIP() << "skins not built";
   s.LogIn(16);
   s.Tick(40);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/BmpFile.h"
 #include "control/TevranoImpl1.h"
 #include "platform/fake/FakePlatform.h"
 
@@ -82,6 +83,36 @@ TEST(StartUp, SystemFolderComesFromTheEnvironment) {
   TevranoX control(fakes.platform());
   control.ActiveFormCreate();
   EXPECT_EQ(control.SystemFolder(), "/opt/tevrano-data");
+}
+
+// The data folder: the environment's, else the installed one when it is a
+// folder, else the build tree's; the pictures come from it through the files.
+TEST(StartUp, SystemFolderFallsBackToTheInstalledThenTheBuildTreesFolder) {
+  struct Case {
+    const char* what;
+    const char* environment;  // null: not set
+    bool installed;
+    std::string folder;
+  } cases[] = {
+      {"environment", "/opt/d", true, "/opt/d"},
+      {"empty environment", "", true, TEVRANO_INSTALLED_DATA_DIR},
+      {"installed", nullptr, true, TEVRANO_INSTALLED_DATA_DIR},
+      {"neither", nullptr, false, TEVRANO_BUILD_DATA_DIR},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    platform::FakePlatform fakes;
+    if (c.environment) fakes.environment.variables["TEVRANO_DATA_DIR"] = c.environment;
+    if (c.installed) fakes.files.AddFolder(TEVRANO_INSTALLED_DATA_DIR);
+    Bitmap background(4, 2);
+    background.Fill(0x00112233);
+    fakes.files.AddFile(c.folder + "/TevranoMainForm_02030330.bmp", EncodeBmp(background));
+    TevranoX control(fakes.platform());
+    control.ActiveFormCreate();
+    EXPECT_EQ(control.SystemFolder(), c.folder);
+    EXPECT_EQ(control.Form().Image3.picture.Width(), 4);
+    EXPECT_EQ(control.Form().Image3.picture.At(3, 1), 0x00112233u);
+  }
 }
 
 TEST(StartUpDeathTest, SecondStartUpInOneProcessEndsIt) {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "base/Form.h"
 #include "control/TevranoImpl1.h"
 #include "platform/fake/FakePlatform.h"
+#include "platform/posix/PosixFileSystem.h"
 #include "tests/ui/SkinBuilder.h"
 #include "ui/Ui.h"
 
@@ -140,6 +140,35 @@ TEST(SkinFile, DamagedFilesAreRefused) {
   }
 }
 
+TEST(SkinFile, LoadReadsTheFileFromTheFolderThroughTheFiles) {
+  platform::FakeFileSystem files;
+  files.AddFile("/data/TevranoKeyForm_t.YUV2", BasicSkin().Bytes());
+  files.AddFile("/data/Huge.YUV2", std::vector<uint8_t>(skin_format::kBufferCapacity + 1, 0));
+  std::vector<uint8_t> largest = BasicSkin().Bytes();
+  largest.resize(skin_format::kBufferCapacity, 0);  // exactly as large as a skin may be
+  files.AddFile("/data/Largest.YUV2", largest);
+  struct Case {
+    const char* folder;
+    const char* name;
+    int x;
+    int result;
+  } cases[] = {
+      {"/data", "TevranoKeyForm_t.YUV2", 0, 0},
+      {"/data/", "Largest.YUV2", 1, 0},
+      {"/data", "Missing.YUV2", 2, -1},
+      {"/elsewhere", "TevranoKeyForm_t.YUV2", 3, -1},
+      {"/data", "Huge.YUV2", 4, -1},
+  };
+  Fixture f;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(f.ui.Skin_Load(files, c.folder, c.x, 3, 0, c.name), c.result);
+  }
+  EXPECT_GE(f.ui.FindSkin("TevranoKeyForm_t"), 0);
+  EXPECT_GE(f.ui.FindSkin("Largest"), 0);
+  EXPECT_EQ(f.ui.FindSkin("Huge"), -1);
+}
+
 TEST(SkinFile, CountsAreClampedAndCellsClippedToCanvasAndSheet) {
   SkinBuilder b = BasicSkin();
   b.pieceCount = 1000;
@@ -222,11 +251,12 @@ TEST(SkinShow, PadSkinGoesToImage5AndSizesTheWindow) {
 
 // The skins our build tool made are in the data folder the control finds.
 TEST(BuiltSkins, LoadThroughStartUpAndOfferTheirTargets) {
-  platform::FakePlatform fakes;
+  platform::PosixFileSystem disk;
+  platform::FakePlatform fakes{disk};
   TevranoX control{fakes.platform()};
   control.ActiveFormCreate();
   const std::string key = control.SystemFolder() + "/TevranoKeyForm_02030330.YUV2";
-  if (!std::filesystem::exists(key)) GTEST_SKIP() << "skins not built in " << key;
+  if (!disk.Open(key, platform::FileMode::kRead)) GTEST_SKIP() << "skins not built in " << key;
   const Ui& ui = control.OnScreen();
   const int kf = ui.FindSkin("TevranoKeyForm");
   const int pad = ui.FindSkin("Mouse_Preset");

@@ -1,31 +1,14 @@
-#include "video/YuvToRgb.h"
-
-#if defined(__SSE2__)
+// The conversion's entry points on x86-64: SSE2 (every x86-64 processor has
+// it) 16 pixels a step, and 32 a step with AVX2 where the processor has it
+// (chosen at run time); the row ends go to the portable code.
 #include <emmintrin.h>
-#endif
-#if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
-#define TEVRANO_HAVE_AVX2_PATH 1
-#endif
+
+#include "video/YuvToRgb.h"
 
 namespace tevrano {
 namespace {
 
-inline uint32_t Pixel(int y, const ChromaOffset& o) {
-  return Clamp255(y + o.b) | Clamp255(y + o.g) << 8 | Clamp255(y + o.r) << 16;
-}
-
-// The pixels from `x` on, one at a time (row ends).
-void ConvertTail(const uint8_t* luma0, const uint8_t* luma1, const uint8_t* cb, const uint8_t* cr,
-                 int x, int width, uint32_t* out0, uint32_t* out1) {
-  for (; x < width; ++x) {
-    const ChromaOffset o = OffsetsFor(cb[x >> 1], cr[x >> 1]);
-    out0[x] = Pixel(luma0[x], o);
-    if (luma1) out1[x] = Pixel(luma1[x], o);
-  }
-}
-
-#if defined(__SSE2__)
 // B, G, R bytes of 16 pixels to 16 words B | G << 8 | R << 16.
 inline void Store16(__m128i B, __m128i G, __m128i R, uint32_t* out) {
   const __m128i zero = _mm_setzero_si128();
@@ -81,9 +64,7 @@ int ConvertSse2(const uint8_t* luma0, const uint8_t* luma1, const uint8_t* cb, c
   }
   return x;
 }
-#endif
 
-#if defined(TEVRANO_HAVE_AVX2_PATH)
 #define TEVRANO_AVX2 __attribute__((target("avx2")))
 
 TEVRANO_AVX2 inline void Split256(__m256i o, __m256i& add, __m256i& sub) {
@@ -152,29 +133,22 @@ TEVRANO_AVX2 int ConvertAvx2(const uint8_t* luma0, const uint8_t* luma1, const u
 }
 
 const bool kUseAvx2 = __builtin_cpu_supports("avx2");
-#endif
 
 }  // namespace
 
 void ConvertRows(const uint8_t* luma0, const uint8_t* luma1, const uint8_t* cb, const uint8_t* cr,
                  int width, uint32_t* out0, uint32_t* out1) {
   int x = 0;
-#if defined(TEVRANO_HAVE_AVX2_PATH)
   if (kUseAvx2) x = ConvertAvx2(luma0, luma1, cb, cr, width, out0, out1);
-#endif
-#if defined(__SSE2__)
   x = ConvertSse2(luma0, luma1, cb, cr, x, width, out0, out1);
-#endif
-  ConvertTail(luma0, luma1, cb, cr, x, width, out0, out1);
-}
-
-void FillPixels(uint32_t* out, int count, uint32_t colour) {
-  for (int i = 0; i < count; ++i) out[i] = colour;
+  // x is even here: the chroma of the rest starts at sample x / 2.
+  if (x < width)
+    portable::ConvertRows(luma0 + x, luma1 ? luma1 + x : nullptr, cb + x / 2, cr + x / 2, width - x,
+                          out0 + x, out1 ? out1 + x : nullptr);
 }
 
 void MergeOverlayRow(const uint32_t* overlay, int width, uint32_t* video) {
   int x = 0;
-#if defined(__SSE2__)
   const __m128i clear = _mm_set1_epi32(static_cast<int>(kTransparentColour));
   for (; x + 4 <= width; x += 4) {
     const __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i*>(overlay + x));
@@ -184,10 +158,7 @@ void MergeOverlayRow(const uint32_t* overlay, int width, uint32_t* video) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(video + x),
                      _mm_or_si128(_mm_and_si128(keep, v), _mm_andnot_si128(keep, o)));
   }
-#endif
-  for (; x < width; ++x) {
-    if (overlay[x] != kTransparentColour) video[x] = overlay[x];
-  }
+  if (x < width) portable::MergeOverlayRow(overlay + x, width - x, video + x);
 }
 
 }  // namespace tevrano
