@@ -34,10 +34,7 @@ bool ReadCommandFrame(const uint8_t* body, uint32_t bodyLength, ReceivedFrame& o
   header.Le32At(frame::kContext, f.contextIndex);
   header.Le32At(frame::kSocket, f.socketIndex);
   // The payload must lie inside the body.
-  std::span<const uint8_t> payload;
-  if (!r.Span(f.totalLength - frame::kHeaderSize, payload)) return false;
-  f.payload = payload.data();
-  f.payloadLength = static_cast<uint32_t>(payload.size());
+  if (!r.Span(f.totalLength - frame::kHeaderSize, f.payload)) return false;
   out = f;
   return true;
 }

@@ -71,8 +71,10 @@ void RecorderNet::ProcessAnswers(RecorderContext& c, int k) {
   }
   c.AwaitingAnswer[k] = 0;
   const uint32_t consumed = scan.headerLength + scan.contentLength;
-  if (scan.contentLength != 0)
-    HandleCommandFrame(buffer.Base.get() + scan.headerLength, scan.contentLength);
+  ByteReader answer(buffer.Base.get(), buffer.Fill);
+  std::span<const uint8_t> body;
+  if (answer.Skip(scan.headerLength) && answer.Span(scan.contentLength, body) && !body.empty())
+    HandleCommandFrame(body.data(), static_cast<uint32_t>(body.size()));
   // Handling may have reset the context and emptied this buffer: read the
   // fill again before keeping the bytes that follow.
   if (buffer.Fill >= consumed) {
@@ -114,7 +116,8 @@ void RecorderNet::HandleCommandFrame(const uint8_t* body, uint32_t bodyLength) {
         PeerHello(0, f.contextIndex);
         return;
       }
-      if (f.command != kCmdPoll) DispatchModuleMessages(f.sessionId, f.payload, f.payloadLength);
+      if (f.command != kCmdPoll)
+        DispatchModuleMessages(f.sessionId, f.payload.data(), uint32_t(f.payload.size()));
       return;
     default:
       return;
