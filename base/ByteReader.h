@@ -214,6 +214,14 @@ inline void PutText(uint8_t* field, size_t fieldSize, const char* text) {
 
 // H.264 NAL unit types the control looks at.
 enum NalType : int { kNalSlice = 1, kNalIdr = 5, kNalSei = 6, kNalSps = 7, kNalPps = 8 };
+// The type of a NAL unit: the low five bits of its first byte; -1 for an
+// empty unit.
+inline int NalUnitType(std::span<const uint8_t> unit) {
+  return unit.empty() ? -1 : unit[0] & 0x1F;
+}
+// The 4-byte big-endian length in front of each unit of a length-prefixed
+// stream.
+constexpr size_t kNalLengthSize = 4;
 
 // Walks NAL units that each carry a 4-byte big-endian length prefix (the
 // recorder's packets). Next() yields whole units only; it stops at a unit
@@ -226,19 +234,23 @@ class NalLengthWalker {
 
   // The next unit's body (without its prefix); false at the end.
   bool Next(std::span<const uint8_t>& body) {
-    if (bytes_.size() - pos_ < 4) return false;
+    if (bytes_.size() - pos_ < kNalLengthSize) return false;
     const uint32_t n = LoadBe32(bytes_.data() + pos_);
     if (n == 0) {
       padding_ = true;
       return false;
     }
-    if (n > bytes_.size() - pos_ - 4) return false;
-    body = bytes_.subspan(pos_ + 4, n);
-    pos_ += 4 + size_t(n);
+    if (n > bytes_.size() - pos_ - kNalLengthSize) return false;
+    body = bytes_.subspan(pos_ + kNalLengthSize, n);
+    last_ = pos_;
+    pos_ += kNalLengthSize + size_t(n);
     return true;
   }
   // Where the walk stands: the end of the last whole unit it yielded.
   size_t WholeBytes() const { return pos_; }
+  // The last unit Next() yielded together with its length prefix (empty
+  // before the first).
+  std::span<const uint8_t> LastWithPrefix() const { return bytes_.subspan(last_, pos_ - last_); }
   bool Padding() const { return padding_; }
 
   // The length of the leading run of whole units (stopping as Next() does).
@@ -254,6 +266,7 @@ class NalLengthWalker {
  private:
   std::span<const uint8_t> bytes_;
   size_t pos_ = 0;
+  size_t last_ = 0;  // start of the last unit yielded
   bool padding_ = false;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <span>
 
 namespace tevrano {
 
@@ -48,8 +49,7 @@ struct ReceivedFrame {
   uint32_t sessionId = 0;
   uint32_t contextIndex = 0;
   uint32_t socketIndex = 0;
-  const uint8_t* payload = nullptr;
-  uint32_t payloadLength = 0;
+  std::span<const uint8_t> payload;  // inside the body that was read
 };
 bool ReadCommandFrame(const uint8_t* body, uint32_t bodyLength, ReceivedFrame& out);
 

@@ -3,10 +3,10 @@
 // messages.
 #include <cstring>
 
+#include "base/ByteReader.h"
 #include "net/RecorderNet.h"
 #include "net/Scramble.h"
 #include "net/SendQueue.h"
-#include "base/ByteReader.h"
 
 namespace tevrano {
 
@@ -15,7 +15,8 @@ int RecorderNet::QueueMessage(RecorderContext& c, const uint8_t* message, uint32
 }
 
 int RecorderNet::SendCommand(uint32_t command, uint32_t sessionId, int context, int k) {
-  if (context < 0 || context > 1 || k < 0 || k > 1) return -1;
+  if (context < 0 || uint32_t(context) >= kContexts || k < 0 || uint32_t(k) >= kCommandSockets)
+    return -1;
   RecorderContext& c = contexts_[context];
   if (c.AwaitingAnswer[k]) return -1;
   // A frame for a socket that is not connected would be lost, and its
@@ -52,7 +53,7 @@ int RecorderNet::SendCommand(uint32_t command, uint32_t sessionId, int context, 
 
 void RecorderNet::TakeAnswers() {
   for (RecorderContext& c : contexts_)
-    for (int k = 0; k < 2; ++k)
+    for (int k = 0; k < int(kCommandSockets); ++k)
       if (c.CommandConnected(k)) ProcessAnswers(c, k);
 }
 
@@ -70,8 +71,10 @@ void RecorderNet::ProcessAnswers(RecorderContext& c, int k) {
   }
   c.AwaitingAnswer[k] = 0;
   const uint32_t consumed = scan.headerLength + scan.contentLength;
-  if (scan.contentLength != 0)
-    HandleCommandFrame(buffer.Base.get() + scan.headerLength, scan.contentLength);
+  ByteReader answer(buffer.Base.get(), buffer.Fill);
+  std::span<const uint8_t> body;
+  if (answer.Skip(scan.headerLength) && answer.Span(scan.contentLength, body) && !body.empty())
+    HandleCommandFrame(body.data(), static_cast<uint32_t>(body.size()));
   // Handling may have reset the context and emptied this buffer: read the
   // fill again before keeping the bytes that follow.
   if (buffer.Fill >= consumed) {
@@ -86,7 +89,7 @@ void RecorderNet::HandleCommandFrame(const uint8_t* body, uint32_t bodyLength) {
   ReceivedFrame f;
   if (!ReadCommandFrame(body, bodyLength, f)) return;
   // Indexes from the wire name one of our two contexts or nothing.
-  if (f.contextIndex > 1) return;
+  if (f.contextIndex >= kContexts) return;
   switch (f.command) {
     case kCmdAssign: {
       RecorderContext& c = contexts_[f.contextIndex];
@@ -113,7 +116,8 @@ void RecorderNet::HandleCommandFrame(const uint8_t* body, uint32_t bodyLength) {
         PeerHello(0, f.contextIndex);
         return;
       }
-      if (f.command != kCmdPoll) DispatchModuleMessages(f.sessionId, f.payload, f.payloadLength);
+      if (f.command != kCmdPoll)
+        DispatchModuleMessages(f.sessionId, f.payload.data(), uint32_t(f.payload.size()));
       return;
     default:
       return;
@@ -157,13 +161,13 @@ void RecorderNet::PollRecorder(RecorderContext& c) {
     SendCommand(kCmdHello, c.SessionId, static_cast<int>(c.Index), 0);
 
   const Ticks now = elapsedTicks_();
-  for (int k = 0; k < 2; ++k)
+  for (int k = 0; k < int(kCommandSockets); ++k)
     if (c.AwaitingAnswer[k] && TicksSince(now, c.SentAt[k]) >= kAnswerTimeout)
       c.AwaitingAnswer[k] = 0;
 
   if (c.LoginState != kLoginAssigned) return;
   const uint32_t queued = c.SendRing ? c.SendRing->Used() : 0;
-  for (int k = 0; k < 2; ++k) {
+  for (int k = 0; k < int(kCommandSockets); ++k) {
     if (!c.CommandConnected(k)) continue;
     if (queued) {
       SendCommand(kCmdExchange, c.SessionId, static_cast<int>(c.Index), k);
@@ -181,22 +185,7 @@ int RecorderNet::DispatchModuleMessages(uint32_t sessionId, const uint8_t* bytes
   RecorderContext* c = FindBySession(sessionId);
   if (!c) return -1;
   const int index = static_cast<int>(c->Index);
-  uint32_t offset = 0;
-  for (int n = 0; n < 1000; ++n) {
-    if (length - offset < kModuleHeaderSize) break;
-    const uint8_t* message = bytes + offset;
-    const uint32_t total = LoadLe32(message);
-    if (total < kModuleHeaderSize || total > length - offset) break;
-    ModuleEntry* module = modules_.Find(LoadLe32(message + 4));
-    const uint32_t bodyLength = total - kModuleHeaderSize;
-    // A body larger than the module's buffer is dropped, never copied.
-    if (module && module->Receive && bodyLength <= module->BufferSize) {
-      if (bodyLength) std::memcpy(module->Buffer, message + kModuleHeaderSize, bodyLength);
-      if (ModuleChecksum(module->Buffer, bodyLength) == LoadLe32(message + 8))
-        module->Receive(module->Buffer, bodyLength);
-    }
-    offset += total;
-  }
+  modules_.DispatchMessages(ByteReader(bytes, length));
   return index;
 }
 

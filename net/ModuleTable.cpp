@@ -17,11 +17,38 @@ uint32_t ModuleChecksum(const uint8_t* body, uint32_t n) {
 }
 
 void FinishModuleMessage(uint8_t* message, uint32_t totalLength, uint32_t tag) {
-  StoreLe32(message, totalLength);
-  StoreLe32(message + 4, tag);
-  StoreLe32(message + 8,
-          ModuleChecksum(message + kModuleHeaderSize, totalLength - kModuleHeaderSize));
-  std::memset(message + 12, 0, 20);
+  using namespace module_header;
+  StoreLe32(message + kTotal, totalLength);
+  StoreLe32(message + kTag, tag);
+  StoreLe32(message + kChecksum,
+            ModuleChecksum(message + kModuleHeaderSize, totalLength - kModuleHeaderSize));
+  std::memset(message + kReserved, 0, kReservedSize);
+}
+
+bool ReadModuleHeader(ByteReader& r, ModuleHeader& out) {
+  ByteReader header;
+  if (!r.Sub(kModuleHeaderSize, header)) return false;
+  uint32_t total = 0;
+  header.Le32At(module_header::kTotal, total);
+  if (total < kModuleHeaderSize || total - kModuleHeaderSize > r.Remaining()) return false;
+  header.Le32At(module_header::kTag, out.tag);
+  header.Le32At(module_header::kChecksum, out.checksum);
+  out.bodyLength = total - kModuleHeaderSize;
+  return true;
+}
+
+void ModuleTable::DispatchMessages(ByteReader payload) {
+  ModuleHeader h;
+  for (int n = 0; n < kMaxMessagesPerPayload && ReadModuleHeader(payload, h); ++n) {
+    ModuleEntry* module = Find(h.tag);
+    if (!module || !module->Receive || h.bodyLength > module->BufferSize) {
+      payload.Skip(h.bodyLength);
+      continue;
+    }
+    payload.Bytes(module->Buffer, h.bodyLength);
+    if (ModuleChecksum(module->Buffer, h.bodyLength) == h.checksum)
+      module->Receive(module->Buffer, h.bodyLength);
+  }
 }
 
 void ModuleTable::RegisterModule(uint32_t tag, ModuleReceive receive, ModuleSend send,

@@ -18,6 +18,11 @@ struct SpdmState;         // "SPDM"
 struct IctlState;         // "ICTL"
 struct StreamConnection;  // the stream rings and pacers of one connection
 
+// Two recorder contexts exist (only context 0 ever connects), each with two
+// command sockets; indexes from the wire name one of them or nothing.
+constexpr uint32_t kContexts = 2;
+constexpr uint32_t kCommandSockets = 2;
+
 // Login states of a context.
 enum LoginStateValue : uint32_t { kLoginNone = 0, kLoginHelloSent = 3, kLoginAssigned = 4 };
 // Per-command-socket connection states.

@@ -151,8 +151,9 @@ class RecorderNet : public platform::ClientSocketEvents {
   };
   void ZellReceive(const uint8_t* body, uint32_t length);
   int ZellSend(const ZellSendRecord& record);
-  void ZellSystemInfo(RecorderContext& c, const uint8_t* data, uint32_t length);
-  void ZellPeerHello(RecorderContext& c, const uint8_t* data, uint32_t length);
+  // The data after the sub-header of a received "ZELL" message.
+  void ZellSystemInfo(RecorderContext& c, ByteReader& data);
+  void ZellPeerHello(RecorderContext& c, ByteReader& data);
   void PeerHello(uint32_t number, uint32_t contextIndex);
   void CloseCommandSockets(RecorderContext& c);
   void StreamSocketLost(bool closedByUs);

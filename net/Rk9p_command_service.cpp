@@ -2,9 +2,9 @@
 // the recorder to push its streams on the stream socket.
 #include <cstring>
 
+#include "base/ByteReader.h"
 #include "net/RecorderNet.h"
 #include "net/Scramble.h"
-#include "base/ByteReader.h"
 
 namespace tevrano {
 
@@ -15,14 +15,12 @@ constexpr uint32_t kVideoRequestIntervalMs = 500;
 constexpr uint32_t kRk9pBufferSize = 1 << 20;
 }  // namespace
 
+// The request is a module message of its own: the module header, then the
+// stream code as the first word of the body.
 void RecorderNet::BuildStreamRequest(uint32_t code, uint8_t (&out)[256]) {
   std::memset(out, 0, sizeof out);
-  StoreLe32(out + 0, kRequestSize);
-  StoreLe32(out + 4, Tag("RK9P"));
-  StoreLe32(out + 32, code);
-  uint32_t sum = 0;
-  for (uint32_t i = 32; i < kRequestSize; ++i) sum += out[i];
-  StoreLe32(out + 8, sum);
+  StoreLe32(out + kModuleHeaderSize, code);
+  FinishModuleMessage(out, kRequestSize, Tag("RK9P"));
 }
 
 // Registered once; after a loss it is "registered again" only if missing,

@@ -1,12 +1,13 @@
 // The "ZELL" module: hello, the recorder's system information, refusal,
 // and the recorder's role of admitting a peer's hello.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "base/ByteReader.h"
 #include "base/Form.h"
 #include "net/RecorderNet.h"
 #include "net/SendQueue.h"
-#include "base/ByteReader.h"
 
 namespace tevrano {
 
@@ -19,12 +20,24 @@ enum ZellType : uint32_t { kZellHello = 0, kZellSystemInfo = 1, kZellRefusal = 2
 // The least of the system information a login reads: up to the connection
 // count.
 constexpr uint32_t kSystemInfoMinimum = system_info::kConnections + 4;
-constexpr int kUpnpTab = 6;  // TabSheet7
+constexpr int kUpnpTab = 6;          // TabSheet7
+constexpr uint32_t kTextField = 32;  // each text of the system information
+constexpr uint32_t kKindViewer = 1;  // the sender's kind in a hello: a viewer
+
+// Copies up to a whole record of `data` into `record` and zeroes the rest;
+// the bytes taken.
+size_t TakeRecord(ByteReader& data, uint8_t (&record)[kRecordSize]) {
+  const size_t n = std::min<size_t>(data.Remaining(), kRecordSize);
+  std::memset(record, 0, kRecordSize);
+  data.Bytes(record, n);
+  return n;
+}
+
 }  // namespace
 
 void RecorderNet::BuildHelloRecord(uint8_t (&out)[256]) {
   std::memset(out, 0, sizeof out);
-  StoreLe32(out + 0, 1);  // the sender's kind: a viewer
+  StoreLe32(out + 0, kKindViewer);
   StoreLe32(out + 4, 1);
   out[9] = 1;
   StoreLe16(out + 10, 0x0811);
@@ -83,14 +96,14 @@ int RecorderNet::ZellSend(const ZellSendRecord& record) {
 }
 
 void RecorderNet::ZellReceive(const uint8_t* body, uint32_t length) {
-  if (length < kSubHeaderSize) return;
-  RecorderContext* c = FindBySession(LoadLe32(body));
+  ByteReader r(body, length);
+  uint32_t sessionId = 0, type = 0;
+  if (!r.Le32(sessionId) || !r.Le32(type) || !r.Seek(kSubHeaderSize)) return;
+  RecorderContext* c = FindBySession(sessionId);
   if (!c) return;
-  const uint8_t* data = body + kSubHeaderSize;
-  const uint32_t dataLength = length - kSubHeaderSize;
-  switch (LoadLe32(body + 4)) {
+  switch (type) {
     case kZellSystemInfo:
-      ZellSystemInfo(*c, data, dataLength);
+      ZellSystemInfo(*c, r);
       return;
     case kZellRefusal:
       // A refused login counts as a failed attempt, so that a recorder
@@ -100,20 +113,18 @@ void RecorderNet::ZellReceive(const uint8_t* body, uint32_t length) {
       CloseCommandSockets(*c);
       return;
     case kZellHello:
-      ZellPeerHello(*c, data, dataLength);
+      ZellPeerHello(*c, r);
       return;
     default:
       return;
   }
 }
 
-void RecorderNet::ZellSystemInfo(RecorderContext& c, const uint8_t* data, uint32_t length) {
-  if (length < kSystemInfoMinimum) return;
+void RecorderNet::ZellSystemInfo(RecorderContext& c, ByteReader& data) {
+  if (data.Remaining() < kSystemInfoMinimum) return;
   uint8_t* info = c.Zell->SystemInfo;
-  const uint32_t n = length < kRecordSize ? length : kRecordSize;
-  std::memset(info, 0, kRecordSize);
-  std::memcpy(info, data, n);
-  for (uint32_t at : system_info::kTexts) info[at + 31] = 0;
+  TakeRecord(data, c.Zell->SystemInfo);
+  for (uint32_t at : system_info::kTexts) info[at + kTextField - 1] = 0;
   c.LoggedIn = 1;
   c.LoggedInSinceAttempt[0] = c.LoggedInSinceAttempt[1] = true;
   c.ConnectFailures[0] = c.ConnectFailures[1] = 0;
@@ -127,14 +138,12 @@ void RecorderNet::ZellSystemInfo(RecorderContext& c, const uint8_t* data, uint32
 
 // The recorder's role: a viewer of kind 1 is always admitted; other kinds
 // while fewer than two other logged-in peers have kind 2.
-void RecorderNet::ZellPeerHello(RecorderContext& c, const uint8_t* data, uint32_t length) {
+void RecorderNet::ZellPeerHello(RecorderContext& c, ByteReader& data) {
   ZellState& state = *c.Zell;
-  const uint32_t n = length < kRecordSize ? length : kRecordSize;
-  std::memset(state.PeerHello, 0, kRecordSize);
-  std::memcpy(state.PeerHello, data, n);
+  const size_t n = TakeRecord(data, state.PeerHello);
   state.Kind = n >= 4 ? LoadLe32(state.PeerHello) : 0;
   bool admitted = false;
-  if (state.Kind == 1) {
+  if (state.Kind == kKindViewer) {
     admitted = true;
     if (firstKindOne_ == 0xFFFFFFFF) firstKindOne_ = c.Index;
   } else {

@@ -2,26 +2,44 @@
 
 namespace tevrano {
 
-FrameHeader FrameHeader::Parse(const uint8_t* p) {
+bool FrameHeader::Parse(ByteReader& r, FrameHeader& out) {
+  ByteReader b;
+  if (!r.Sub(kSize, b)) return false;
   FrameHeader h;
-  h.magic = LoadLe32(p);
-  h.seconds = LoadLe32(p + 4);
-  h.frame = p[8];
-  h.type = p[11] >> 6;
-  h.heightMb = p[12];
-  h.widthMb = p[13];
-  h.flag0 = p[14] & 1;
-  h.resolution = (p[14] >> 2) & 3;
-  h.subChannel = p[14] >> 4;
-  h.extraPackets = p[15] & 0x0F;
-  h.frameType = (p[15] >> 4) & 3;
-  h.length64 = LoadLe16(p + 18);
-  h.rateField = (LoadLe32(p + 20) >> 5) & 0x1FFFF;
-  h.streamKind = (p[23] >> 5) & 3;
-  h.flag31 = p[23] >> 7;
-  h.sequence10 = LoadLe16(p + 26) >> 6;
-  h.timeOffset = LoadLe32(p + 28);
-  return h;
+  uint8_t frame = 0, typeByte = 0, height = 0, width = 0, flags14 = 0, flags15 = 0;
+  uint16_t length64 = 0, sequence = 0;
+  uint32_t word20 = 0;
+  b.Le32(h.magic);       // 0
+  b.Le32(h.seconds);     // 4
+  b.U8(frame);           // 8
+  b.Skip(2);             // 9
+  b.U8(typeByte);        // 11
+  b.U8(height);          // 12
+  b.U8(width);           // 13
+  b.U8(flags14);         // 14
+  b.U8(flags15);         // 15
+  b.Skip(2);             // 16
+  b.Le16(length64);      // 18
+  b.Le32(word20);        // 20 (byte 23 is its top byte)
+  b.Skip(2);             // 24
+  b.Le16(sequence);      // 26
+  b.Le32(h.timeOffset);  // 28
+  h.frame = frame;
+  h.type = typeByte >> 6;
+  h.heightMb = height;
+  h.widthMb = width;
+  h.flag0 = flags14 & 1;
+  h.resolution = (flags14 >> 2) & 3;
+  h.subChannel = flags14 >> 4;
+  h.extraPackets = flags15 & 0x0F;
+  h.frameType = (flags15 >> 4) & 3;
+  h.length64 = length64;
+  h.rateField = (word20 >> 5) & 0x1FFFF;
+  h.streamKind = (word20 >> 29) & 3;
+  h.flag31 = word20 >> 31;
+  h.sequence10 = sequence >> 6;
+  out = h;
+  return true;
 }
 
 bool FrameHeader::Valid() const {
@@ -30,20 +48,23 @@ bool FrameHeader::Valid() const {
   return true;
 }
 
-TransportHeader TransportHeader::Parse(const uint8_t* p) {
+bool TransportHeader::Parse(ByteReader& r, TransportHeader& out) {
+  ByteReader b;
+  if (!r.Sub(kSize, b)) return false;
   TransportHeader t;
-  t.total = LoadLe32(p);
-  t.intervalMs = LoadLe32(p + 8);
-  t.sequence = LoadLe32(p + 12);
-  t.channel = LoadLe32(p + 20);
-  t.recorderValue = LoadLe32(p + 24);
-  t.delivery = LoadLe32(p + 32);
-  t.seconds = LoadLe32(p + 36);
-  t.frame = LoadLe32(p + 40);
-  t.value44 = LoadLe32(p + 44);
-  t.deliveryType = LoadLe32(p + 48);
-  t.tag = LoadLe32(p + 52);
-  return t;
+  b.Le32At(0, t.total);
+  b.Le32At(8, t.intervalMs);
+  b.Le32At(12, t.sequence);
+  b.Le32At(20, t.channel);
+  b.Le32At(24, t.recorderValue);
+  b.Le32At(32, t.delivery);
+  b.Le32At(36, t.seconds);
+  b.Le32At(40, t.frame);
+  b.Le32At(44, t.value44);
+  b.Le32At(48, t.deliveryType);
+  b.Le32At(52, t.tag);
+  out = t;
+  return true;
 }
 
 }  // namespace tevrano

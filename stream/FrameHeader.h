@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <span>
 
 #include "base/ByteReader.h"
 
@@ -30,8 +31,14 @@ struct FrameHeader {
   uint32_t sequence10 = 0;    // offset 26 bits 6-15
   uint32_t timeOffset = 0;    // offset 28: seconds added for display and recording
 
-  // Reads the fields of the 32 bytes at `p`.
-  static FrameHeader Parse(const uint8_t* p);
+  // Reads the 32 header bytes from `r` into `out`. False, with `out` and
+  // the reader's position as they were, when fewer than 32 bytes are left.
+  static bool Parse(ByteReader& r, FrameHeader& out);
+  // The same over the first 32 bytes of `bytes`.
+  static bool Parse(std::span<const uint8_t> bytes, FrameHeader& out) {
+    ByteReader r(bytes);
+    return Parse(r, out);
+  }
 
   bool IsKeyFrame() const { return frameType == 0; }
   uint32_t PacketBytes() const { return length64 * 64; }
@@ -56,7 +63,13 @@ struct TransportHeader {
   uint32_t deliveryType = 0;   // 48: 2 audio, else video
   uint32_t tag = 0;            // 52: connection tag, 0 = any
 
-  static TransportHeader Parse(const uint8_t* p);
+  // Reads the 128 header bytes from `r` into `out`. False, with `out` and
+  // the reader's position as they were, when fewer than 128 bytes are left.
+  static bool Parse(ByteReader& r, TransportHeader& out);
+  static bool Parse(std::span<const uint8_t> bytes, TransportHeader& out) {
+    ByteReader r(bytes);
+    return Parse(r, out);
+  }
   // The header the parser makes for a packet in marker framing.
   static TransportHeader ForMarkerPacket(const FrameHeader& frame) {
     TransportHeader t;

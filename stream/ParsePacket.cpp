@@ -11,22 +11,19 @@
 namespace tevrano {
 namespace {
 
-// Walks the 4-byte length-prefixed NAL units of buf[pos, len) and returns
-// where the first unit that is not whole starts. `padding` is set when a
-// zero length (the packet's padding) ends the walk.
-uint32_t WalkNalUnits(const uint8_t* buf, uint32_t pos, uint32_t len, bool& padding) {
+// The end of the leading run of whole length-prefixed NAL units of
+// frame[from, end). `padding` is set when a zero length (the packet's
+// padding) ends the run.
+uint32_t WholeNalEnd(std::span<const uint8_t> frame, uint32_t from, bool& padding) {
   padding = false;
-  while (len - pos >= 4) {
-    const uint32_t n = LoadBe32(buf + pos);
-    if (n == 0) {
-      padding = true;
-      break;
-    }
-    if (n > len - pos - 4) break;
-    pos += 4 + n;
-  }
-  return pos;
+  if (from >= frame.size()) return from;
+  return from + uint32_t(NalLengthWalker::WholeUnitBytes(frame.subspan(from), &padding));
 }
+
+// The sequence number of marker-framed video counts modulo 1024.
+constexpr uint32_t kSequence10Mask = 1023;
+// Channel 16 carries the split picture; it is shown only live.
+constexpr uint32_t kSplitChannel = 16;
 
 bool KindAccepted(uint32_t mode, uint32_t kind, bool marker) {
   switch (mode) {
@@ -60,8 +57,8 @@ int StreamSystem::ParsePacket(StreamConnection& c) {
   if (view.Mode != kModeLive && view.Mode != kModePlayback && view.Mode != kModeBackup) return 1;
   if (FindFrameHeader(c.MainRing) < 0) return 1;
   uint8_t raw[FrameHeader::kSize];
-  c.MainRing.Peek(raw, sizeof raw);
-  const FrameHeader h = FrameHeader::Parse(raw);
+  FrameHeader h;
+  if (c.MainRing.Peek(raw, sizeof raw) != 0 || !FrameHeader::Parse(raw, h)) return 1;
   const TransportHeader t = TransportHeader::ForMarkerPacket(h);
   if (h.type == FrameHeader::kAudio) {
     const uint32_t bytes = h.PacketBytes();
@@ -74,7 +71,8 @@ int StreamSystem::ParsePacket(StreamConnection& c) {
   // pass: its counter is checked only when it is taken.
   if (BufferingHolds(c, view)) return 1;
   if (h.type == FrameHeader::kVideo) {
-    if (c.LastMarkerSequence < 0 || h.sequence10 != ((uint32_t(c.LastMarkerSequence) + 1) & 1023)) {
+    if (c.LastMarkerSequence < 0 ||
+        h.sequence10 != ((uint32_t(c.LastMarkerSequence) + 1) & kSequence10Mask)) {
       picture_.keyFrameSeen = false;
       picture_.audioInSync = false;
     }
@@ -93,8 +91,8 @@ int StreamSystem::ParseTransportFramed(StreamConnection& c, ViewState& view) {
     return 1;
   }
   uint8_t raw[TransportHeader::kSize];
-  c.MainRing.Peek(raw, sizeof raw);
-  const TransportHeader t = TransportHeader::Parse(raw);
+  TransportHeader t;
+  if (c.MainRing.Peek(raw, sizeof raw) != 0 || !TransportHeader::Parse(raw, t)) return 1;
   // Out-of-range totals and channels mean the ring lost step: start afresh.
   if (t.total >= TransportHeader::kMaxTotal || t.channel >= kChannels ||
       t.total < TransportHeader::kSize + FrameHeader::kSize) {
@@ -106,70 +104,98 @@ int StreamSystem::ParseTransportFramed(StreamConnection& c, ViewState& view) {
   return HandlePacket(c, view, t, t.total - TransportHeader::kSize, false);
 }
 
+int StreamSystem::DropPacket(StreamConnection& c, const TransportHeader& t) {
+  c.Context->stats->RecorderValue = t.recorderValue;
+  return 0;
+}
+
+int StreamSystem::SkipPacket(StreamConnection& c, const TransportHeader& t, uint32_t remaining) {
+  c.MainRing.Skip(std::min(remaining, c.MainRing.Used()));
+  return DropPacket(c, t);
+}
+
 int StreamSystem::HandlePacket(StreamConnection& c, ViewState& view, const TransportHeader& t,
                                uint32_t remaining, bool marker) {
   StreamStats& stats = *c.Context->stats;
-  auto drop = [&] {
-    stats.RecorderValue = t.recorderValue;
-    return 0;
-  };
-  auto skip = [&] {
-    c.MainRing.Skip(std::min(remaining, c.MainRing.Used()));
-    return drop();
-  };
-  if (!c.FrameBuffer) return skip();
-  if (t.tag != 0 && t.tag != view.ConnectionTag) return skip();
-  if (t.channel == 16 && view.Mode != kModeLive) return skip();
+  if (!c.FrameBuffer) return SkipPacket(c, t, remaining);
+  if (t.tag != 0 && t.tag != view.ConnectionTag) return SkipPacket(c, t, remaining);
+  if (t.channel == kSplitChannel && view.Mode != kModeLive) return SkipPacket(c, t, remaining);
 
   ChannelPacer& pacer = c.Pacers[t.channel];
   pacer.Bytes += t.total;
   if (!marker && stats.LastSequenceOf(t.channel) + 1 != t.sequence) pacer.Resync = 1;
 
   uint8_t raw[FrameHeader::kSize];
-  if (remaining < FrameHeader::kSize || c.MainRing.Read(raw, sizeof raw) != 0) return skip();
+  FrameHeader h;
+  if (remaining < FrameHeader::kSize || c.MainRing.Read(raw, sizeof raw) != 0 ||
+      !FrameHeader::Parse(raw, h))
+    return SkipPacket(c, t, remaining);
   remaining -= FrameHeader::kSize;
-  const FrameHeader h = FrameHeader::Parse(raw);
   // The frame header's length must fit in what the transport header framed.
-  if (!h.Valid() || h.PacketBytes() - FrameHeader::kSize > remaining) return skip();
-  if (h.type != FrameHeader::kVideo) return skip();
+  if (!h.Valid() || h.PacketBytes() - FrameHeader::kSize > remaining)
+    return SkipPacket(c, t, remaining);
+  if (h.type != FrameHeader::kVideo) return SkipPacket(c, t, remaining);
   const bool backup = view.Mode == kModeBackup;
 
-  // The further packets of a frame are joined to its first one.
   if (c.AssemblyMissing != 0) {
     if (!backup && t.channel == c.AssemblyChannel && h.seconds == c.AssemblySeconds &&
-        h.frame == c.AssemblyFrame) {
-      const uint32_t payload = h.PacketBytes() - FrameHeader::kSize;
-      if (c.AssemblyLength + payload > StreamConnection::kBufferSize) {
-        c.AssemblyMissing = 0;
-        c.Pacers[c.AssemblyChannel].Resync = 1;
-        return skip();
-      }
-      c.MainRing.Read(c.FrameBuffer.get() + c.AssemblyLength, payload);
-      remaining -= payload;
-      c.MainRing.Skip(remaining);
-      remaining = 0;
-      stats.LastSequenceOf(t.channel) = t.sequence;
-      c.AssemblyLength += payload;
-      bool padding = false;
-      c.AssemblyNalEnd =
-          WalkNalUnits(c.FrameBuffer.get(), c.AssemblyNalEnd, c.AssemblyLength, padding);
-      if (padding) c.AssemblyLength = c.AssemblyNalEnd;
-      if (--c.AssemblyMissing != 0) return drop();
-      c.FrameLength = c.AssemblyNalEnd;
-      return c.FrameLength ? PresentFrame(c, picture_.keyFrameSeen) : drop();
-    }
+        h.frame == c.AssemblyFrame)
+      return JoinPacket(c, t, h, remaining);
     // Any other packet breaks the frame: its decoder chain waits for an I-frame.
     c.AssemblyMissing = 0;
     c.Pacers[c.AssemblyChannel].Resync = 1;
   }
-  if (pacer.Resync && !h.IsKeyFrame()) return skip();
+  if (pacer.Resync && !h.IsKeyFrame()) return SkipPacket(c, t, remaining);
   // Pictures larger than the display's work buffers are not decoded.
   if (!backup &&
       (h.widthMb > ParamSetPrefix::kMaxWidthMb || h.heightMb > ParamSetPrefix::kMaxHeightMb))
-    return skip();
+    return SkipPacket(c, t, remaining);
 
-  // The frame goes into the FrameBuffer: the movie recorder wants the header,
-  // the decoder the parameter sets in front of an I-frame.
+  const PlacedFrame placed = PlaceFrame(c, h, raw, backup, remaining);
+  if (!placed.ok) return SkipPacket(c, t, remaining);
+
+  if (!KindAccepted(view.Mode, h.streamKind, marker)) return DropPacket(c, t);
+  if (view.Mode == kModePlayback) {
+    if (view.PlaybackSelection != c.PlaybackSelection) {
+      c.PlaybackSelection = view.PlaybackSelection;
+      RestartPacers(c);
+    }
+    if (h.subChannel != view.PlaybackChannel()) return DropPacket(c, t);
+  }
+  return AcceptFrame(c, view, t, h, placed.length, placed.nalEnd);
+}
+
+// A further packet of the frame being assembled: its payload joins the
+// first one's in the FrameBuffer; the last one presents the whole frame.
+int StreamSystem::JoinPacket(StreamConnection& c, const TransportHeader& t, const FrameHeader& h,
+                             uint32_t remaining) {
+  const uint32_t payload = h.PacketBytes() - FrameHeader::kSize;
+  if (c.AssemblyLength + payload > StreamConnection::kBufferSize) {
+    c.AssemblyMissing = 0;
+    c.Pacers[c.AssemblyChannel].Resync = 1;
+    return SkipPacket(c, t, remaining);
+  }
+  c.MainRing.Read(c.FrameBuffer.get() + c.AssemblyLength, payload);
+  c.MainRing.Skip(remaining - payload);
+  c.Context->stats->LastSequenceOf(t.channel) = t.sequence;
+  c.AssemblyLength += payload;
+  bool padding = false;
+  c.AssemblyNalEnd =
+      WholeNalEnd({c.FrameBuffer.get(), c.AssemblyLength}, c.AssemblyNalEnd, padding);
+  if (padding) c.AssemblyLength = c.AssemblyNalEnd;
+  if (--c.AssemblyMissing != 0) return DropPacket(c, t);
+  c.FrameLength = c.AssemblyNalEnd;
+  return c.FrameLength ? PresentFrame(c, picture_.keyFrameSeen) : DropPacket(c, t);
+}
+
+// The frame goes into the FrameBuffer: the movie recorder wants the header,
+// the decoder the parameter sets in front of an I-frame. Takes the packet's
+// `remaining` bytes off the ring (sets it to 0) unless the payload cannot be
+// read.
+StreamSystem::PlacedFrame StreamSystem::PlaceFrame(StreamConnection& c, const FrameHeader& h,
+                                                   const uint8_t (&raw)[FrameHeader::kSize],
+                                                   bool backup, uint32_t& remaining) {
+  PlacedFrame out;
   uint32_t placed = 0;
   if (backup) {
     std::memcpy(c.FrameBuffer.get(), raw, FrameHeader::kSize);
@@ -178,27 +204,18 @@ int StreamSystem::HandlePacket(StreamConnection& c, ViewState& view, const Trans
     placed = ParamSetPrefix::Build(h.widthMb, h.heightMb, c.FrameBuffer.get());
   }
   const uint32_t payload = h.PacketBytes() - FrameHeader::kSize;
-  if (c.MainRing.Read(c.FrameBuffer.get() + placed, payload) != 0) return skip();
-  remaining -= payload;
-  c.MainRing.Skip(remaining);  // bytes the transport framed beyond the frame header's length
+  if (c.MainRing.Read(c.FrameBuffer.get() + placed, payload) != 0) return out;
+  c.MainRing.Skip(remaining - payload);  // bytes the transport framed beyond the header's length
   remaining = 0;
-  uint32_t length = placed + payload;
-  uint32_t nalEnd = length;
-  bool padding = false;
+  out.ok = true;
+  out.length = placed + payload;
+  out.nalEnd = out.length;
   if (!backup) {
-    nalEnd = WalkNalUnits(c.FrameBuffer.get(), 0, length, padding);
-    if (padding || h.extraPackets == 0) length = nalEnd;
+    bool padding = false;
+    out.nalEnd = WholeNalEnd({c.FrameBuffer.get(), out.length}, 0, padding);
+    if (padding || h.extraPackets == 0) out.length = out.nalEnd;
   }
-
-  if (!KindAccepted(view.Mode, h.streamKind, marker)) return drop();
-  if (view.Mode == kModePlayback) {
-    if (view.PlaybackSelection != c.PlaybackSelection) {
-      c.PlaybackSelection = view.PlaybackSelection;
-      RestartPacers(c);
-    }
-    if (h.subChannel != view.PlaybackChannel()) return drop();
-  }
-  return AcceptFrame(c, view, t, h, length, nalEnd);
+  return out;
 }
 
 }  // namespace tevrano

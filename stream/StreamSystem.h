@@ -109,6 +109,20 @@ class StreamSystem {
   int ParseTransportFramed(StreamConnection& c, ViewState& view);
   int HandlePacket(StreamConnection& c, ViewState& view, const TransportHeader& t,
                    uint32_t remaining, bool marker);
+  int JoinPacket(StreamConnection& c, const TransportHeader& t, const FrameHeader& h,
+                 uint32_t remaining);
+  struct PlacedFrame {
+    bool ok = false;
+    uint32_t length = 0;  // bytes in the FrameBuffer
+    uint32_t nalEnd = 0;  // end of the whole NAL units
+  };
+  PlacedFrame PlaceFrame(StreamConnection& c, const FrameHeader& h,
+                         const uint8_t (&raw)[FrameHeader::kSize], bool backup,
+                         uint32_t& remaining);
+  // A packet not shown: its remaining bytes skipped (Skip) or already taken
+  // (Drop); the recorder's value noted. Both return 0.
+  int SkipPacket(StreamConnection& c, const TransportHeader& t, uint32_t remaining);
+  int DropPacket(StreamConnection& c, const TransportHeader& t);
   int AcceptFrame(StreamConnection& c, ViewState& view, const TransportHeader& t,
                   const FrameHeader& h, uint32_t length, uint32_t nalEnd);
   // Playback buffering while the playback buttons ask for it; true = wait.

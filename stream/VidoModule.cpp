@@ -33,15 +33,18 @@ bool VidoModule::OneConnection(const RecorderContext& c) {
 }
 
 void VidoModule::Receive(const uint8_t* body, uint32_t length) {
-  if (length < kSubHeader) return;
-  RecorderContext* c = FindBySession(LoadLe32(body));
-  if (!c || LoadLe32(body + 4) != 0) return;  // sub-command 1 has no receive action
-  StorePacket(*c, body + kSubHeader, length - kSubHeader);
+  ByteReader r(body, length);
+  uint32_t sessionId = 0, subCommand = 0;
+  if (!r.Le32(sessionId) || !r.Le32(subCommand) || !r.Seek(kSubHeader)) return;
+  RecorderContext* c = FindBySession(sessionId);
+  if (!c || subCommand != kSubCommandPacket) return;  // sub-command 1 has no receive action
+  const std::span<const uint8_t> packet = r.Rest();
+  StorePacket(*c, packet.data(), static_cast<uint32_t>(packet.size()));
 }
 
 int VidoModule::StorePacket(RecorderContext& c, const uint8_t* packet, uint32_t available) {
-  if (available < TransportHeader::kSize) return -1;
-  const TransportHeader t = TransportHeader::Parse(packet);
+  TransportHeader t;
+  if (!TransportHeader::Parse({packet, available}, t)) return -1;
   if (t.channel >= kChannels) return -1;
   if (c.Stream) {
     c.Stream->Pacers[t.channel].LatestSeconds = t.seconds;

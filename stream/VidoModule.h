@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "base/ByteReader.h"
 #include "net/RecorderContext.h"
 
 namespace tevrano {
@@ -22,8 +23,9 @@ struct VidoState {
 // in sequence. Runs on the control's thread.
 class VidoModule {
  public:
-  static constexpr uint32_t kTag = 0x4F444956;  // "VIDO"
-  static constexpr uint32_t kSubHeader = 32;    // SessionId, sub-command, 24 zero bytes
+  static constexpr uint32_t kTag = Tag("VIDO");
+  static constexpr uint32_t kSubHeader = 32;        // SessionId, sub-command, 24 zero bytes
+  static constexpr uint32_t kSubCommandPacket = 0;  // the sub-command that carries a packet
   static constexpr uint32_t kStatusBytes = 256;
   static constexpr uint32_t kMaxPacket = 0x40000;  // transport totals stay below this
 

@@ -2,15 +2,17 @@
 
 #include <cstring>
 
+#include "base/ByteReader.h"
 #include "base/Form.h"
 #include "net/RecorderNet.h"
-#include "base/ByteReader.h"
 #include "platform/HostServices.h"
 
 namespace tevrano {
 
 namespace {
 enum IctlType : uint32_t { kItemWrite = 0, kValueMessage = 1 };
+// Sub-header fields.
+constexpr uint32_t kSessionAt = 0, kTypeAt = 8, kNotifyAt = 12;
 constexpr uint32_t kNameField = 252;  // payload bytes 4..255
 constexpr int kUpnpTab = 6;           // TabSheet7
 }  // namespace
@@ -86,9 +88,9 @@ int NamedItems::Send(const SendRecord& r) {
   RecorderContext& c = net_.Context(r.connection);
   uint8_t* body = sendBuffer_ + kModuleHeaderSize;
   std::memset(body, 0, kSubHeaderSize + kPayloadHeaderSize);
-  StoreLe32(body + 0, c.SessionId);
-  StoreLe32(body + 8, kItemWrite);
-  StoreLe32(body + 12, r.notify);
+  StoreLe32(body + kSessionAt, c.SessionId);
+  StoreLe32(body + kTypeAt, kItemWrite);
+  StoreLe32(body + kNotifyAt, r.notify);
   uint8_t* payload = body + kSubHeaderSize;
   StoreLe32(payload, kPayloadHeaderSize + r.size);
   std::memcpy(payload + 4, r.name, strnlen(r.name, 127));
@@ -99,27 +101,30 @@ int NamedItems::Send(const SendRecord& r) {
 }
 
 void NamedItems::Item_Arrived(const uint8_t* body, uint32_t length) {
-  if (length < kSubHeaderSize) return;
-  const uint32_t sessionId = LoadLe32(body + 0);
-  const uint32_t type = LoadLe32(body + 8);
-  const uint32_t notify = LoadLe32(body + 12);
+  ByteReader r(body, length);
+  ByteReader sub;
+  if (!r.Sub(kSubHeaderSize, sub)) return;
+  uint32_t sessionId = 0, type = 0, notify = 0;
+  sub.Le32At(kSessionAt, sessionId);
+  sub.Le32At(kTypeAt, type);
+  sub.Le32At(kNotifyAt, notify);
   if (type != kItemWrite) return;  // a value message changes nothing; others are unknown
-  if (length < kSubHeaderSize + kPayloadHeaderSize) return;
-  const uint8_t* payload = body + kSubHeaderSize;
-  const uint32_t total = LoadLe32(payload);
-  // The item's data must lie inside the message.
-  if (total < kPayloadHeaderSize || total > length - kSubHeaderSize) return;
-  const uint32_t dataLength = total - kPayloadHeaderSize;
 
+  // The payload header: its total (the item's data must lie inside the
+  // message), then the name field.
+  ByteReader header;
+  uint32_t total = 0;
+  if (!r.Sub(kPayloadHeaderSize, header) || !header.Le32(total)) return;
+  if (total < kPayloadHeaderSize || total - kPayloadHeaderSize > r.Remaining()) return;
+  const uint32_t dataLength = total - kPayloadHeaderSize;
   char name[kNameField];
-  std::memcpy(name, payload + 4, kNameField);
-  name[kNameField - 1] = 0;
+  header.Text(kNameField, name, sizeof name);
+
   NamedItem* item = Find(name);
   if (!item) return;
   if (item->size != 0 && dataLength != item->size) return;
   // Only items of a fixed size have storage of a known size to copy into.
-  if (dataLength > 0 && item->data && item->size != 0)
-    std::memcpy(item->data, payload + kPayloadHeaderSize, dataLength);
+  if (dataLength > 0 && item->data && item->size != 0) r.Bytes(item->data, dataLength);
   if (notify == 1 && item->on_arrival) item->on_arrival(sessionId);
 }
 

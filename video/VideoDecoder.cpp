@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/ByteReader.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/buffer.h>
@@ -96,15 +98,7 @@ bool VideoDecoder::AllocateFrameBuffers() {
 }
 
 size_t VideoDecoder::WholeNalBytes(const uint8_t* data, size_t length) {
-  size_t pos = 0;
-  while (length - pos >= 4) {
-    const uint32_t nal = static_cast<uint32_t>(data[pos]) << 24 |
-                         static_cast<uint32_t>(data[pos + 1]) << 16 |
-                         static_cast<uint32_t>(data[pos + 2]) << 8 | data[pos + 3];
-    if (nal == 0 || nal > length - pos - 4) break;
-    pos += 4 + nal;
-  }
-  return pos;
+  return NalLengthWalker::WholeUnitBytes({data, data ? length : 0});
 }
 
 VideoDecoder::Result VideoDecoder::Decode(const uint8_t* data, size_t length) {
@@ -160,24 +154,21 @@ VideoDecoder::Result VideoDecoder::Decode(const uint8_t* data, size_t length) {
 // leaving out a parameter set identical to the last one of its kind.
 // Returns the bytes copied.
 size_t VideoDecoder::CopyUnit(const uint8_t* data, size_t length) {
-  uint8_t* out = input_.Data();
-  size_t pos = 0, copied = 0;
-  while (pos < length) {
-    const size_t nal = static_cast<size_t>(data[pos]) << 24 |
-                       static_cast<size_t>(data[pos + 1]) << 16 |
-                       static_cast<size_t>(data[pos + 2]) << 8 | data[pos + 3];
-    const uint8_t* body = data + pos + 4;
-    const int type = body[0] & 0x1F;
-    ParameterSet* kept = type == 7 ? &sps_ : type == 8 ? &pps_ : nullptr;
+  ByteWriter out(input_.Data(), kMaxUnit);
+  NalLengthWalker units(data, length);
+  std::span<const uint8_t> body;
+  while (units.Next(body)) {
+    const int type = NalUnitType(body);
+    ParameterSet* kept = type == kNalSps ? &sps_ : type == kNalPps ? &pps_ : nullptr;
     bool skip = false;
-    if (kept && nal <= ParameterSet::kMaxBytes) {
-      skip = kept->length == nal && std::memcmp(kept->bytes, body, nal) == 0;
+    if (kept && body.size() <= ParameterSet::kMaxBytes) {
+      skip = kept->length == body.size() && std::memcmp(kept->bytes, body.data(), body.size()) == 0;
       if (!skip) {
-        std::memcpy(kept->bytes, body, nal);
-        kept->length = nal;
+        ByteReader(body).Bytes(kept->bytes, body.size());
+        kept->length = body.size();
         // A changed sequence parameter set makes the decoder drop the
         // picture parameter sets that refer to it.
-        if (type == 7) pps_.length = 0;
+        if (type == kNalSps) pps_.length = 0;
       }
     } else if (kept) {
       kept->length = 0;  // too long to remember: always passed on
@@ -185,12 +176,11 @@ size_t VideoDecoder::CopyUnit(const uint8_t* data, size_t length) {
     if (skip) {
       ++repeatedParameterSets_;
     } else {
-      std::memcpy(out + copied, data + pos, 4 + nal);
-      copied += 4 + nal;
+      const std::span<const uint8_t> unit = units.LastWithPrefix();
+      out.Bytes(unit.data(), unit.size());
     }
-    pos += 4 + nal;
   }
-  return copied;
+  return out.Position();
 }
 
 // Receives until the decoder has nothing more; only the newest picture is

@@ -1,10 +1,11 @@
 #include "view/IcmdModule.h"
 
 #include <cstring>
+#include <span>
 
+#include "base/ByteReader.h"
 #include "net/ModuleTable.h"
 #include "net/SendQueue.h"
-#include "base/ByteReader.h"
 
 namespace tevrano {
 
@@ -24,9 +25,9 @@ RecorderContext* IcmdModule::FindBySession(uint32_t sessionId) {
 int IcmdModule::SendIcmd(uint32_t sessionId, uint32_t operation, uint32_t type, uint32_t pageMask) {
   RecorderContext* c = FindBySession(sessionId);
   if (!c) return -1;
-  ViewState& view = views_[c->Index & 1];
-  std::memset(message_, 0, 32 + kSubHeader);
-  uint8_t* body = message_ + 32;
+  ViewState& view = views_[c->Index % kContexts];
+  std::memset(message_, 0, kModuleHeaderSize + kSubHeader);
+  uint8_t* body = message_ + kModuleHeaderSize;
   ++view.IcmdCounter;
   StoreLe32(body, sessionId);
   StoreLe32(body + 4, operation);
@@ -41,41 +42,44 @@ int IcmdModule::SendIcmd(uint32_t sessionId, uint32_t operation, uint32_t type, 
     payload = hooks_.buildSettingsPage(view, pageMask, body + kSubHeader, kMaxPage);
     if (payload > kMaxPage) payload = 0;
   }
-  const uint32_t total = 32 + kSubHeader + payload;
+  const uint32_t total = kModuleHeaderSize + kSubHeader + payload;
   FinishModuleMessage(message_, total, kTag);
   return QueueMessage(*c, message_, total);
 }
 
 void IcmdModule::Receive(const uint8_t* body, uint32_t length) {
-  if (length < kSubHeader) return;
-  RecorderContext* c = FindBySession(LoadLe32(body));
+  ByteReader r(body, length);
+  ByteReader sub;
+  if (!r.Sub(kSubHeader, sub)) return;
+  uint32_t sessionId = 0, operation = 0, type = 0, senderMode = 0;
+  sub.Le32(sessionId);
+  sub.Le32(operation);
+  sub.Le32(type);
+  sub.Le32(senderMode);
+  RecorderContext* c = FindBySession(sessionId);
   if (!c) return;
-  const uint32_t operation = LoadLe32(body + 4);
-  const uint32_t type = LoadLe32(body + 8);
-  const uint32_t senderMode = LoadLe32(body + 12);
-  const uint8_t* payload = body + kSubHeader;
-  const uint32_t payloadLength = length - kSubHeader;
-  ViewState& view = views_[c->Index & 1];
+  const std::span<const uint8_t> payload = r.Rest();
+  const uint32_t payloadLength = static_cast<uint32_t>(payload.size());
+  // The page mask: the first word of a settings page's payload, when there.
+  uint32_t pageMask = 0;
+  if (type == kSettingsPage) r.Le32At(r.Position(), pageMask);
+  ViewState& view = views_[c->Index % kContexts];
 
   if (operation == kRequest) {
-    const uint32_t mask = type == kSettingsPage && payloadLength >= 4 ? LoadLe32(payload) : 0;
-    SendIcmd(c->SessionId, kData, type, mask);
+    SendIcmd(c->SessionId, kData, type, pageMask);
     return;
   }
   if (operation != kSet && operation != kData) return;
   // The receive of the type's descriptor: records are stored whole, pages
   // go to the settings, type 2048 carries nothing.
-  uint32_t pageMask = 0;
   if (uint8_t* record = view.RecordOfType(type)) {
-    if (payloadLength < ViewState::kRecordBytes) return;
-    std::memcpy(record, payload, ViewState::kRecordBytes);
+    if (!r.Bytes(record, ViewState::kRecordBytes)) return;
     if (type == kLiveRecord && view.Mode == kModeLive && hooks_.liveViewChanged &&
         (!hooks_.machTypeWord3 || hooks_.machTypeWord3() == 0))
       hooks_.liveViewChanged(view.Live);
   } else if (type == kSettingsPage) {
-    if (payloadLength >= 4) pageMask = LoadLe32(payload);
     if (hooks_.receiveSettingsPage)
-      hooks_.receiveSettingsPage(view, operation, payload, payloadLength);
+      hooks_.receiveSettingsPage(view, operation, payload.data(), payloadLength);
   } else if (type != kNoPayload) {
     return;
   }

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "net/ModuleTable.h"
 #include "net/RecorderContext.h"
 #include "view/ViewRecords.h"
 
@@ -13,7 +14,7 @@ namespace tevrano {
 // counter, 12 zero bytes, then the payload. Runs on the control's thread.
 class IcmdModule {
  public:
-  static constexpr uint32_t kTag = 0x444D4349;  // "ICMD"
+  static constexpr uint32_t kTag = Tag("ICMD");
   static constexpr uint32_t kSubHeader = 32;
   enum Operation : uint32_t { kRequest = 1, kSet = 2, kData = 4 };
   enum Type : uint32_t {
@@ -23,7 +24,7 @@ class IcmdModule {
     kNoPayload = 2048,
     kSettingsPage = 4096,
   };
-  static constexpr uint32_t kMaxPage = 1280 - 32 - kSubHeader;
+  static constexpr uint32_t kMaxPage = kMaxModuleMessage - kModuleHeaderSize - kSubHeader;
 
   struct Hooks {
     // Builds the settings page that the mask selects into `out`; its length.
@@ -58,7 +59,7 @@ class IcmdModule {
   RecorderContext* contexts_[2];
   ViewState views_[2];
   Hooks hooks_;
-  uint8_t message_[1280] = {};
+  uint8_t message_[kMaxModuleMessage] = {};
 };
 
 }  // namespace tevrano

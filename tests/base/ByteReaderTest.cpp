@@ -134,6 +134,28 @@ TEST(NalLengthWalkerTest, YieldsWholeUnitsAndStopsAtPaddingOrATruncatedUnit) {
   EXPECT_EQ(NalLengthWalker::WholeUnitBytes(huge), 0u);
 }
 
+TEST(NalLengthWalkerTest, LastWithPrefixIsTheUnitJustYieldedWithItsLength) {
+  const std::vector<uint8_t> two = {0, 0, 0, 2, 0x67, 1, 0, 0, 0, 1, 0x68};
+  NalLengthWalker w(two);
+  std::span<const uint8_t> unit;
+  EXPECT_TRUE(w.LastWithPrefix().empty());
+  const std::vector<std::vector<uint8_t>> expected = {{0, 0, 0, 2, 0x67, 1}, {0, 0, 0, 1, 0x68}};
+  for (const auto& e : expected) {
+    ASSERT_TRUE(w.Next(unit));
+    const std::span<const uint8_t> whole = w.LastWithPrefix();
+    EXPECT_EQ(std::vector<uint8_t>(whole.begin(), whole.end()), e);
+  }
+}
+
+TEST(NalUnitTypeTest, LowFiveBitsOfTheFirstByteAndNoneForAnEmptyUnit) {
+  const struct {
+    std::vector<uint8_t> unit;
+    int type;
+  } cases[] = {{{0x67, 0x42}, kNalSps}, {{0x68}, kNalPps}, {{0x65}, kNalIdr},
+               {{0x41}, kNalSlice},     {{0x06}, kNalSei}, {{}, -1}};
+  for (const auto& c : cases) EXPECT_EQ(NalUnitType(c.unit), c.type) << c.type;
+}
+
 TEST(NalStartCodeWalkerTest, SplitsOnThreeAndFourByteStartCodes) {
   const std::vector<uint8_t> stream = {0xAA, 0, 0,    0, 1, 0x67, 1, 2, 0,
                                        0,    1, 0x68, 3, 0, 0,    0, 1, 0x65};

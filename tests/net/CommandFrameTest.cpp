@@ -31,6 +31,9 @@ TEST(AnswerFraming, TableOfHeaders) {
       {"GARBAGE", AnswerScan::Malformed, 0},
       {"HTTP/1.1 200 OK\r\nServer: x\r\n\r\n", AnswerScan::Malformed, 0},
       {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n", AnswerScan::Malformed, 0},
+      // The header ends at the first empty line, even right after the status.
+      {"HTTP/1.1 200 OK\r\n\r\nContent-Length: 1\r\n\r\nx", AnswerScan::Malformed, 0},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 2", AnswerScan::Incomplete, 0},
   };
   for (const Case& c : cases) {
     const AnswerScan s = Scan(c.text);

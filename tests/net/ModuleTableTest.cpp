@@ -25,6 +25,36 @@ TEST(ModuleChecksum, ByteSumUpTo1024AndWordsAbove) {
   EXPECT_EQ(ModuleChecksum(big.data(), 3071), 1u);  // two words only
 }
 
+TEST(ModuleHeaderRead, TotalsShorterThanTheHeaderOrLongerThanTheBytesEndTheWalk) {
+  const struct {
+    const char* what;
+    size_t bytes;  // bytes present, header included
+    uint32_t total;
+    bool ok;
+  } cases[] = {
+      {"header only", 32, 32, true},
+      {"body of 3", 35, 35, true},
+      {"bytes to spare", 40, 35, true},
+      {"total below the header", 40, 31, false},
+      {"total past the bytes", 35, 36, false},
+      {"short header", 31, 31, false},
+      {"total near 2^32", 40, 0xFFFFFFFF, false},
+  };
+  for (const auto& c : cases) {
+    Bytes bytes(c.bytes, 0);
+    if (c.bytes >= 4) test::Put32(bytes, 0, c.total);
+    if (c.bytes >= 12) test::Put32(bytes, 4, Tag("TEST")), test::Put32(bytes, 8, 0x55);
+    ByteReader r(bytes.data(), bytes.size());
+    ModuleHeader h;
+    EXPECT_EQ(ReadModuleHeader(r, h), c.ok) << c.what;
+    if (!c.ok) continue;
+    EXPECT_EQ(h.tag, Tag("TEST")) << c.what;
+    EXPECT_EQ(h.checksum, 0x55u) << c.what;
+    EXPECT_EQ(h.bodyLength, c.total - 32) << c.what;
+    EXPECT_EQ(r.Position(), 32u) << c.what;
+  }
+}
+
 TEST(ModuleTableRegistry, FirstEntryWithATagWinsAndAFullTableIgnoresMore) {
   ModuleTable table;
   int first = 0, second = 0;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
+#include <vector>
 
 #include "stream/ParamSetPrefix.h"
 #include "tests/stream/StreamPackets.h"
@@ -13,6 +15,12 @@ namespace {
 using test::FrameBytes;
 using test::PacketSpec;
 
+FrameHeader Parsed(const std::vector<uint8_t>& bytes) {
+  FrameHeader h;
+  EXPECT_TRUE(FrameHeader::Parse(bytes, h));
+  return h;
+}
+
 TEST(FrameHeaderTest, FieldsAreReadFromTheirBits) {
   PacketSpec s;
   s.seconds = 0x01020304;
@@ -21,7 +29,7 @@ TEST(FrameHeaderTest, FieldsAreReadFromTheirBits) {
   s.subChannel = 9, s.resolution = 1, s.extraPackets = 3, s.key = false;
   s.rateField = 0x1FFFF, s.kind = 3, s.sequence10 = 1023, s.timeOffset = 3600;
   const auto bytes = FrameBytes(s);
-  const FrameHeader h = FrameHeader::Parse(bytes.data());
+  const FrameHeader h = Parsed(bytes);
   EXPECT_EQ(h.magic, FrameHeader::kMagic);
   EXPECT_EQ(h.seconds, 0x01020304u);
   EXPECT_EQ(h.frame, 17u);
@@ -55,11 +63,48 @@ TEST(FrameHeaderTest, ValidityTable) {
     PacketSpec s;
     s.type = c.type, s.widthMb = c.widthMb, s.heightMb = c.heightMb, s.seconds = c.seconds;
     s.lengthOverride = c.length;
-    EXPECT_EQ(FrameHeader::Parse(FrameBytes(s).data()).Valid(), c.valid) << c.what;
+    EXPECT_EQ(Parsed(FrameBytes(s)).Valid(), c.valid) << c.what;
   }
   std::vector<uint8_t> bad = FrameBytes(PacketSpec{});
   bad[3] = 2;
-  EXPECT_FALSE(FrameHeader::Parse(bad.data()).Valid());
+  EXPECT_FALSE(Parsed(bad).Valid());
+}
+
+TEST(FrameHeaderTest, ShortBytesAreRefusedAndLeaveTheReaderWhereItWas) {
+  const std::vector<uint8_t> whole = FrameBytes(PacketSpec{});
+  for (size_t n : {size_t(0), size_t(1), size_t(FrameHeader::kSize - 1)}) {
+    ByteReader r(whole.data(), n);
+    FrameHeader h;
+    h.seconds = 99;
+    EXPECT_FALSE(FrameHeader::Parse(r, h)) << n;
+    EXPECT_EQ(h.seconds, 99u) << n;
+    EXPECT_EQ(r.Position(), 0u) << n;
+  }
+  ByteReader r(whole.data(), FrameHeader::kSize);
+  FrameHeader h;
+  EXPECT_TRUE(FrameHeader::Parse(r, h));
+  EXPECT_EQ(r.Remaining(), 0u);
+}
+
+TEST(TransportHeaderTest, FieldsAreReadAtTheirOffsetsAndShortBytesAreRefused) {
+  std::vector<uint8_t> bytes(TransportHeader::kSize, 0);
+  const struct {
+    size_t at;
+    uint32_t value;
+  } fields[] = {{0, 4000},  {8, 40}, {12, 7},  {20, 16}, {24, 0xAB}, {32, 9},
+                {36, 1234}, {40, 5}, {44, 44}, {48, 2},  {52, 0x77}};
+  for (const auto& f : fields) StoreLe32(bytes.data() + f.at, f.value);
+  TransportHeader t;
+  ASSERT_TRUE(TransportHeader::Parse(bytes, t));
+  const uint32_t got[] = {t.total,         t.intervalMs,   t.sequence, t.channel,
+                          t.recorderValue, t.delivery,     t.seconds,  t.frame,
+                          t.value44,       t.deliveryType, t.tag};
+  for (size_t i = 0; i < std::size(fields); ++i) EXPECT_EQ(got[i], fields[i].value) << fields[i].at;
+
+  TransportHeader untouched;
+  bytes.pop_back();
+  EXPECT_FALSE(TransportHeader::Parse(bytes, untouched));
+  EXPECT_EQ(untouched.total, 0u);
 }
 
 // Reads Exp-Golomb codes back from an SPS.
