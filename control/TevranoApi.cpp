@@ -1,12 +1,18 @@
 #include "control/TevranoApi.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 #include "control/TevranoImpl1.h"
 #include "control/TypeLibrary.h"
 
 namespace {
-// How often the start-up sequence ran in this process.
+// How often a control was created in this process.
 int gStartUpCount = 0;
 // The live controls (the framework's object count).
 int gObjectCount = 0;
@@ -15,12 +21,25 @@ tevrano::TevranoX* gControl = nullptr;
 tevrano::TevranoX* Control(TevranoXHandle* handle) {
   return reinterpret_cast<tevrano::TevranoX*>(handle);
 }
+
+void CopyText(char* into, size_t size, const std::string& text) {
+  if (size == 0) return;
+  const size_t n = text.size() < size - 1 ? text.size() : size - 1;
+  std::memcpy(into, text.data(), n);
+  into[n] = 0;
+}
 }  // namespace
 
 extern "C" {
 
 TevranoXHandle* TevranoX_Create(void* platform) {
   if (!platform) return nullptr;
+  // One control per process, for the life of the process.
+  if (gStartUpCount != 0) std::exit(1);
+  // Damaged units are expected and survived; the decoder's complaints about
+  // them go nowhere, like the control's own diagnostics. The level is the
+  // whole process's, so it is set here, once, and not by each decoder.
+  av_log_set_level(AV_LOG_FATAL);
   auto* control =
       new tevrano::TevranoX(*static_cast<tevrano::platform::Platform*>(platform), &gStartUpCount);
   control->ActiveFormCreate();
@@ -29,7 +48,17 @@ TevranoXHandle* TevranoX_Create(void* platform) {
   return reinterpret_cast<TevranoXHandle*>(control);
 }
 
-int32_t TevranoX_PutProperty(TevranoXHandle* handle, int32_t dispid, const TevranoVariantIn* value) {
+void TevranoX_Destroy(TevranoXHandle* handle) {
+  if (!handle) return;
+  tevrano::TevranoX* control = Control(handle);
+  control->PrepareUnload();
+  if (gControl == control) gControl = nullptr;
+  delete control;  // closes its sockets and stops its timer
+  --gObjectCount;
+}
+
+int32_t TevranoX_PutProperty(TevranoXHandle* handle, int32_t dispid,
+                             const TevranoVariantIn* value) {
   if (!handle || !value) return tevrano::kEInvalidArg;
   tevrano::Variant v;
   v.vt = value->vt;
@@ -46,11 +75,7 @@ int32_t TevranoX_GetProperty(TevranoXHandle* handle, int32_t dispid, uint16_t* v
   if (hr != tevrano::kSOk) return hr;
   if (vt) *vt = v.vt;
   if (intVal) *intVal = v.intVal;
-  if (text && textSize > 0) {
-    size_t n = v.str.size() < textSize - 1 ? v.str.size() : textSize - 1;
-    std::memcpy(text, v.str.data(), n);
-    text[n] = 0;
-  }
+  if (text) CopyText(text, textSize, v.str);
   return tevrano::kSOk;
 }
 
@@ -62,10 +87,43 @@ int TevranoX_TimerEnabled(TevranoXHandle* handle) {
   return handle && Control(handle)->Form().Timer1.enabled ? 1 : 0;
 }
 
-void* TevranoX_Form(TevranoXHandle* handle) { return handle ? &Control(handle)->Form() : nullptr; }
-void* TevranoX_Object(TevranoXHandle* handle) { return handle ? Control(handle) : nullptr; }
+void* TevranoX_Form(TevranoXHandle* handle) {
+  return handle ? &Control(handle)->Form() : nullptr;
+}
 
-const void* TevranoX_TypeLibrary(void) { return &tevrano::TevranoTypeLibrary(); }
+int32_t TevranoX_GetScriptingView(TevranoXHandle* handle, TevranoScriptingView* view) {
+  if (!handle || !view) return tevrano::kEInvalidArg;
+  tevrano::TevranoX& control = *Control(handle);
+  const tevrano::ControlStatus status = control.Status();
+  *view = TevranoScriptingView{};
+  view->loggedIn = status.loggedIn;
+  view->sessionId = status.sessionId;
+  view->loginState = status.loginState;
+  view->viewMode = status.viewMode;
+  view->page = status.page;
+  view->layout = status.layout;
+  view->picturesShown = control.GetVideo().PicturesShown();
+  view->mainLoopRuns = control.MainLoop().runs;
+  view->keyPanelSkinLoaded = control.OnScreen().FindSkin("TevranoKeyForm") >= 0 ? 1 : 0;
+  view->backgroundPictureLoaded = control.BackgroundPictureLoaded() ? 1 : 0;
+  CopyText(view->dataFolder, sizeof view->dataFolder, control.SystemFolder());
+  return tevrano::kSOk;
+}
+
+int32_t TevranoX_FindSkinTarget(TevranoXHandle* handle, const char* skin, const char* binding,
+                                int32_t item, TevranoSkinTarget* target) {
+  if (!handle || !skin || !binding || !target) return tevrano::kEInvalidArg;
+  const auto found = Control(handle)->FindSkinTarget(skin, binding, item);
+  if (!found) return tevrano::kEFail;
+  CopyText(target->image, sizeof target->image, found->image);
+  target->x = found->x;
+  target->y = found->y;
+  return tevrano::kSOk;
+}
+
+const void* TevranoX_TypeLibrary(void) {
+  return &tevrano::TevranoTypeLibrary();
+}
 
 int32_t DllCanUnloadNow(void) {
   if (gControl) gControl->PrepareUnload();

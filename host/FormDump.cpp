@@ -48,7 +48,7 @@ std::string JsonString(std::string_view s) {
   return out + "\"";
 }
 
-std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status) {
+std::string FormDumpJson(const TTevranoX& form, const TevranoScriptingView& status) {
   auto b = [](bool v) { return v ? "true" : "false"; };
   std::string out = "{\n  \"components\": {";
   bool first = true;
@@ -79,7 +79,8 @@ std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status) {
   return out;
 }
 
-bool WriteDumpFile(const std::string& path, const TTevranoX& form, const ControlStatus& status) {
+bool WriteDumpFile(const std::string& path, const TTevranoX& form,
+                   const TevranoScriptingView& status) {
   const std::string json = FormDumpJson(form, status);
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
