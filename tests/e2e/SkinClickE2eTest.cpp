@@ -26,7 +26,7 @@ TEST(SkinClickE2e, KeyPanelClicksSendTheMatchingViewRecords) {
     std::ofstream f(script);
     // IE_DOING#SD counts the 16 channel keys first, then the split keys:
     // 18 is the quad 5-8, 23 the sixteen-way view.
-    f << "wait 5\n"
+    f << "wait-until logged-in\n"
          "click-target TevranoKeyForm IE_DOING#SD 18\n"
          "wait 1\n"
          "click-target TevranoKeyForm IE_DOING#SD 3\n"
