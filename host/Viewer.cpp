@@ -118,8 +118,10 @@ void Viewer::Finish(int code) {
 void Viewer::Exit(int code) {
   // The control stops its sockets, timer and sound and is freed; the
   // library may then be unloaded.
+  // Not while the UI thread is inside the control (a signal or the time limit
+  // during a modal dialog): the process ends without freeing it then.
   window_.reset();
-  host_.Destroy();
+  if (!ControlCall::Busy()) host_.Destroy();
   DllCanUnloadNow();
   std::fflush(nullptr);
   std::_Exit(code);
