@@ -19,6 +19,9 @@ typedef struct {
   int32_t loggedIn;
   uint32_t sessionId;
   int32_t loginState;
+  // 1 once the recorder's system information (its channel count among it)
+  // arrived after the login: the key panel then offers what it has.
+  int32_t recorderKnown;
   // The view: mode (0 Live, 1 Playback, 2 Backup) and the page and layout
   // the dump reports.
   int32_t viewMode;

@@ -8,6 +8,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "base/ByteReader.h"
 #include "control/TevranoImpl1.h"
 #include "control/TypeLibrary.h"
 
@@ -99,6 +100,11 @@ int32_t TevranoX_GetScriptingView(TevranoXHandle* handle, TevranoScriptingView* 
   view->loggedIn = status.loggedIn;
   view->sessionId = status.sessionId;
   view->loginState = status.loginState;
+  const tevrano::RecorderContext& context = control.Net().Context(0);
+  view->recorderKnown = context.Zell && tevrano::LoadLe32(context.Zell->SystemInfo +
+                                                          tevrano::system_info::kChannels) != 0
+                            ? 1
+                            : 0;
   view->viewMode = status.viewMode;
   view->page = status.page;
   view->layout = status.layout;

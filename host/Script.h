@@ -41,8 +41,9 @@ struct ScriptCommand {
     Quit
   };
   // What wait-until waits for. LoggedIn: the recorder accepted the viewer
-  // (the dump's logged_in is 1). Picture: a decoded picture was drawn into
-  // the video area after the wait began.
+  // (the dump's logged_in is 1) and its system information arrived, so the
+  // key panel offers what the recorder has. Picture: a decoded picture was
+  // drawn into the video area after the wait began.
   enum class Condition { LoggedIn, Picture };
   static constexpr double kDefaultWaitUntilSeconds = 30;
 

@@ -21,7 +21,7 @@ bool ScriptRunner::WaitUntilHolds(const ScriptCommand& cmd, std::string& why) {
     waitStartPictures_ = view.picturesShown;
   }
   const bool holds = cmd.condition == ScriptCommand::Condition::LoggedIn
-                         ? view.loggedIn != 0
+                         ? view.loggedIn != 0 && view.recorderKnown != 0
                          : view.picturesShown > waitStartPictures_;
   if (holds) {
     waiting_ = false;

@@ -240,6 +240,9 @@ TEST_F(ScriptTest, WaitUntilLoggedInPollsUntilTheControlSaysSo) {
   }
   EXPECT_EQ(clicks, 0);  // nothing after the wait runs before the login
   direct.view.loggedIn = 1;
+  EXPECT_EQ(runner.Continue().kind, Kind::Wait);  // the recorder's system information not yet
+  EXPECT_EQ(clicks, 0);
+  direct.view.recorderKnown = 1;
   EXPECT_EQ(runner.Continue().kind, Kind::Finished);
   EXPECT_EQ(clicks, 1);
 }
