@@ -47,9 +47,11 @@ std::string Describe(const Rgb& c) {
 }
 
 // The key of channel 1 on the key panel, clicked once the recorder accepted
-// the viewer: the single view of channel 0; then its first picture.
+// the viewer and streams (its view is then in place): the single view of
+// channel 0; then its first picture.
 constexpr const char* kChannel1Click =
-    "wait-until logged-in\nclick-target TevranoKeyForm IE_DOING#SD 1\nwait-until picture\n";
+    "wait-until logged-in\nwait-until picture\nclick-target TevranoKeyForm IE_DOING#SD 1\n"
+    "wait-until picture\n";
 constexpr int kClickDone = 3;
 
 // A viewer script that shows channel 0 alone and takes snapshots at about
@@ -133,9 +135,11 @@ TEST_F(LiveVideoE2e, OneChannelOverTheStreamSocketShowsTheChannelColour) {
 }
 
 // The quad key of channels 1-4 on the key panel (after the 16 channel keys),
-// clicked once the recorder accepted the viewer; the four cells then arrive.
+// clicked once the recorder accepted the viewer and streams; the four cells
+// then arrive.
 constexpr const char* kQuadClick =
-    "wait-until logged-in\nclick-target TevranoKeyForm IE_DOING#SD 17\nwait-until picture\n"
+    "wait-until logged-in\nwait-until picture\nclick-target TevranoKeyForm IE_DOING#SD 17\n"
+    "wait-until picture\n"
     "wait 4\n";
 
 TEST_F(LiveVideoE2e, AQuadShowsTheFourChannelsInTheirCells) {
