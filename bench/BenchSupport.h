@@ -1,22 +1,20 @@
 #pragma once
-// Shared by the video benchmarks: a camera-like test stream made with the
-// distribution's libx264 (through libavcodec), a fixed stream context for the
-// display, and a timer. Header only: each benchmark is one program.
+// Shared by the video benchmarks: a camera-like test stream (encoded by the
+// test support library's libx264 set-up), a fixed stream context for the
+// display, and a timer.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-#include <libavutil/opt.h>
-}
+#include <exception>
 
 #include "base/Component.h"
+#include "tests/support/TestStream.h"
 #include "video/VideoContext.h"
 
 namespace tevrano::bench {
@@ -70,90 +68,32 @@ struct Unit {
   bool key = false;
 };
 
-inline void AppendLengthPrefixed(const uint8_t* d, int size, std::vector<uint8_t>& out) {
-  std::vector<std::pair<int, int>> nals;
-  int i = 0, start = -1;
-  while (i + 3 <= size) {
-    if (d[i] == 0 && d[i + 1] == 0 && d[i + 2] == 1) {
-      if (start >= 0) {
-        int end = i;
-        while (end > start && d[end - 1] == 0) --end;
-        nals.push_back({start, end});
-      }
-      i += 3;
-      start = i;
-    } else {
-      ++i;
-    }
-  }
-  if (start >= 0) nals.push_back({start, size});
-  for (auto [s, e] : nals) {
-    const int type = d[s] & 0x1F;
-    if (type == 9 || type == 6) continue;
-    const uint32_t n = uint32_t(e - s);
-    const uint8_t len[4] = {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
-    out.insert(out.end(), len, len + 4);
-    out.insert(out.end(), d + s, d + e);
-  }
-}
-
-// Encodes like the recorder: Baseline, CAVLC, four reference frames, no
-// B-frames, an I-frame every `gop` pictures, about 2 Mbit/s at 25 pictures/s.
+// Encodes like the recorder (tests/support's encoder: Baseline, CAVLC, four
+// reference frames, no B-frames, about 2 Mbit/s at 25 pictures/s), an
+// I-frame every `gop` pictures, over the scene above.
 inline std::vector<Unit> Encode(int w, int h, int count, int gop, bool fields = false) {
-  const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
-  AVCodecContext* c = avcodec_alloc_context3(codec);
-  c->width = w;
-  c->height = h;
-  c->pix_fmt = AV_PIX_FMT_YUV420P;
-  c->time_base = {1, 25};
-  c->framerate = {25, 1};
-  c->gop_size = gop;
-  c->max_b_frames = 0;
-  c->refs = 4;
-  c->bit_rate = 2000000;
-  av_opt_set(c->priv_data, "profile", "baseline", 0);
-  av_opt_set(c->priv_data, "tune", "zerolatency", 0);
-  av_opt_set(c->priv_data, "preset", "veryfast", 0);
-  av_opt_set(c->priv_data, "x264-params", "scenecut=0:aud=0:repeat-headers=1", 0);
-  if (avcodec_open2(c, codec, nullptr) < 0) {
-    std::fprintf(stderr, "libx264 cannot be opened\n");
+  test::EncoderOptions options;
+  options.gop = gop;
+  std::vector<test::TestUnit> coded;
+  try {
+    coded = test::EncodeStream(
+        w, h, count,
+        [&](int index) {
+          const Planes p = Scene(w, h, index, fields);
+          test::TestPicture picture(w, h, 0, 0, 0);
+          picture.y = p.y;
+          picture.u = p.u;
+          picture.v = p.v;
+          return picture;
+        },
+        options);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
     std::exit(1);
   }
   std::vector<Unit> units;
-  AVFrame* f = av_frame_alloc();
-  AVPacket* pkt = av_packet_alloc();
-  auto drain = [&] {
-    while (avcodec_receive_packet(c, pkt) == 0) {
-      Unit u;
-      u.key = pkt->flags & AV_PKT_FLAG_KEY;
-      AppendLengthPrefixed(pkt->data, pkt->size, u.bytes);
-      units.push_back(std::move(u));
-      av_packet_unref(pkt);
-    }
-  };
-  for (int i = 0; i < count; ++i) {
-    const Planes p = Scene(w, h, i, fields);
-    f->format = AV_PIX_FMT_YUV420P;
-    f->width = w;
-    f->height = h;
-    av_frame_get_buffer(f, 0);
-    for (int y = 0; y < h; ++y)
-      std::memcpy(f->data[0] + y * f->linesize[0], &p.y[size_t(y) * w], w);
-    for (int y = 0; y < h / 2; ++y) {
-      std::memcpy(f->data[1] + y * f->linesize[1], &p.u[size_t(y) * (w / 2)], w / 2);
-      std::memcpy(f->data[2] + y * f->linesize[2], &p.v[size_t(y) * (w / 2)], w / 2);
-    }
-    f->pts = i;
-    f->pict_type = i % gop == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
-    avcodec_send_frame(c, f);
-    av_frame_unref(f);
-    drain();
-  }
-  avcodec_send_frame(c, nullptr);
-  drain();
-  av_packet_free(&pkt);
-  av_frame_free(&f);
-  avcodec_free_context(&c);
+  units.reserve(coded.size());
+  for (test::TestUnit& u : coded) units.push_back({std::move(u.bytes), u.keyFrame});
   return units;
 }
 

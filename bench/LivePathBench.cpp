@@ -7,6 +7,8 @@
 #include <cstdio>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
 #include <libswscale/swscale.h>
 }
 

@@ -36,7 +36,12 @@ TevranoX::TevranoX(platform::Platform platform, int* startUpCount)
       net_(platform_, form_, properties_, [this] { return ElapsedTicks(); }),
       items_(net_, form_, platform_.host) {}
 
-TevranoX::~TevranoX() = default;
+TevranoX::~TevranoX() {
+  form_.Timer1.SetEnabled(false);
+  PrepareUnload();
+  // net_ closes the sockets of both contexts as it goes, after the stream
+  // wiring and the on-screen interface that use it.
+}
 
 void TevranoX::ActiveFormCreate() {
   // 1. The form is this object's own (FormInstance).
@@ -63,8 +68,8 @@ void TevranoX::ActiveFormCreate() {
 }
 
 void TevranoX::InitializeViewer() {
-  // 1. One control per process.
-  if (*startUpCount_ != 0) std::exit(1);
+  // 1. One control per process: the library entry (TevranoX_Create) ends the
+  //    process on a second create; here the start-ups are only counted.
   ++*startUpCount_;
 
   // 2. Client sockets of both recorder contexts.
@@ -158,7 +163,8 @@ void TevranoX::FindSystemFolder() {
 void TevranoX::LoadMainFormBitmap() {
   char path[512];
   std::snprintf(path, sizeof path, "%s/TevranoMainForm_%s.bmp", systemFolder_.c_str(), kVersion);
-  if (LoadBmpFile(platform_.files, path, form_.Image3.picture)) form_.Image3.Invalidate();
+  backgroundPictureLoaded_ = LoadBmpFile(platform_.files, path, form_.Image3.picture);
+  if (backgroundPictureLoaded_) form_.Image3.Invalidate();
 }
 
 void TevranoX::PrepareUnload() {

@@ -1,12 +1,20 @@
 #include "control/TevranoApi.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "base/ByteReader.h"
 #include "control/TevranoImpl1.h"
 #include "control/TypeLibrary.h"
 
 namespace {
-// How often the start-up sequence ran in this process.
+// How often a control was created in this process.
 int gStartUpCount = 0;
 // The live controls (the framework's object count).
 int gObjectCount = 0;
@@ -15,12 +23,25 @@ tevrano::TevranoX* gControl = nullptr;
 tevrano::TevranoX* Control(TevranoXHandle* handle) {
   return reinterpret_cast<tevrano::TevranoX*>(handle);
 }
+
+void CopyText(char* into, size_t size, const std::string& text) {
+  if (size == 0) return;
+  const size_t n = text.size() < size - 1 ? text.size() : size - 1;
+  std::memcpy(into, text.data(), n);
+  into[n] = 0;
+}
 }  // namespace
 
 extern "C" {
 
 TevranoXHandle* TevranoX_Create(void* platform) {
   if (!platform) return nullptr;
+  // One control per process, for the life of the process.
+  if (gStartUpCount != 0) std::exit(1);
+  // Damaged units are expected and survived; the decoder's complaints about
+  // them go nowhere, like the control's own diagnostics. The level is the
+  // whole process's, so it is set here, once, and not by each decoder.
+  av_log_set_level(AV_LOG_FATAL);
   auto* control =
       new tevrano::TevranoX(*static_cast<tevrano::platform::Platform*>(platform), &gStartUpCount);
   control->ActiveFormCreate();
@@ -29,7 +50,17 @@ TevranoXHandle* TevranoX_Create(void* platform) {
   return reinterpret_cast<TevranoXHandle*>(control);
 }
 
-int32_t TevranoX_PutProperty(TevranoXHandle* handle, int32_t dispid, const TevranoVariantIn* value) {
+void TevranoX_Destroy(TevranoXHandle* handle) {
+  if (!handle) return;
+  tevrano::TevranoX* control = Control(handle);
+  control->PrepareUnload();
+  if (gControl == control) gControl = nullptr;
+  delete control;  // closes its sockets and stops its timer
+  --gObjectCount;
+}
+
+int32_t TevranoX_PutProperty(TevranoXHandle* handle, int32_t dispid,
+                             const TevranoVariantIn* value) {
   if (!handle || !value) return tevrano::kEInvalidArg;
   tevrano::Variant v;
   v.vt = value->vt;
@@ -46,11 +77,7 @@ int32_t TevranoX_GetProperty(TevranoXHandle* handle, int32_t dispid, uint16_t* v
   if (hr != tevrano::kSOk) return hr;
   if (vt) *vt = v.vt;
   if (intVal) *intVal = v.intVal;
-  if (text && textSize > 0) {
-    size_t n = v.str.size() < textSize - 1 ? v.str.size() : textSize - 1;
-    std::memcpy(text, v.str.data(), n);
-    text[n] = 0;
-  }
+  if (text) CopyText(text, textSize, v.str);
   return tevrano::kSOk;
 }
 
@@ -62,10 +89,69 @@ int TevranoX_TimerEnabled(TevranoXHandle* handle) {
   return handle && Control(handle)->Form().Timer1.enabled ? 1 : 0;
 }
 
-void* TevranoX_Form(TevranoXHandle* handle) { return handle ? &Control(handle)->Form() : nullptr; }
-void* TevranoX_Object(TevranoXHandle* handle) { return handle ? Control(handle) : nullptr; }
+void* TevranoX_Form(TevranoXHandle* handle) {
+  return handle ? &Control(handle)->Form() : nullptr;
+}
 
-const void* TevranoX_TypeLibrary(void) { return &tevrano::TevranoTypeLibrary(); }
+int32_t TevranoX_GetScriptingView(TevranoXHandle* handle, TevranoScriptingView* view) {
+  if (!handle || !view) return tevrano::kEInvalidArg;
+  tevrano::TevranoX& control = *Control(handle);
+  const tevrano::ControlStatus status = control.Status();
+  *view = TevranoScriptingView{};
+  view->loggedIn = status.loggedIn;
+  view->sessionId = status.sessionId;
+  view->loginState = status.loginState;
+  const tevrano::RecorderContext& context = control.Net().Context(0);
+  view->recorderKnown = context.Zell && tevrano::LoadLe32(context.Zell->SystemInfo +
+                                                          tevrano::system_info::kChannels) != 0
+                            ? 1
+                            : 0;
+  view->viewMode = status.viewMode;
+  view->page = status.page;
+  view->layout = status.layout;
+  view->picturesShown = control.GetVideo().PicturesShown();
+  view->mainLoopRuns = control.MainLoop().runs;
+  view->keyPanelSkinLoaded = control.OnScreen().FindSkin("TevranoKeyForm") >= 0 ? 1 : 0;
+  view->backgroundPictureLoaded = control.BackgroundPictureLoaded() ? 1 : 0;
+  CopyText(view->dataFolder, sizeof view->dataFolder, control.SystemFolder());
+  view->playbackTime = status.playback.time;
+  view->playbackChannel = status.playback.channel;
+  view->playbackState = status.playback.state;
+  return tevrano::kSOk;
+}
+
+int32_t TevranoX_GetInterfaceVariables(TevranoXHandle* handle, TevranoInterfaceVariable* out,
+                                       int32_t capacity) {
+  if (!handle) return 0;
+  const tevrano::ControlStatus status = Control(handle)->Status();
+  const int32_t total = static_cast<int32_t>(status.interfaceVariables.size());
+  for (int32_t i = 0; out && i < total && i < capacity; ++i) {
+    const tevrano::ControlStatus::InterfaceVariable& v = status.interfaceVariables[i];
+    TevranoInterfaceVariable& o = out[i];
+    o = TevranoInterfaceVariable{};
+    CopyText(o.name, sizeof o.name, v.name);
+    o.isArray = v.array ? 1 : 0;
+    const size_t n = std::min(v.values.size(), std::size(o.values));
+    std::copy_n(v.values.begin(), n, o.values);
+    o.count = static_cast<int32_t>(n);
+  }
+  return total;
+}
+
+int32_t TevranoX_FindSkinTarget(TevranoXHandle* handle, const char* skin, const char* binding,
+                                int32_t item, TevranoSkinTarget* target) {
+  if (!handle || !skin || !binding || !target) return tevrano::kEInvalidArg;
+  const auto found = Control(handle)->FindSkinTarget(skin, binding, item);
+  if (!found) return tevrano::kEFail;
+  CopyText(target->image, sizeof target->image, found->image);
+  target->x = found->x;
+  target->y = found->y;
+  return tevrano::kSOk;
+}
+
+const void* TevranoX_TypeLibrary(void) {
+  return &tevrano::TevranoTypeLibrary();
+}
 
 int32_t DllCanUnloadNow(void) {
   if (gControl) gControl->PrepareUnload();

@@ -1,9 +1,12 @@
 #pragma once
 // The control's library entry points, for any host. The control is created
 // on the host's user-interface thread and used only from it. One control per
-// process: a second create ends the process with exit code 1.
+// process: a second create ends the process with exit code 1 (a destroyed
+// control cannot be created again either).
 #include <stddef.h>
 #include <stdint.h>
+
+#include "control/ScriptingView.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -22,8 +25,14 @@ typedef struct {
 // Runs form creation; returns null on failure.
 TevranoXHandle* TevranoX_Create(void* platform);
 
+// Stops everything the control started (its sockets, its timer, the audio
+// thread once it exists) and frees it. The handle is invalid afterwards;
+// null is ignored. After the last destroy DllCanUnloadNow says yes.
+void TevranoX_Destroy(TevranoXHandle* control);
+
 // HRESULT-style results: 0 success, negative failure.
-int32_t TevranoX_PutProperty(TevranoXHandle* control, int32_t dispid, const TevranoVariantIn* value);
+int32_t TevranoX_PutProperty(TevranoXHandle* control, int32_t dispid,
+                             const TevranoVariantIn* value);
 // Copies the stored VARIANT: its type to *vt, an integer to *intVal and its
 // text (zero-terminated, cut to the buffer) to text.
 int32_t TevranoX_GetProperty(TevranoXHandle* control, int32_t dispid, uint16_t* vt, int32_t* intVal,
@@ -34,10 +43,23 @@ int32_t TevranoX_GetProperty(TevranoXHandle* control, int32_t dispid, uint16_t* 
 void TevranoX_Timer(TevranoXHandle* control);
 int TevranoX_TimerEnabled(TevranoXHandle* control);
 
-// The form model (a tevrano::TTevranoX) and the control object (a
-// tevrano::TevranoX) for C++ hosts that bind widgets to it.
+// The form model (a tevrano::TTevranoX, base/Form.h) for C++ hosts that
+// bind widgets to it.
 void* TevranoX_Form(TevranoXHandle* control);
-void* TevranoX_Object(TevranoXHandle* control);
+
+// The scripting view (control/ScriptingView.h): fills *view; 0 on success.
+int32_t TevranoX_GetScriptingView(TevranoXHandle* control, TevranoScriptingView* view);
+
+// The on-screen interface's variables, each name once in table order: fills
+// at most `capacity` entries of `out` and returns how many there are.
+int32_t TevranoX_GetInterfaceVariables(TevranoXHandle* control, TevranoInterfaceVariable* out,
+                                       int32_t capacity);
+
+// Where a scripted click on item `item` (from 1) of the first element of the
+// skin whose file name contains `skin` and whose target binding is `binding`
+// lands. 0 and *target filled when there is one; negative otherwise.
+int32_t TevranoX_FindSkinTarget(TevranoXHandle* control, const char* skin, const char* binding,
+                                int32_t item, TevranoSkinTarget* target);
 
 // The type library description (a const tevrano::TypeLibraryDescription*).
 const void* TevranoX_TypeLibrary(void);

@@ -57,6 +57,8 @@ class TevranoX {
   // `startUpCount` is the process-wide count of start-ups (the library entry
   // point passes its own); tests leave it null to get a private count.
   explicit TevranoX(platform::Platform platform, int* startUpCount = nullptr);
+  // Stops what the control started: the main loop's timer, the audio, and
+  // (with the recorder connection) every socket.
   ~TevranoX();
   TevranoX(const TevranoX&) = delete;
   TevranoX& operator=(const TevranoX&) = delete;
@@ -84,6 +86,8 @@ class TevranoX {
 
   // True once the start-up sequence ran to its end (no "Decode_File Err").
   bool StartUpComplete() const { return startUpComplete_; }
+  // True when the main-form background picture was found in the data folder.
+  bool BackgroundPictureLoaded() const { return backgroundPictureLoaded_; }
   const std::string& SystemFolder() const { return systemFolder_; }
   const MainLoopState& MainLoop() const { return loop_; }
   MainLoopState& MainLoop() { return loop_; }
@@ -134,6 +138,7 @@ class TevranoX {
   int ownStartUpCount_ = 0;
   int* startUpCount_;
   bool startUpComplete_ = false;
+  bool backgroundPictureLoaded_ = false;
 
   TTevranoX form_;
   Video video_{form_};

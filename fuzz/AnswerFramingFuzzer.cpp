@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "fuzz/NetFuzzRig.h"
 #include "net/CommandFrame.h"
+#include "tests/support/NetRig.h"
 
 using namespace tevrano;
 
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReceivedFrame frame;
   ReadCommandFrame(data, static_cast<uint32_t>(size), frame);
 
-  static fuzz::NetRig* rig = new fuzz::NetRig();  // built once, reset per input
+  static test::NetRig* rig = new test::NetRig();  // built once, reset per input
   rig->Reset();
   platform::ClientSocket& cmd0 = *rig->net.Context(0).CommandSocket[0];
   const size_t piece = 1 + data[0] % 97;

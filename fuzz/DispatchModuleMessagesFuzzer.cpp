@@ -3,14 +3,14 @@
 #include <cstdint>
 #include <memory>
 
-#include "fuzz/NetFuzzRig.h"
+#include "tests/support/NetRig.h"
 
 using namespace tevrano;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static fuzz::NetRig* rig = new fuzz::NetRig();  // built once, reset per input
+  static test::NetRig* rig = new test::NetRig();  // built once, reset per input
   rig->Reset();
-  rig->net.DispatchModuleMessages(fuzz::NetRig::kSession, data, static_cast<uint32_t>(size));
+  rig->net.DispatchModuleMessages(test::NetRig::kSession, data, static_cast<uint32_t>(size));
   // What the modules queued must still make well-formed polls.
   for (int i = 0; i < 4; ++i) {
     rig->net.Context(0).AwaitingAnswer[0] = 0;

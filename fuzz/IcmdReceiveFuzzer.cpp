@@ -1,41 +1,22 @@
 // Arbitrary "ICMD" message bodies from the recorder.
 #include <cstdint>
 
-#include "base/Form.h"
-#include "net/SendQueue.h"
-#include "platform/fake/ManualClock.h"
-#include "stream/StreamSystem.h"
+#include "tests/support/StreamRig.h"
 #include "view/IcmdModule.h"
 
 using namespace tevrano;
 
 namespace {
 
-struct Harness {
-  platform::ManualClock clock;
-  TTevranoX form;
-  int pacing = 0;
-  RecorderContext ctx[2];
-  ZellState zell[2];
-  RecorderContext* contexts[2] = {&ctx[0], &ctx[1]};
+struct Harness : test::StreamRig {
   IcmdModule icmd{contexts};
-  StreamSystem stream{clock, form, pacing};
-  StreamStats stats[2];
-  StreamContextLinks links[2];
 
-  Harness() {
+  Harness() : StreamRig(0x01000000u) {
     for (int i = 0; i < 2; ++i) {
-      ctx[i].Index = i;
-      ctx[i].SessionId = 0x01000000u + i;
       ctx[i].LoggedIn = 1;
-      ctx[i].Zell = &zell[i];
       zell[i].Kind = 1 + i;
-      EmptySendRing(ctx[i]);
-      links[i].view = &icmd.View(i);
-      links[i].stats = &stats[i];
-      stream.Link(i, &links[i]);
+      UseView(i, icmd.View(i));
     }
-    stream.Connection(0).AllocateBuffers();
     icmd.GetHooks().setViewMode = [this](ViewState& v, uint32_t mode) {
       stream.SetViewMode(v, mode);
     };

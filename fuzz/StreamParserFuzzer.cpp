@@ -4,36 +4,16 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "base/Form.h"
-#include "platform/fake/ManualClock.h"
-#include "stream/StreamSystem.h"
-#include "view/ViewRecords.h"
+#include "tests/support/StreamRig.h"
 
 using namespace tevrano;
 
 namespace {
 
-struct Harness {
-  platform::ManualClock clock;
-  TTevranoX form;
-  int pacing = 0;
-  ViewState view{};
-  StreamStats stats;
-  StreamContextLinks links;
-  StreamSystem stream{clock, form, pacing};
-  uint64_t decodedBytes = 0;
-
-  Harness() {
-    view.Initialize();
-    links.view = &view;
-    links.stats = &stats;
-    stream.Link(0, &links);
-    stream.Connection(0).AllocateBuffers();
-    stream.Hooks().decodeFrame = [this](const uint8_t* d, uint32_t n, int) {
-      // Touch the unit's ends so that ASan checks its whole extent.
-      decodedBytes += d[0] + d[n - 1];
-    };
-  }
+// Only connection 0 is fed; its view and statistics are the rig's first.
+struct Harness : test::StreamRig {
+  ViewState& view = views[0];
+  Harness() : StreamRig(1) {}
 };
 
 }  // namespace
@@ -48,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   h->view.Mode = (control >> 1) % 5;
   h->view.PlaybackControl = control & 0x10 ? 2 : 0;
   h->view.Playback.Channel = data[1] & 15;
-  h->links.modelN6 = control & 0x20;
+  h->links[0].modelN6 = control & 0x20;
   const uint32_t start = (uint32_t(data[2]) << 14) | (uint32_t(data[3]) << 6);
   data += 4, size -= 4;
 

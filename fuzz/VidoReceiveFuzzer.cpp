@@ -2,51 +2,23 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/Form.h"
-#include "net/SendQueue.h"
 #include "stream/VidoModule.h"
-#include "platform/fake/ManualClock.h"
-#include "stream/StreamSystem.h"
-#include "view/ViewRecords.h"
+#include "tests/support/StreamRig.h"
 
 using namespace tevrano;
 
 namespace {
 
-struct Harness {
-  platform::ManualClock clock;
-  TTevranoX form;
-  int pacing = 0;
-  RecorderContext ctx[2];
-  ZellState zell[2];
-  RecorderContext* contexts[2] = {&ctx[0], &ctx[1]};
-  StreamSystem stream{clock, form, pacing};
+struct Harness : test::StreamRig {
   VidoModule vido{contexts, [this](int c, const uint8_t* p, uint32_t n, uint32_t t) {
                     stream.RoutePacket(c, p, n, t);
                   }};
-  ViewState views[2];
-  StreamStats stats[2];
-  StreamContextLinks links[2];
 
-  Harness() {
+  Harness() : StreamRig(7) {
     for (int i = 0; i < 2; ++i) {
-      ctx[i].Index = i;
-      ctx[i].SessionId = 7 + i;
-      ctx[i].Zell = &zell[i];
       ctx[i].VideoAssembly.Allocate(RecorderContext::kVideoAssemblySize);
       ctx[i].Stream = &stream.Connection(i);
-      EmptySendRing(ctx[i]);
-      views[i].Initialize();
-      links[i].index = i;
-      links[i].view = &views[i];
-      links[i].stats = &stats[i];
-      stream.Link(i, &links[i]);
     }
-    stream.Connection(0).AllocateBuffers();
-    stream.Hooks().decodeFrame = [](const uint8_t* d, uint32_t n, int) {
-      volatile uint8_t edge = d[0] ^ d[n - 1];
-      (void)edge;
-    };
   }
 };
 

@@ -2,17 +2,76 @@
 
 #include <cstdio>
 
+#include "base/Properties.h"
 #include "host/ControlCall.h"
 #include "host/ScrambleText.h"
 
 namespace tevrano::host {
 
+std::string MissingDataMessage(const TevranoScriptingView& view) {
+  std::string missing;
+  if (!view.keyPanelSkinLoaded) missing = "no key panel skin";
+  if (!view.backgroundPictureLoaded)
+    missing += missing.empty() ? "no pictures" : " and no pictures";
+  if (missing.empty()) return {};
+  return missing + " in " + view.dataFolder + " (set TEVRANO_DATA_DIR or build tevrano_skins)";
+}
+
 ControlHost::ControlHost(platform::Platform& platform) {
-  ControlCall call;  // form creation may already ask for sockets and dialogs
-  handle_ = TevranoX_Create(&platform);
+  {
+    ControlCall call;  // form creation may already ask for sockets and dialogs
+    handle_ = TevranoX_Create(&platform);
+  }
   timer_.setSingleShot(true);
   timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
+  if (!handle_) return;
+  const std::string missing = MissingDataMessage(ScriptingView());
+  if (!missing.empty()) {
+    missingData_ = missing;
+    std::fprintf(stderr, "tevrano-viewer: %s\n", missing.c_str());
+    ShowMissingData();
+  }
+}
+
+ControlHost::~ControlHost() {
+  Destroy();
+}
+
+void ControlHost::Destroy() {
+  timer_.stop();
+  if (!handle_) return;
+  ControlCall call;
+  TevranoX_Destroy(handle_);
+  handle_ = nullptr;
+}
+
+std::vector<TevranoInterfaceVariable> ControlHost::InterfaceVariables() {
+  std::vector<TevranoInterfaceVariable> variables(
+      TevranoX_GetInterfaceVariables(handle_, nullptr, 0));
+  TevranoX_GetInterfaceVariables(handle_, variables.data(), static_cast<int32_t>(variables.size()));
+  return variables;
+}
+
+TevranoScriptingView ControlHost::ScriptingView() {
+  TevranoScriptingView view{};
+  TevranoX_GetScriptingView(handle_, &view);
+  return view;
+}
+
+std::optional<TevranoSkinTarget> ControlHost::FindSkinTarget(const std::string& skin,
+                                                             const std::string& binding, int item) {
+  TevranoSkinTarget target{};
+  if (TevranoX_FindSkinTarget(handle_, skin.c_str(), binding.c_str(), item, &target) != 0)
+    return std::nullopt;
+  return target;
+}
+
+// The status line keeps the fault in sight: the control's own texts
+// (connection, page and layout) would otherwise replace it.
+void ControlHost::ShowMissingData() {
+  if (missingData_ && Form().Label_time.caption != *missingData_)
+    Form().Label_time.SetCaption(*missingData_);
 }
 
 bool ControlHost::Put(int dispid, const std::string& text) {
@@ -41,6 +100,7 @@ void ControlHost::Start(std::function<void()> afterRun) {
 }
 
 void ControlHost::Tick() {
+  if (!handle_) return;
   // A nested event loop inside the control (a modal dialog) must not run the
   // loop again: wait until it returns.
   if (ControlCall::Busy()) {
@@ -53,6 +113,7 @@ void ControlHost::Tick() {
     ControlCall call;
     TevranoX_Timer(handle_);
   }
+  ShowMissingData();
   if (afterRun_) afterRun_();
   const int interval = Form().Timer1.interval;
   timer_.start(interval > 0 ? interval : 10);

@@ -54,33 +54,34 @@ namespace {
 
 // The "interface" object (every bound variable by name, arrays as lists) and
 // the "playback" object (time shown, channel, state).
-void AppendInterfaceAndPlayback(std::string& out, const ControlStatus& status) {
+void AppendInterfaceAndPlayback(std::string& out, const TevranoScriptingView& status,
+                                const std::vector<TevranoInterfaceVariable>& variables) {
   out += ",\n  \"interface\": {";
   bool first = true;
-  for (const ControlStatus::InterfaceVariable& v : status.interfaceVariables) {
+  for (const TevranoInterfaceVariable& v : variables) {
     out += first ? "\n    " : ",\n    ";
     first = false;
     out += JsonString(v.name) + ": ";
-    if (!v.array) {
-      out += std::to_string(v.values.empty() ? 0 : v.values[0]);
+    if (!v.isArray) {
+      out += std::to_string(v.count > 0 ? v.values[0] : 0);
       continue;
     }
     out += "[";
-    for (size_t i = 0; i < v.values.size(); ++i)
-      out += (i ? ", " : "") + std::to_string(v.values[i]);
+    for (int32_t i = 0; i < v.count; ++i) out += (i ? ", " : "") + std::to_string(v.values[i]);
     out += "]";
   }
   out += "\n  },\n  \"playback\": {";
   char time[32];
-  ui::FormatRecorderTime(status.playback.time, 0, time, sizeof time);
+  ui::FormatRecorderTime(status.playbackTime, 0, time, sizeof time);
   out += "\"time\": " + JsonString(time);
-  out += ", \"channel\": " + std::to_string(status.playback.channel);
-  out += ", \"state\": " + std::to_string(status.playback.state) + "}";
+  out += ", \"channel\": " + std::to_string(status.playbackChannel);
+  out += ", \"state\": " + std::to_string(status.playbackState) + "}";
 }
 
 }  // namespace
 
-std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status) {
+std::string FormDumpJson(const TTevranoX& form, const TevranoScriptingView& status,
+                         const std::vector<TevranoInterfaceVariable>& variables) {
   auto b = [](bool v) { return v ? "true" : "false"; };
   std::string out = "{\n  \"components\": {";
   bool first = true;
@@ -108,13 +109,15 @@ std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status) {
   out += ", \"page\": " + std::to_string(status.page);
   out += ", \"layout\": " + std::to_string(status.layout);
   out += "}";
-  AppendInterfaceAndPlayback(out, status);
+  AppendInterfaceAndPlayback(out, status, variables);
   out += "\n}\n";
   return out;
 }
 
-bool WriteDumpFile(const std::string& path, const TTevranoX& form, const ControlStatus& status) {
-  const std::string json = FormDumpJson(form, status);
+bool WriteDumpFile(const std::string& path, const TTevranoX& form,
+                   const TevranoScriptingView& status,
+                   const std::vector<TevranoInterfaceVariable>& variables) {
+  const std::string json = FormDumpJson(form, status, variables);
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(json.data(), 1, json.size(), f) == json.size();

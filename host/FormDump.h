@@ -1,22 +1,28 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "base/Form.h"
-#include "control/TevranoImpl1.h"
+#include "control/ScriptingView.h"
 
 namespace tevrano::host {
 
 // The --dump object: every component of the form under its name with
 // kind, caption (or text for edits, memos and combo boxes), visible,
-// enabled, item_index, left, top, width, height; then the control's state.
-std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status);
+// enabled, item_index, left, top, width, height; then the control's state
+// from its scripting view.
+// `variables` fill the "interface" object.
+std::string FormDumpJson(const TTevranoX& form, const TevranoScriptingView& status,
+                         const std::vector<TevranoInterfaceVariable>& variables = {});
 
 // Whether a component's content is its text (edits, memos, combo boxes)
 // rather than its caption.
 bool HoldsText(const Component& component);
 
 // Writes FormDumpJson to a file; false when it cannot be written.
-bool WriteDumpFile(const std::string& path, const TTevranoX& form, const ControlStatus& status);
+bool WriteDumpFile(const std::string& path, const TTevranoX& form,
+                   const TevranoScriptingView& status,
+                   const std::vector<TevranoInterfaceVariable>& variables = {});
 
 // s as a JSON string literal.
 std::string JsonString(std::string_view s);

@@ -218,9 +218,16 @@ QRect FormRenderer::FormRect(const Component& c) {
   return r;
 }
 
+uint32_t FormRenderer::BackgroundColor(const TTevranoX& form) {
+  const Bitmap& picture = form.Image3.picture;
+  if (picture.Empty() || picture.Height() < 1 || picture.Width() < 1) return kInterfaceColor;
+  const uint32_t colour = picture.At(0, picture.Height() - 1) & 0xFFFFFF;
+  return colour != 0 ? colour : kInterfaceColor;
+}
+
 QImage FormRenderer::RenderForm(const TTevranoX& form) {
   QImage image(TTevranoX::kWidth, TTevranoX::kHeight, QImage::Format_RGB32);
-  image.fill(kFace);
+  image.fill(Rgb(BackgroundColor(form)));
   QPainter p(&image);
   for (const Component* c : form.Components()) {
     if (!IsFormComponent(form, *c) || !Showing(*c)) continue;

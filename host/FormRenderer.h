@@ -12,7 +12,14 @@ namespace tevrano::host {
 // in creation order, so later ones lie on top.
 class FormRenderer {
  public:
-  static constexpr uint32_t kFormColor = 0xF0F0F0;  // the form's face colour
+  static constexpr uint32_t kFormColor = 0xF0F0F0;  // the widgets' face colour
+  // The interface's dark background, where the form has no background picture.
+  static constexpr uint32_t kInterfaceColor = 0x12161C;
+
+  // What the form's area that no component covers is painted in: the colour
+  // of the form's background picture (its bottom-left pixel, outside the
+  // video frame) where there is one, else kInterfaceColor.
+  static uint32_t BackgroundColor(const TTevranoX& form);
 
   // The whole form, 1518 × 673.
   static QImage RenderForm(const TTevranoX& form);

@@ -94,10 +94,13 @@ class ClickableLabel : public QLabel {
 FormWindow::FormWindow(TTevranoX& form) : form_(form) {
   setWindowTitle(Q(form.Caption));
   setFixedSize(TTevranoX::kWidth, TTevranoX::kHeight);
-  setAutoFillBackground(true);
+  // The children's face stays the toolkit's; the form itself paints its
+  // uncovered area (paintEvent).
+  setAutoFillBackground(false);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Rgb(FormRenderer::kFormColor));
   setPalette(palette);
+  background_ = FormRenderer::BackgroundColor(form);
 
   speedDome_ = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint);
   speedDome_->setWindowTitle("TSpeedDome");
@@ -119,7 +122,16 @@ void FormWindow::Sync() {
     b.revision = b.component->revision;
   }
   SyncSpeedDome();
+  if (const uint32_t background = FormRenderer::BackgroundColor(form_); background != background_) {
+    background_ = background;
+    update();
+  }
   syncing_ = false;
+}
+
+void FormWindow::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), Rgb(background_));
 }
 
 void FormWindow::CreateWidgets() {

@@ -40,6 +40,10 @@ class FormWindow : public QWidget {
   // Brings every widget whose component changed (its revision moved) up to date.
   void Sync();
 
+ protected:
+  // The area no component covers, in the interface's background colour.
+  void paintEvent(QPaintEvent* event) override;
+
  private:
   struct Binding {
     Component* component = nullptr;
@@ -61,6 +65,7 @@ class FormWindow : public QWidget {
   std::unique_ptr<QWidget> speedDome_;
   uint32_t speedDomeRevision_ = ~0u, image5Revision_ = ~0u;
   bool syncing_ = false;
+  uint32_t background_ = 0;  // the colour last painted behind the components
 };
 
 }  // namespace tevrano::host

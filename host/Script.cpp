@@ -98,6 +98,22 @@ struct LineParser {
       if (!ToSeconds(w, cmd.seconds)) return Fail("bad SECONDS: '" + std::string(w) + "'");
       return End();
     }
+    if (name == "wait-until") {
+      cmd.op = Op::WaitUntil;
+      std::string_view what = NextWord(rest);
+      if (what == "logged-in") {
+        cmd.condition = ScriptCommand::Condition::LoggedIn;
+      } else if (what == "picture") {
+        cmd.condition = ScriptCommand::Condition::Picture;
+      } else {
+        return Fail("bad CONDITION: '" + std::string(what) + "' (logged-in or picture)");
+      }
+      cmd.seconds = ScriptCommand::kDefaultWaitUntilSeconds;
+      std::string_view w = NextWord(rest);
+      if (!w.empty() && !ToSeconds(w, cmd.seconds))
+        return Fail("bad TIMEOUT: '" + std::string(w) + "'");
+      return End();
+    }
     if (name == "press" || name == "move" || name == "release") {
       cmd.op = name == "press" ? Op::Press : name == "move" ? Op::Move : Op::Release;
       return Component(true) && Position() && End();

@@ -10,6 +10,9 @@ namespace tevrano::host {
 
 // One line of a viewer script. Commands:
 //   wait SECONDS                   let the event loop run that long
+//   wait-until CONDITION [TIMEOUT] let the event loop run until CONDITION
+//                                  holds (logged-in, picture); fails after
+//                                  TIMEOUT seconds (default 30)
 //   press|move|release IMAGE X Y   mouse on an image, in its pixels
 //   click COMPONENT [X Y]          press and release (images), or its click
 //   click-target SKIN BINDING ITEM press and release on a skin element's item
@@ -24,6 +27,7 @@ namespace tevrano::host {
 struct ScriptCommand {
   enum class Op {
     Wait,
+    WaitUntil,
     Press,
     Move,
     Release,
@@ -36,12 +40,20 @@ struct ScriptCommand {
     Dump,
     Quit
   };
+  // What wait-until waits for. LoggedIn: the recorder accepted the viewer
+  // (the dump's logged_in is 1) and its system information arrived, so the
+  // key panel offers what the recorder has. Picture: a decoded picture was
+  // drawn into the video area after the wait began.
+  enum class Condition { LoggedIn, Picture };
+  static constexpr double kDefaultWaitUntilSeconds = 30;
+
   Op op = Op::Quit;
+  Condition condition = Condition::LoggedIn;
   int line = 0;           // 1-based line in the file
   std::string component;  // the component named, if any
   int x = 0, y = 0;
   bool hasPosition = false;
-  double seconds = 0;
+  double seconds = 0;   // wait's time, wait-until's time-out
   int index = 0;        // select, tab, click-target's item
   std::string text;     // set-text's text, snapshot's and dump's file, click-target's skin
   std::string binding;  // click-target's binding

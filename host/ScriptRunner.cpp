@@ -1,6 +1,7 @@
 #include "host/ScriptRunner.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "host/FormDump.h"
 #include "host/FormRenderer.h"
@@ -8,10 +9,56 @@
 
 namespace tevrano::host {
 
+ScriptRunner::ScriptRunner(ScriptedControl& control, std::vector<ScriptCommand> commands,
+                           std::function<int64_t()> nowMs)
+    : control_(control), commands_(std::move(commands)), nowMs_(std::move(nowMs)) {}
+
+bool ScriptRunner::WaitUntilHolds(const ScriptCommand& cmd, std::string& why) {
+  const TevranoScriptingView view = control_.ScriptingView();
+  if (!waiting_) {
+    waiting_ = true;
+    waitStartMs_ = nowMs_();
+    waitStartPictures_ = view.picturesShown;
+  }
+  const bool holds = cmd.condition == ScriptCommand::Condition::LoggedIn
+                         ? view.loggedIn != 0 && view.recorderKnown != 0
+                         : view.picturesShown > waitStartPictures_;
+  if (holds) {
+    waiting_ = false;
+    return true;
+  }
+  if (nowMs_() - waitStartMs_ >= std::llround(cmd.seconds * 1000)) {
+    char text[96];
+    std::snprintf(text, sizeof text, "wait-until %s: not within %g s",
+                  cmd.condition == ScriptCommand::Condition::LoggedIn ? "logged-in" : "picture",
+                  cmd.seconds);
+    why = text;
+    waiting_ = false;
+  }
+  return false;
+}
+
 ScriptRunner::Outcome ScriptRunner::Continue() {
   using Op = ScriptCommand::Op;
   Outcome outcome;
   while (next_ < commands_.size()) {
+    if (commands_[next_].op == Op::WaitUntil) {
+      const ScriptCommand& cmd = commands_[next_];
+      std::string why;
+      if (WaitUntilHolds(cmd, why)) {
+        ++next_;
+        continue;
+      }
+      if (!why.empty()) {
+        outcome.kind = Outcome::Kind::Error;
+        outcome.error = {cmd.line, why};
+        next_ = commands_.size();
+        return outcome;
+      }
+      outcome.kind = Outcome::Kind::Wait;
+      outcome.waitMs = kWaitUntilPollMs;
+      return outcome;
+    }
     const ScriptCommand& cmd = commands_[next_++];
     if (cmd.op == Op::Wait) {
       outcome.kind = Outcome::Kind::Wait;
@@ -57,13 +104,13 @@ std::string ScriptRunner::Execute(const ScriptCommand& cmd) {
       }
       break;
     case Op::ClickTarget: {
-      auto target = control_.FindSkinTarget(cmd.text, cmd.binding, cmd.index);
+      const auto target = control_.FindSkinTarget(cmd.text, cmd.binding, cmd.index);
       if (!target) {
         return "no item " + std::to_string(cmd.index) + " of a '" + cmd.binding +
                "' element in a skin named like '" + cmd.text + "'";
       }
       Component* image = form.Find(target->image);
-      if (!image) return "no component " + target->image + " shows that skin";
+      if (!image) return "no component " + std::string(target->image) + " shows that skin";
       UserActions::Press(*image, target->x, target->y);
       UserActions::Release(*image, target->x, target->y);
       break;
@@ -85,9 +132,11 @@ std::string ScriptRunner::Execute(const ScriptCommand& cmd) {
       if (!FormRenderer::SaveSnapshot(cmd.text, form, c)) return "cannot write " + cmd.text;
       break;
     case Op::Dump:
-      if (!WriteDumpFile(cmd.text, form, control_.Status())) return "cannot write " + cmd.text;
+      if (!WriteDumpFile(cmd.text, form, control_.ScriptingView(), control_.InterfaceVariables()))
+        return "cannot write " + cmd.text;
       break;
     case Op::Wait:
+    case Op::WaitUntil:
     case Op::Quit:
       break;
   }

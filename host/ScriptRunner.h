@@ -1,10 +1,28 @@
 #pragma once
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
-#include "control/TevranoImpl1.h"
+#include "base/Form.h"
+#include "control/ScriptingView.h"
 #include "host/Script.h"
 
 namespace tevrano::host {
+
+// What a script acts on: the form model and the control's scripting view.
+// The viewer's ControlHost provides it through the library's entry points.
+class ScriptedControl {
+ public:
+  virtual ~ScriptedControl() = default;
+  virtual TTevranoX& Form() = 0;
+  virtual TevranoScriptingView ScriptingView() = 0;
+  // The on-screen interface's variables for the dump's "interface" object.
+  virtual std::vector<TevranoInterfaceVariable> InterfaceVariables() { return {}; }
+  virtual std::optional<TevranoSkinTarget> FindSkinTarget(const std::string& skin,
+                                                          const std::string& binding, int item) = 0;
+};
 
 // Carries out a parsed script on the control, on the UI thread between runs
 // of the main loop. The caller lets the event loop run during each wait.
@@ -16,9 +34,12 @@ class ScriptRunner {
     int waitMs = 0;     // Wait: how long to let the event loop run
     ScriptError error;  // Error: where and why
   };
+  // How often a wait-until looks at its condition.
+  static constexpr int kWaitUntilPollMs = 10;
 
-  ScriptRunner(TevranoX& control, std::vector<ScriptCommand> commands)
-      : control_(control), commands_(std::move(commands)) {}
+  // `nowMs` is a monotonic clock in milliseconds (the wait-until time-outs).
+  ScriptRunner(ScriptedControl& control, std::vector<ScriptCommand> commands,
+               std::function<int64_t()> nowMs);
 
   // Runs commands from the next one on until a wait, the end, a quit or an error.
   Outcome Continue();
@@ -27,10 +48,17 @@ class ScriptRunner {
  private:
   // An error message, or empty when the command worked.
   std::string Execute(const ScriptCommand& command);
+  // For the wait-until at next_: true when it holds; sets `why` when it timed out.
+  bool WaitUntilHolds(const ScriptCommand& command, std::string& why);
 
-  TevranoX& control_;
+  ScriptedControl& control_;
   std::vector<ScriptCommand> commands_;
+  std::function<int64_t()> nowMs_;
   size_t next_ = 0;
+  // The wait-until in progress: when it began and the pictures shown then.
+  bool waiting_ = false;
+  int64_t waitStartMs_ = 0;
+  uint64_t waitStartPictures_ = 0;
 };
 
 }  // namespace tevrano::host

@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QSocketNotifier>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -50,7 +51,11 @@ int Viewer::Run() {
                    parsed.error->line, parsed.error->message.c_str());
       Exit(2);
     }
-    script_ = std::make_unique<ScriptRunner>(host_.Control(), std::move(parsed.commands));
+    script_ = std::make_unique<ScriptRunner>(host_, std::move(parsed.commands), [] {
+      return std::chrono::duration_cast<std::chrono::milliseconds>(
+                 std::chrono::steady_clock::now().time_since_epoch())
+          .count();
+    });
   }
   host_.PutProperties(options_, platform_.clock.CalendarTime());
 
@@ -102,8 +107,8 @@ void Viewer::Finish(int code) {
     std::fprintf(stderr, "tevrano-viewer: cannot write %s\n", options_.snapshotPath->c_str());
     if (code == 0) code = 1;
   }
-  if (options_.dumpPath &&
-      !WriteDumpFile(*options_.dumpPath, host_.Form(), host_.Control().Status())) {
+  if (options_.dumpPath && !WriteDumpFile(*options_.dumpPath, host_.Form(), host_.ScriptingView(),
+                                          host_.InterfaceVariables())) {
     std::fprintf(stderr, "tevrano-viewer: cannot write %s\n", options_.dumpPath->c_str());
     if (code == 0) code = 1;
   }
@@ -111,7 +116,13 @@ void Viewer::Finish(int code) {
 }
 
 void Viewer::Exit(int code) {
-  DllCanUnloadNow();  // stops the control's sound output
+  // The control stops its sockets, timer and sound and is freed; the
+  // library may then be unloaded.
+  // Not while the UI thread is inside the control (a signal or the time limit
+  // during a modal dialog): the process ends without freeing it then.
+  window_.reset();
+  if (!ControlCall::Busy()) host_.Destroy();
+  DllCanUnloadNow();
   std::fflush(nullptr);
   std::_Exit(code);
 }

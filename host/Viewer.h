@@ -25,11 +25,10 @@ class Viewer : public QObject {
  private:
   void StartScript();
   void ContinueScript();
-  // Writes the snapshot and the dump, stops the control's audio and ends the
-  // process with `code`. The control's state is process-wide and is not
-  // torn down (its threads may still be running).
+  // Writes the snapshot and the dump, destroys the control and ends the
+  // process with `code`.
   [[noreturn]] void Finish(int code);
-  [[noreturn]] static void Exit(int code);
+  [[noreturn]] void Exit(int code);
   void WatchSignals();
 
   ViewerOptions options_;

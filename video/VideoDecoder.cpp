@@ -45,10 +45,7 @@ VideoDecoder::~VideoDecoder() {
 
 int VideoDecoder::Open(const char* name) {
   if (context_) return 0;
-  // Damaged units are expected and survived; the decoder's complaints about
-  // them go nowhere, like the control's own diagnostics.
-  static const bool quiet = (av_log_set_level(AV_LOG_FATAL), true);
-  (void)quiet;
+  // libavcodec's log level is the process's: the library entry sets it.
   const AVCodec* codec = avcodec_find_decoder_by_name(name);
   if (!codec) return -1;
   AVCodecContext* context = avcodec_alloc_context3(codec);

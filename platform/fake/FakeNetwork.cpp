@@ -41,7 +41,13 @@ std::vector<uint8_t> FakeClientSocket::TakeSent() {
 std::unique_ptr<ClientSocket> FakeNetwork::CreateClientSocket() {
   auto socket = std::make_unique<FakeClientSocket>(*this);
   sockets_.push_back(socket.get());
+  ++live_;
   return socket;
+}
+
+FakeClientSocket::~FakeClientSocket() {
+  --network_.live_;
+  std::erase_if(network_.queue_, [this](const FakeNetwork::Event& e) { return e.socket == this; });
 }
 
 namespace {
@@ -104,8 +110,12 @@ int FakeNetwork::Pump() {
     ++delivered;
     if (!events) continue;
     switch (e.kind) {
-      case Kind::Connect: events->OnConnect(*e.socket); break;
-      case Kind::Disconnect: events->OnDisconnect(*e.socket); break;
+      case Kind::Connect:
+        events->OnConnect(*e.socket);
+        break;
+      case Kind::Disconnect:
+        events->OnDisconnect(*e.socket);
+        break;
       case Kind::Error: {
         int code = e.errorCode;
         events->OnError(*e.socket, code);
@@ -114,7 +124,9 @@ int FakeNetwork::Pump() {
       case Kind::Read:
         if (e.socket->connected_ && !e.socket->incoming_.empty()) events->OnRead(*e.socket);
         break;
-      case Kind::Write: events->OnWrite(*e.socket); break;
+      case Kind::Write:
+        events->OnWrite(*e.socket);
+        break;
     }
   }
   return delivered;

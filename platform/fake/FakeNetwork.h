@@ -15,6 +15,8 @@ class FakeNetwork;
 class FakeClientSocket : public ClientSocket {
  public:
   explicit FakeClientSocket(FakeNetwork& network) : network_(network) {}
+  // Leaves the network: its queued events go with it.
+  ~FakeClientSocket() override;
 
   void SetHost(std::string_view host) override { host_ = host; }
   void SetPort(int port) override { port_ = port; }
@@ -60,8 +62,11 @@ class FakeNetwork : public SocketFactory {
   std::unique_ptr<ClientSocket> CreateClientSocket() override;
   std::unique_ptr<BlockingSocket> CreateBlockingSocket() override;
 
-  // Sockets in creation order (owned by the control).
+  // Sockets in creation order (owned by the control; a pointer is dangling
+  // once the control freed its socket).
   const std::vector<FakeClientSocket*>& Sockets() const { return sockets_; }
+  // Sockets created and not yet freed.
+  int LiveSockets() const { return live_; }
 
   // The peer's actions; each queues the matching event.
   void AcceptConnect(FakeClientSocket& socket);
@@ -89,6 +94,7 @@ class FakeNetwork : public SocketFactory {
   }
   std::vector<FakeClientSocket*> sockets_;
   std::deque<Event> queue_;
+  int live_ = 0;
 };
 
 }  // namespace tevrano::platform

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/BmpFile.h"
+#include "control/TevranoApi.h"
 #include "control/TevranoImpl1.h"
 #include "platform/fake/FakePlatform.h"
 
@@ -115,16 +116,26 @@ TEST(StartUp, SystemFolderFallsBackToTheInstalledThenTheBuildTreesFolder) {
   }
 }
 
-TEST(StartUpDeathTest, SecondStartUpInOneProcessEndsIt) {
+TEST(StartUpDeathTest, SecondCreateInOneProcessEndsIt) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
         platform::FakePlatform fakes;
-        int processCount = 0;
-        TevranoX first(fakes.platform(), &processCount);
-        first.ActiveFormCreate();
-        TevranoX second(fakes.platform(), &processCount);
-        second.ActiveFormCreate();
+        platform::Platform p = fakes.platform();
+        TevranoX_Create(&p);
+        TevranoX_Create(&p);
+      },
+      ::testing::ExitedWithCode(1), "");
+}
+
+TEST(StartUpDeathTest, ADestroyedControlIsNotCreatedAgain) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        platform::FakePlatform fakes;
+        platform::Platform p = fakes.platform();
+        TevranoX_Destroy(TevranoX_Create(&p));
+        TevranoX_Create(&p);
       },
       ::testing::ExitedWithCode(1), "");
 }

@@ -87,7 +87,9 @@ void Simulator::Stop() {
   process_ = nullptr;
 }
 
-bool Simulator::Running() const { return process_ && process_->state() == QProcess::Running; }
+bool Simulator::Running() const {
+  return process_ && process_->state() == QProcess::Running;
+}
 
 std::string Simulator::Output() const {
   return process_ ? process_->readAll().toStdString() : std::string();
@@ -134,6 +136,10 @@ bool Viewer::Start(const QStringList& args, const std::string& name) {
   return process_->waitForStarted(10000);
 }
 
+void Viewer::Terminate() {
+  if (process_) process_->terminate();
+}
+
 ViewerResult Viewer::Finish(std::chrono::seconds timeout) {
   ViewerResult r;
   if (!process_) return r;
@@ -162,11 +168,13 @@ ViewerResult RunViewer(const QStringList& args, const std::string& name,
 }
 
 QStringList RecorderArgs(const Simulator& sim, const QString& user, const QString& password) {
-  return {"--dvr-ip", kAddress, "--port", QString::number(sim.Port()), "--user", user,
-          "--password", password};
+  return {"--dvr-ip", kAddress, "--port",     QString::number(sim.Port()),
+          "--user",   user,     "--password", password};
 }
 
-QJsonObject ControlOf(const QJsonObject& dump) { return dump.value("control").toObject(); }
+QJsonObject ControlOf(const QJsonObject& dump) {
+  return dump.value("control").toObject();
+}
 
 QJsonObject ComponentOf(const QJsonObject& dump, const QString& name) {
   return dump.value("components").toObject().value(name).toObject();

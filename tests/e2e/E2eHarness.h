@@ -12,8 +12,8 @@
 #include <QStringList>
 #include <chrono>
 #include <optional>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tevrano::e2e {
@@ -71,7 +71,10 @@ class Viewer {
   // Starts tevrano-viewer --headless with `args`; writes the dump and
   // snapshot to `name`.json / `name`.png in the test's output folder.
   bool Start(const QStringList& args, const std::string& name);
-  // Waits for the viewer to exit (it was given --run-for or a script that quits).
+  // Ends the run as SIGTERM does (snapshot and dump written, exit 0).
+  void Terminate();
+  // Waits for the viewer to exit (it was given --run-for or a script that
+  // quits, or was terminated).
   ViewerResult Finish(std::chrono::seconds timeout = std::chrono::seconds(120));
 
  private:

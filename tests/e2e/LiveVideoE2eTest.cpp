@@ -46,12 +46,17 @@ std::string Describe(const Rgb& c) {
   return std::to_string(int(c.r)) + "," + std::to_string(int(c.g)) + "," + std::to_string(int(c.b));
 }
 
-// The key of channel 1 on the key panel: the single view of channel 0.
-constexpr const char* kChannel1Click = "wait 3\nclick-target TevranoKeyForm IE_DOING#SD 1\n";
+// The key of channel 1 on the key panel, clicked once the recorder accepted
+// the viewer and streams (its view is then in place): the single view of
+// channel 0; then its first picture.
+constexpr const char* kChannel1Click =
+    "wait-until logged-in\nwait-until picture\nclick-target TevranoKeyForm IE_DOING#SD 1\n"
+    "wait-until picture\n";
 constexpr int kClickDone = 3;
 
-// A viewer script that shows channel 0 alone and takes snapshots at the
-// given seconds after start-up (all after the click).
+// A viewer script that shows channel 0 alone and takes snapshots at about
+// the given seconds after start-up (counting the click as done at
+// kClickDone), each of a picture drawn since the previous one.
 std::string SnapshotScript(const std::string& dir, const std::vector<int>& seconds) {
   const std::string path = dir + "/snapshots.txt";
   std::ofstream script(path);
@@ -59,6 +64,7 @@ std::string SnapshotScript(const std::string& dir, const std::vector<int>& secon
   int at = kClickDone;
   for (size_t i = 0; i < seconds.size(); ++i) {
     script << "wait " << seconds[i] - at << "\n";
+    script << "wait-until picture\n";
     script << "snapshot " << dir << "/shot" << i << ".png\n";
     at = seconds[i];
   }
@@ -128,8 +134,13 @@ TEST_F(LiveVideoE2e, OneChannelOverTheStreamSocketShowsTheChannelColour) {
   EXPECT_TRUE(Near(centre, kChannel0, kTolerance)) << Describe(centre);
 }
 
-// The quad key of channels 1-4 on the key panel (after the 16 channel keys).
-constexpr const char* kQuadClick = "wait 4\nclick-target TevranoKeyForm IE_DOING#SD 17\nwait 4\n";
+// The quad key of channels 1-4 on the key panel (after the 16 channel keys),
+// clicked once the recorder accepted the viewer and streams; the four cells
+// then arrive.
+constexpr const char* kQuadClick =
+    "wait-until logged-in\nwait-until picture\nclick-target TevranoKeyForm IE_DOING#SD 17\n"
+    "wait-until picture\n"
+    "wait 4\n";
 
 TEST_F(LiveVideoE2e, AQuadShowsTheFourChannelsInTheirCells) {
   ViewerResult r = WatchScript({"--channels", "4"}, kQuadClick);

@@ -26,7 +26,10 @@ TEST(SkinClickE2e, KeyPanelClicksSendTheMatchingViewRecords) {
     std::ofstream f(script);
     // IE_DOING#SD counts the 16 channel keys first, then the split keys:
     // 18 is the quad 5-8, 23 the sixteen-way view.
-    f << "wait 5\n"
+    // The first click once the recorder streams: the view it was told is
+    // then in place (a picture shows it).
+    f << "wait-until logged-in\n"
+         "wait-until picture\n"
          "click-target TevranoKeyForm IE_DOING#SD 18\n"
          "wait 1\n"
          "click-target TevranoKeyForm IE_DOING#SD 3\n"

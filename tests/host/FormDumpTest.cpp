@@ -25,7 +25,7 @@ class FormDumpTest : public ::testing::Test {
 
   platform::FakePlatform fakes;
   TevranoX control;
-  ControlStatus status;
+  TevranoScriptingView status{};
 };
 
 TEST_F(FormDumpTest, HasEveryComponentUnderItsNameWithItsFields) {
@@ -54,7 +54,12 @@ TEST_F(FormDumpTest, HasEveryComponentUnderItsNameWithItsFields) {
 TEST_F(FormDumpTest, CarriesTextsAndTheControlsState) {
   control.Form().LabeledEdit_System1.SetText("say \"hi\"\\\n\x01");
   control.Form().PageControl1.SetActivePageIndex(4);
-  status = ControlStatus{1, 1733820000u, 4, 1, 2, 9};
+  status.loggedIn = 1;
+  status.sessionId = 1733820000u;
+  status.loginState = 4;
+  status.viewMode = 1;
+  status.page = 2;
+  status.layout = 9;
   QJsonObject dump = Dump();
   QJsonObject components = dump["components"].toObject();
   EXPECT_EQ(components["LabeledEdit_System1"].toObject()["text"].toString(), "say \"hi\"\\\n\x01");

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -16,13 +17,41 @@ namespace {
 using Op = ScriptCommand::Op;
 using Kind = ScriptRunner::Outcome::Kind;
 
+// The script's view of a control built directly (the viewer's goes through
+// the library's entry points); the scripting view's counts are the test's.
+class DirectControl : public ScriptedControl {
+ public:
+  explicit DirectControl(TevranoX& control) : control_(control) {}
+  TTevranoX& Form() override { return control_.Form(); }
+  TevranoScriptingView ScriptingView() override { return view; }
+  std::optional<TevranoSkinTarget> FindSkinTarget(const std::string& skin,
+                                                  const std::string& binding, int item) override {
+    const auto t = control_.FindSkinTarget(skin, binding, item);
+    if (!t) return std::nullopt;
+    TevranoSkinTarget target{};
+    std::snprintf(target.image, sizeof target.image, "%s", t->image.c_str());
+    target.x = t->x;
+    target.y = t->y;
+    return target;
+  }
+  TevranoScriptingView view{};
+
+ private:
+  TevranoX& control_;
+};
+
 class ScriptTest : public ::testing::Test {
  protected:
-  ScriptTest() : control(fakes.platform()) { control.ActiveFormCreate(); }
+  ScriptTest() : control(fakes.platform()), direct(control) { control.ActiveFormCreate(); }
   TTevranoX& form() { return control.Form(); }
+  ScriptRunner Runner(const std::vector<ScriptCommand>& commands) {
+    return ScriptRunner(direct, commands, [this] { return nowMs; });
+  }
 
   platform::FakePlatform fakes;
   TevranoX control;
+  DirectControl direct;
+  int64_t nowMs = 1000;
 };
 
 TEST_F(ScriptTest, ParsesEveryCommandAndSkipsComments) {
@@ -88,6 +117,10 @@ TEST_F(ScriptTest, ReportsTheFirstBadLineByNumber) {
       {"click Image1 1\n", 1, "bad Y"},
       {"wait soon\n", 1, "bad SECONDS"},
       {"wait -1\n", 1, "bad SECONDS"},
+      {"wait-until\n", 1, "bad CONDITION"},
+      {"wait-until ready\n", 1, "bad CONDITION"},
+      {"wait-until picture soon\n", 1, "bad TIMEOUT"},
+      {"wait-until logged-in 5 6\n", 1, "unexpected '6'"},
       {"tab 8\n", 1, "no tab"},
       {"select LabeledEdit_System1\n", 1, "bad INDEX"},
       {"quit now\n", 1, "unexpected"},
@@ -131,7 +164,7 @@ TEST_F(ScriptTest, RunsCommandsThroughTheComponentsHandlers) {
       "Image1\n",
       form());
   ASSERT_FALSE(s.error);
-  ScriptRunner runner(control, s.commands);
+  ScriptRunner runner = Runner(s.commands);
 
   ScriptRunner::Outcome first = runner.Continue();
   EXPECT_EQ(first.kind, Kind::Wait);
@@ -152,7 +185,7 @@ TEST_F(ScriptTest, WritesSnapshotsAndDumps) {
                                    "/video.png Image_video\ndump " + base + "/state.json\n",
                                form());
   ASSERT_FALSE(s.error);
-  ScriptRunner runner(control, s.commands);
+  ScriptRunner runner = Runner(s.commands);
   EXPECT_EQ(runner.Continue().kind, Kind::Finished);
   EXPECT_EQ(QImage(QString::fromStdString(base + "/form.png")).size(), QSize(1518, 673));
   EXPECT_EQ(QImage(QString::fromStdString(base + "/video.png")).size(), QSize(704, 576));
@@ -168,7 +201,7 @@ TEST_F(ScriptTest, StopsAtACommandThatFailsWithItsLine) {
   ASSERT_FALSE(s.error);
   int clicks = 0;
   form().Image1.onClick = [&] { ++clicks; };
-  ScriptRunner runner(control, s.commands);
+  ScriptRunner runner = Runner(s.commands);
   ScriptRunner::Outcome outcome = runner.Continue();
   EXPECT_EQ(outcome.kind, Kind::Error);
   EXPECT_EQ(outcome.error.line, 3);
@@ -176,8 +209,82 @@ TEST_F(ScriptTest, StopsAtACommandThatFailsWithItsLine) {
   EXPECT_TRUE(runner.Done());
 
   ParsedScript unwritable = ParseScript("dump /nonexistent-dir/x/state.json\n", form());
-  ScriptRunner second(control, unwritable.commands);
+  ScriptRunner second = Runner(unwritable.commands);
   EXPECT_EQ(second.Continue().error.line, 1);
+}
+
+TEST_F(ScriptTest, WaitUntilParsesItsConditionAndTimeOut) {
+  ParsedScript s =
+      ParseScript("wait-until logged-in\nwait-until picture 2.5\nwait-until logged-in 0\n", form());
+  ASSERT_FALSE(s.error) << s.error->message;
+  ASSERT_EQ(s.commands.size(), 3u);
+  EXPECT_EQ(s.commands[0].op, Op::WaitUntil);
+  EXPECT_EQ(s.commands[0].condition, ScriptCommand::Condition::LoggedIn);
+  EXPECT_EQ(s.commands[0].seconds, ScriptCommand::kDefaultWaitUntilSeconds);
+  EXPECT_EQ(s.commands[1].condition, ScriptCommand::Condition::Picture);
+  EXPECT_EQ(s.commands[1].seconds, 2.5);
+  EXPECT_EQ(s.commands[2].seconds, 0);
+}
+
+TEST_F(ScriptTest, WaitUntilLoggedInPollsUntilTheControlSaysSo) {
+  int clicks = 0;
+  form().Image1.onClick = [&] { ++clicks; };
+  ParsedScript s = ParseScript("wait-until logged-in 5\nclick Image1\n", form());
+  ASSERT_FALSE(s.error);
+  ScriptRunner runner = Runner(s.commands);
+  for (int poll = 0; poll < 3; ++poll) {
+    ScriptRunner::Outcome o = runner.Continue();
+    EXPECT_EQ(o.kind, Kind::Wait);
+    EXPECT_EQ(o.waitMs, ScriptRunner::kWaitUntilPollMs);
+    nowMs += 1000;
+  }
+  EXPECT_EQ(clicks, 0);  // nothing after the wait runs before the login
+  direct.view.loggedIn = 1;
+  EXPECT_EQ(runner.Continue().kind, Kind::Wait);  // the recorder's system information not yet
+  EXPECT_EQ(clicks, 0);
+  direct.view.recorderKnown = 1;
+  EXPECT_EQ(runner.Continue().kind, Kind::Finished);
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(ScriptTest, WaitUntilPictureWantsAPictureDrawnAfterTheWaitBegan) {
+  direct.view.picturesShown = 40;  // pictures before the wait do not count
+  ParsedScript s = ParseScript("wait-until picture\nwait-until picture\n", form());
+  ASSERT_FALSE(s.error);
+  ScriptRunner runner = Runner(s.commands);
+  EXPECT_EQ(runner.Continue().kind, Kind::Wait);
+  EXPECT_EQ(runner.Continue().kind, Kind::Wait);
+  direct.view.picturesShown = 41;
+  // The first wait ends; the second begins at 41 and waits for another.
+  EXPECT_EQ(runner.Continue().kind, Kind::Wait);
+  EXPECT_FALSE(runner.Done());
+  direct.view.picturesShown = 42;
+  EXPECT_EQ(runner.Continue().kind, Kind::Finished);
+}
+
+TEST_F(ScriptTest, WaitUntilThatTimesOutFailsTheScriptWithItsLine) {
+  struct Case {
+    const char* script;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"# first\nwait-until logged-in 2\nquit\n", "wait-until logged-in: not within 2 s"},
+      {"# first\nwait-until picture 0.5\nquit\n", "wait-until picture: not within 0.5 s"},
+  };
+  for (const Case& c : cases) {
+    ParsedScript s = ParseScript(c.script, form());
+    ASSERT_FALSE(s.error);
+    ScriptRunner runner = Runner(s.commands);
+    EXPECT_EQ(runner.Continue().kind, Kind::Wait);
+    nowMs += 400;
+    EXPECT_EQ(runner.Continue().kind, Kind::Wait);
+    nowMs += 2000;
+    ScriptRunner::Outcome o = runner.Continue();
+    EXPECT_EQ(o.kind, Kind::Error) << c.script;
+    EXPECT_EQ(o.error.line, 2);
+    EXPECT_EQ(o.error.message, c.says);
+    EXPECT_TRUE(runner.Done());
+  }
 }
 
 }  // namespace

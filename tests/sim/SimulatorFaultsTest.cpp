@@ -99,13 +99,18 @@ TEST(SimulatorFaults, DropAfterClosesEverythingOnceThenAcceptsLoginsAgain) {
   EXPECT_GE(more.packets.size(), 30u);
 }
 
+int AwaitLogLine(const std::string& path, const std::string& text, int timeoutMs);
+
 TEST(SimulatorFaults, StallAfterGoesSilentButKeepsConnectionsOpen) {
-  SimProcess sim({"--stall-after", "2"});
+  const std::string path = ::testing::TempDir() + "sim-stall-after-test.jsonl";
+  SimProcess sim({"--stall-after", "2", "--log", path});
   ASSERT_TRUE(sim.running());
   Viewer v(sim.port());
   ASSERT_NE(v.session, 0u);
   v.RequestStream();
-  std::this_thread::sleep_for(std::chrono::milliseconds(2300));
+  // The stall has begun once the simulator logs it; what it sent before
+  // is still to be read.
+  ASSERT_GE(AwaitLogLine(path, "\"fault\":\"stall\"", 10000), 0);
   Received before = ReadPackets(v.stream, 1000, 300);
   EXPECT_GT(before.packets.size(), 0u);
   v.stream.in.clear();
@@ -152,7 +157,7 @@ TEST(SimulatorFaults, StallForEndsTheStallAndServesWhatWaited) {
   const uint32_t firstSeconds = first.packets.front().seconds;
 
   // During the stall: a new viewer connects and says hello, the old one polls.
-  ASSERT_GE(AwaitLogLine(path, "\"fault\":\"stall\""), 0);
+  ASSERT_GE(AwaitLogLine(path, "\"fault\":\"stall\"", 10000), 0);
   Socket late(sim.port());
   ASSERT_TRUE(late.ok());
   late.Send(Frame(kHello, 0, 0, {}));

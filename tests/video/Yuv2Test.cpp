@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "base/Form.h"
+#include "tests/support/TestStream.h"
 #include "video/AllocationCounter.h"
 #include "video/FakeVideoContext.h"
-#include "video/TestStream.h"
 #include "video/Video.h"
 #include "video/Yuv2.h"
 #include "video/YuvToRgb.h"

@@ -1,4 +1,4 @@
-#include "video/TestStream.h"
+#include "tests/support/TestStream.h"
 
 #include <cstring>
 #include <stdexcept>

@@ -1,8 +1,8 @@
 #pragma once
 // A recorder connection for the fuzz targets: command socket 0 and the
-// stream socket connected, context 0 logged in with SessionId 0x5000. The
-// sockets are minimal and keep no history, so that millions of inputs run
-// in constant memory.
+// stream socket connected, context 0 logged in with SessionId 0x5000, the
+// modules registered in the control's order. The sockets are minimal and
+// keep no history, so that millions of inputs run in constant memory.
 #include <cstring>
 #include <vector>
 
@@ -12,7 +12,7 @@
 #include "platform/fake/FakePlatform.h"
 #include "ui/NamedItems.h"
 
-namespace tevrano::fuzz {
+namespace tevrano::test {
 
 class FuzzSocket : public platform::ClientSocket {
  public:
@@ -143,4 +143,4 @@ struct NetRig {
   NamedItems items{net, form, fakes.host};
 };
 
-}  // namespace tevrano::fuzz
+}  // namespace tevrano::test

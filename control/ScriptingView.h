@@ -1,0 +1,69 @@
+#pragma once
+// The scripting view: the few facts about a running control that a host's
+// script runner and its --dump need and that the form does not show. The
+// control copies them into the host's struct on request
+// (TevranoX_GetScriptingView), so the host holds no pointer into the control
+// and needs none of its classes. Plain C, like the rest of the library's
+// entry points.
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// The state of recorder context 0 and of the picture, as the control sees it.
+typedef struct {
+  // The login: logged_in 1 once the recorder accepted the viewer; the
+  // session it gave; the login state machine's step (4: logged in).
+  int32_t loggedIn;
+  uint32_t sessionId;
+  int32_t loginState;
+  // 1 once the recorder's system information (its channel count among it)
+  // arrived after the login: the key panel then offers what it has.
+  int32_t recorderKnown;
+  // The view: mode (0 Live, 1 Playback, 2 Backup) and the page and layout
+  // the dump reports.
+  int32_t viewMode;
+  int32_t page;
+  int32_t layout;
+  // Decoded pictures drawn into the video area since start-up. A host that
+  // waits for "a picture" remembers this count and waits until it grows.
+  uint64_t picturesShown;
+  // Completed runs of the main loop.
+  uint64_t mainLoopRuns;
+  // The data the form is drawn from: whether the key panel's skin and the
+  // form's background picture were found in the data folder, and the folder
+  // (zero-terminated, cut to the buffer).
+  int32_t keyPanelSkinLoaded;
+  int32_t backgroundPictureLoaded;
+  char dataFolder[128];
+  // Playback on context 0: the time shown (recorder seconds), the played
+  // channel (0..15) and the key panel's playback state (0 reverse, 1 pause,
+  // 2 play, 3 forward).
+  uint32_t playbackTime;
+  int32_t playbackChannel;
+  int32_t playbackState;
+} TevranoScriptingView;
+
+// One variable of the on-screen interface's binding table: its name, whether
+// it is an array, and its values (the first `count`; arrays hold at most
+// 100 entries).
+typedef struct {
+  char name[40];
+  int32_t isArray;
+  int32_t count;
+  int32_t values[128];
+} TevranoInterfaceVariable;
+
+// Where a scripted click on a skin element lands: the form component that
+// shows the skin (zero-terminated name) and the point in its pixels.
+typedef struct {
+  char image[32];
+  int32_t x;
+  int32_t y;
+} TevranoSkinTarget;
+
+#ifdef __cplusplus
+}
+#endif
