@@ -5,14 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include "control/EventMarks.h"
 #include "base/Form.h"
-#include "control/MainLoop.h"
 #include "base/Properties.h"
 #include "base/Ticks.h"
+#include "control/EventMarks.h"
+#include "control/MainLoop.h"
+#include "control/StreamSubsystem.h"
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
-#include "control/StreamSubsystem.h"
 #include "ui/NamedItems.h"
 #include "ui/Ui.h"
 #include "video/Video.h"
@@ -74,6 +74,8 @@ class TevranoX {
   Video& GetVideo() { return video_; }
   SpeakerState& Speaker() { return speaker_; }
   platform::TextSurface* TitleImage(int index) { return titleImages_[index].get(); }
+  // The form's picture of title image `index` ("Paint_Str_Side_Image" + index).
+  Image* TitlePicture(int index) { return titlePictures_[index].get(); }
   // The on-screen recorder interface: skins, pages, layouts, keys.
   ui::Ui& OnScreen() { return ui_; }
   const ui::Ui& OnScreen() const { return ui_; }
@@ -125,6 +127,7 @@ class TevranoX {
   std::unique_ptr<platform::TextSurface> markText_;
   SpeakerState speaker_;
   std::unique_ptr<platform::TextSurface> titleImages_[7];
+  std::unique_ptr<Image> titlePictures_[7];  // "Paint_Str_Side_Image0" .. 6
   RecorderNet net_;
   NamedItems items_;
   StreamSubsystem stream_{platform_.clock, form_, net_, video_, loop_.framePacingCounter};
