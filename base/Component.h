@@ -65,9 +65,9 @@ struct Component {
   const ComponentKind kind;
   int left, top, width, height;
   bool visible, enabled;
-  Component* parent = nullptr;     // the tab sheet it lies on; nullptr for the form
-  std::string caption;             // labels, buttons, tabs, check boxes, edit labels
-  std::string text;                // edits, memos, combo boxes
+  Component* parent = nullptr;   // the tab sheet it lies on; nullptr for the form
+  std::string caption;           // labels, buttons, tabs, check boxes, edit labels
+  std::string text;              // edits, memos, combo boxes
   std::vector<std::string> items;  // combo boxes, radio groups
   int itemIndex = -1;
   int position = 0, minimum = 0, maximum = 100;  // progress and scroll bars
@@ -123,7 +123,8 @@ struct Timer : Component {
 
 struct PageControl : Component {
   PageControl(std::string name, int left, int top, int width, int height, bool visible)
-      : Component(std::move(name), ComponentKind::PageControl, left, top, width, height, visible) {}
+      : Component(std::move(name), ComponentKind::PageControl, left, top, width, height,
+                  visible) {}
   std::vector<Component*> pages;  // tab sheets in order
   int activePageIndex = 0;
   void SetActivePageIndex(int index) {

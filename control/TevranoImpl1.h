@@ -5,14 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "control/EventMarks.h"
 #include "base/Form.h"
+#include "control/MainLoop.h"
 #include "base/Properties.h"
 #include "base/Ticks.h"
-#include "control/EventMarks.h"
-#include "control/MainLoop.h"
-#include "control/StreamSubsystem.h"
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
+#include "control/StreamSubsystem.h"
 #include "ui/NamedItems.h"
 #include "ui/Ui.h"
 #include "video/Video.h"
