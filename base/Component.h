@@ -77,6 +77,7 @@ struct Component {
   // Event handlers, bound by the control at start-up (VCL's OnXxx).
   std::function<void(int x, int y)> onMouseDown, onMouseMove, onMouseUp;
   std::function<void()> onClick, onChange;
+  std::function<void()> onMouseLeave;  // the pointer left the component
 
  private:
   template <typename T>

@@ -27,6 +27,29 @@ void SpeakerClick(TevranoX& c, int style) {
   if (c.OnScreen().hooks.speakerToggle) c.OnScreen().hooks.speakerToggle(style);
 }
 
+// SNAP: the video area as it is shown now, as a PNG in the backup folder
+// (DVR_Backup in the user's home), named by the view and the PC's time. The
+// saved path, or the failure, shows in Label1 as the backup path does.
+void SaveSnapshot(TevranoX& c) {
+  platform::Platform& p = c.Platform();
+  const Bitmap& picture = c.Form().Image_video.picture;
+  if (picture.Empty()) return;
+  const platform::LocalTimeFields t = p.clock.LocalTime(p.clock.CalendarTime());
+  const int layout = c.OnScreen().Layout();
+  char name[96];
+  if (layout < 16)
+    std::snprintf(name, sizeof name, "snap_ch%02d", layout + 1);
+  else
+    std::snprintf(name, sizeof name, "snap_split%02d", layout);
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "_%04d%02d%02d_%02d%02d%02d_%03u.png", t.year, t.month, t.day,
+                t.hour, t.minute, t.second, p.clock.TickCountMs() % 1000);
+  const std::string path = p.environment.HomeDir() + "/DVR_Backup/" + name + stamp;
+  const bool saved =
+      p.host.SavePng(path, picture.Row(0), picture.Width(), picture.Height(), picture.Width());
+  c.Form().Label1.SetCaption(saved ? path : "Cannot write " + path);
+}
+
 }  // namespace
 
 void BindFormMouse(TevranoX& c) {
@@ -35,6 +58,7 @@ void BindFormMouse(TevranoX& c) {
   form.Image1.onMouseDown = [&ui](int x, int y) { ui.Image1MouseDown(x, y); };
   form.Image1.onMouseMove = [&ui](int x, int y) { ui.Image1MouseMove(x, y); };
   form.Image1.onMouseUp = [&ui](int x, int y) { ui.Image1MouseUp(x, y); };
+  form.Image1.onMouseLeave = [&ui] { ui.Image1MouseLeave(); };
 
   form.Image_Trumpet_BG.onMouseDown = [&ui](int x, int y) { ui.VideoAreaMouseDown(x, y); };
   form.Image_Trumpet_BG.onMouseMove = [&c](int, int) {
@@ -51,8 +75,9 @@ void BindFormMouse(TevranoX& c) {
   // The pad's own mouse: press, drag and release on its skin.
   Image& pad = form.SpeedDome.Image5;
   pad.onMouseDown = [&ui](int x, int y) { ui.Skin_Mouse(1, x, y, "Mouse_Preset"); };
-  pad.onMouseMove = [&ui](int x, int y) { ui.Skin_Drag(x, y, "Mouse_Preset"); };
+  pad.onMouseMove = [&ui](int x, int y) { ui.PadMouseMove(x, y); };
   pad.onMouseUp = [&ui](int x, int y) { ui.Skin_Mouse(0, x, y, "Mouse_Preset"); };
+  pad.onMouseLeave = [&ui] { ui.PadMouseLeave(); };
 }
 
 void WireOnScreen(TevranoX& c) {
@@ -70,6 +95,9 @@ void WireOnScreen(TevranoX& c) {
     ui.Skin_Redraw(1);
   };
   c.Streams().Stream().Hooks().redrawInterface = vh.redrawInterface;
+  // The FREEZE and SNAP keys.
+  ui.hooks.freezePicture = [&c](bool hold) { c.GetVideo().HoldPicture(hold); };
+  ui.hooks.snapshot = [&c] { SaveSnapshot(c); };
   vh.speakerReset = [&c] { c.Speaker().hot = c.Speaker().lastShownHot = false; };
   vh.showSpeakerImages = [&c] {
     c.ShowSpeakerImages(false, false, c.Speaker().enabled, c.Speaker().previousEnabled);

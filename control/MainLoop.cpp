@@ -5,6 +5,19 @@
 
 namespace tevrano {
 
+namespace {
+// A periodic job is due when more than its period has passed since it was
+// last due. Its stamp then moves on by one period, so the job keeps its own
+// rhythm however the 10 ms runs fall (the 33 ms job runs about every 33 ms,
+// not on every fourth run); after a pause it runs once and counts from now.
+bool Due(Ticks now, Ticks& stamp, Ticks period) {
+  if (TicksSince(now, stamp) <= period) return false;
+  stamp += period;
+  if (TicksSince(now, stamp) > period) stamp = now;
+  return true;
+}
+}  // namespace
+
 void TevranoX::Timer1Timer() {
   // 1. A slow run is never re-entered: the next one starts 10 ms after this.
   form_.Timer1.SetEnabled(false);
@@ -16,22 +29,20 @@ void TevranoX::Timer1Timer() {
   stream_.DeliverPackets();
 
   // 3. One-second job: backup progress and the link watchdog.
-  if (TicksSince(now, loop_.stamps[0]) > MainLoopState::kOneSecond) {
-    loop_.stamps[0] = now;
+  if (Due(now, loop_.stamps[0], MainLoopState::kOneSecond)) {
     net_.LinkWatchdog();
   }
 
   // 4. 300 ms job: title rows, the title progress bar, the playback search.
-  if (TicksSince(now, loop_.stamps[1]) > MainLoopState::kThreeHundredMs) {
-    loop_.stamps[1] = now;
+  if (Due(now, loop_.stamps[1], MainLoopState::kThreeHundredMs)) {
     playback_.ThreeHundredMsStep();
   }
 
   // 5. 33 ms job: pacing counter, key repeat, pointer redraw.
-  if (TicksSince(now, loop_.stamps[2]) > MainLoopState::kThirtyThreeMs) {
+  if (Due(now, loop_.stamps[2], MainLoopState::kThirtyThreeMs)) {
     if (loop_.framePacingCounter < 3) ++loop_.framePacingCounter;
+    ++loop_.thirtyThreeMsRuns;
     ui_.ThirtyThreeMsStep();
-    loop_.stamps[2] = now;
   }
 
   // 6. Connect and poll the recorder (context 0 only).

@@ -7,8 +7,10 @@ namespace tevrano {
 
 // State of the 10 ms main loop.
 struct MainLoopState {
-  // ElapsedTicks at which each periodic job last ran: one second, 300 ms, 33 ms.
+  // ElapsedTicks at which each periodic job was last due: one second, 300 ms,
+  // 33 ms (the run that took it comes up to 10 ms later).
   Ticks stamps[3] = {0, 0, 0};
+  uint64_t thirtyThreeMsRuns = 0;  // runs of the 33 ms job
   // 0..3, stepped by the 33 ms job; the playback loader animation resets it.
   int framePacingCounter = 0;
   uint64_t runs = 0;  // number of completed Timer1Timer runs

@@ -138,6 +138,20 @@ void TevranoX::InitializeViewer() {
 void TevranoX::CreateTitleImages() {
   for (int i = 0; i < 7; ++i) {
     const bool large = i == 5 || i == 6;
+    // The form's own pictures of the titles: named, never shown (no parent),
+    // transparent and disabled; 5 and 6 hold a whole 704 x 576 picture.
+    if (!titlePictures_[i]) {
+      titlePictures_[i] = std::make_unique<Image>("Paint_Str_Side_Image" + std::to_string(i), 0, 0,
+                                                  0, 0, false, false);
+      form_.Add(*titlePictures_[i]);
+    }
+    Image& picture = *titlePictures_[i];
+    picture.transparent = true;
+    if (large) {
+      picture.SetBounds(0, 0, 704, 576);
+      picture.picture.SetSize(704, 576);
+      picture.picture.Fill(0x00FFFFFF);
+    }
     titleImages_[i] = platform_.text.CreateTextSurface(large ? 704 : 0, large ? 576 : 0);
     platform::FontSpec font;
     font.style = platform::kFontBold;
@@ -176,8 +190,10 @@ ControlStatus TevranoX::Status() const {
   const RecorderContext& c = net_.Context(0);
   const ViewState& view = stream_.ViewOf(0);
   s.viewMode = static_cast<int>(view.Mode);
-  s.page = static_cast<int>(view.Mode);
-  s.layout = LayoutOf(view.Live);
+  // The page and layout the on-screen interface shows (Playback its own
+  // channel, layout 18 of eight channels as 18), not the view records.
+  s.page = ui_.Page();
+  s.layout = ui_.Layout();
   s.loggedIn = static_cast<int>(c.LoggedIn);
   s.sessionId = c.SessionId;
   s.loginState = static_cast<int>(c.LoginState);

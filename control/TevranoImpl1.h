@@ -96,6 +96,8 @@ class TevranoX {
   Video& GetVideo() { return video_; }
   SpeakerState& Speaker() { return speaker_; }
   platform::TextSurface* TitleImage(int index) { return titleImages_[index].get(); }
+  // The form's picture of title image `index` ("Paint_Str_Side_Image" + index).
+  Image* TitlePicture(int index) { return titlePictures_[index].get(); }
   // The on-screen recorder interface: skins, pages, layouts, keys.
   ui::Ui& OnScreen() { return ui_; }
   const ui::Ui& OnScreen() const { return ui_; }
@@ -150,6 +152,7 @@ class TevranoX {
   std::unique_ptr<platform::TextSurface> markText_;
   SpeakerState speaker_;
   std::unique_ptr<platform::TextSurface> titleImages_[7];
+  std::unique_ptr<Image> titlePictures_[7];  // "Paint_Str_Side_Image0" .. 6
   RecorderNet net_;
   NamedItems items_;
   StreamSubsystem stream_{platform_.clock, form_, net_, video_, loop_.framePacingCounter};

@@ -12,6 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static tevrano::TTevranoX form;
   static tevrano::ui::Ui ui(form);
   ui.ResetSkins();
+  // The login set-up first, so that clicks act as they do once logged in.
+  ui.SetUpRecorder(16, 0, 0);
   const std::span<const uint8_t> bytes(data, size);
   if (ui.Skin_LoadBytes(bytes, 0, 3, 0, "TevranoKeyForm_fuzz.YUV2") != 0) return 0;
   ui.Skin_LoadBytes(bytes, 0, 3, 0, "Mouse_Preset_fuzz.YUV2");
@@ -29,5 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       ui.Skin_Mouse(0, x, y, "Mouse_Preset");
     }
   }
+  // Whatever the clicks wrote, the key form's post-click step and the
+  // login's set-up (which index the page buttons by the latched page) must
+  // stay inside the variables.
+  ui.KeyFormStep();
+  ui.SetUpRecorder(size % 3 == 0 ? 4 : size % 3 == 1 ? 8 : 16, 0, (size & 2) ? 4 : 0);
+  ui.KeyFormStep();
+  ui.Skin_Redraw(1);
   return 0;
 }

@@ -64,6 +64,11 @@ void ImageWidget::mouseMoveEvent(QMouseEvent* event) {
   changed_();
 }
 
+void ImageWidget::leaveEvent(QEvent*) {
+  UserActions::Leave(image_);
+  changed_();
+}
+
 void ImageWidget::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   QPoint at = Pixel(event->position());

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QImage>
 #include <QMessageBox>
 #include <QUrl>
 #include <algorithm>
@@ -117,6 +118,16 @@ bool QtHostServices::FontDialog(platform::FontSpec& font) {
                (chosen.underline() ? platform::kFontUnderline : 0) |
                (chosen.strikeOut() ? platform::kFontStrikeOut : 0);
   return true;
+}
+
+bool QtHostServices::SavePng(std::string_view path, const uint32_t* pixels, int width, int height,
+                             int stride) {
+  if (width <= 0 || height <= 0 || !pixels) return false;
+  const QString file = Q(path);
+  if (!QDir().mkpath(QFileInfo(file).absolutePath())) return false;
+  const QImage image(reinterpret_cast<const uchar*>(pixels), width, height,
+                     static_cast<qsizetype>(stride) * 4, QImage::Format_RGB32);
+  return image.save(file, "PNG");
 }
 
 void QtHostServices::OpenFolderOrAddress(std::string_view target) {

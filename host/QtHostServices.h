@@ -16,6 +16,8 @@ class QtHostServices : public platform::HostServices {
                                             std::string_view fileName) override;
   bool FontDialog(platform::FontSpec& font) override;
   void OpenFolderOrAddress(std::string_view target) override;
+  bool SavePng(std::string_view path, const uint32_t* pixels, int width, int height,
+               int stride) override;
 
   // "Firmware (*.rom)|*.rom|All (*.*)|*.*" as Qt's "Firmware (*.rom);;All (*.*)".
   static std::string QtFilter(std::string_view filter);

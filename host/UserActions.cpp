@@ -21,6 +21,11 @@ void Move(Component& c, int x, int y) {
   Run(c.onMouseMove, x, y);
 }
 
+void Leave(Component& c) {
+  ControlCall call;
+  Run(c.onMouseLeave);
+}
+
 void Release(Component& c, int x, int y, bool inside) {
   ControlCall call;
   if (inside) Run(c.onClick);

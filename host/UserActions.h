@@ -13,6 +13,7 @@ namespace UserActions {
 // Mouse on an image, in its pixel coordinates.
 void Press(Component& image, int x, int y);
 void Move(Component& image, int x, int y);
+void Leave(Component& image);
 // Releasing over the image clicks it first, as the form library does
 // (down, click, up).
 void Release(Component& image, int x, int y, bool inside = true);

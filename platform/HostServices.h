@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,10 @@ class HostServices {
   virtual bool FontDialog(FontSpec& font) = 0;
   // Opens a folder in the file manager or an address in the browser.
   virtual void OpenFolderOrAddress(std::string_view target) = 0;
+  // Writes 0x00RRGGBB pixels (`stride` pixels a row) as a PNG file at `path`,
+  // creating its folder when missing; false when it cannot be written.
+  virtual bool SavePng(std::string_view path, const uint32_t* pixels, int width, int height,
+                       int stride) = 0;
 };
 
 // Files and environment of the machine the control runs on.

@@ -64,8 +64,33 @@ int VideoAreaLayout(int layout, int lastSplit, int channels, int x, int y, int w
   return single;
 }
 
+bool LayoutOffered(int layout, int channels) {
+  if (!ValidChannelCount(channels)) channels = 16;
+  if (layout >= 0 && layout < 16) return layout < channels;
+  switch (channels) {
+    case 4:
+      return layout == 16;
+    case 8:
+      return layout >= 16 && layout <= 18;
+    default:
+      return layout >= 16 && layout <= 22;
+  }
+}
+
+int NextSplitLayout(int layout, int lastSplit, int channels) {
+  if (layout >= 0 && layout < 16 && LayoutOffered(lastSplit, channels)) return lastSplit;
+  int next = layout >= 16 && layout <= 22 ? layout + 1 : 16;
+  for (int tries = 0; tries < 7; ++tries, ++next) {
+    if (next > 22) next = 16;
+    if (LayoutOffered(next, channels)) return next;
+  }
+  return 16;
+}
+
 void Ui::SetUpRecorder(int channelCount, int serviceVariant, int httpPage) {
+  recorderReady_ = true;
   if (ValidChannelCount(channelCount)) vars.IE_M_CH = channelCount;
+  if (latchedPage_ < kLive || latchedPage_ > kSetup) latchedPage_ = kLive;
   serviceVariant_ = serviceVariant;
   httpPage_ = httpPage;
   // Page rights: a value of 4 offers Live and Playback only.
@@ -76,14 +101,13 @@ void Ui::SetUpRecorder(int channelCount, int serviceVariant, int httpPage) {
     vars.IE_DOING = liveLayout_;
   }
   vars.IE_Page[latchedPage_] = 1;
-  // Every key is offered except the menu key, which no binding can press.
-  for (int32_t& io : vars.IO) io = 1;
-  vars.IO[UiVariables::kIoMenu] = 0;
   // The split a click on a single channel returns to, until one is chosen:
   // the overview that fits the recorder.
-  if (!splitChosen_) lastSplit_ = vars.IE_M_CH == 16 ? 22 : vars.IE_M_CH == 8 ? 18 : 16;
+  if (!splitChosen_ || !LayoutOffered(lastSplit_, vars.IE_M_CH))
+    lastSplit_ = vars.IE_M_CH == 16 ? 22 : vars.IE_M_CH == 8 ? 18 : 16;
   // The view itself stays as the recorder was told (nothing is sent here).
   KeyFormStep(true);
+  UpdateKeys();
   redrawPending_ = true;
 }
 
@@ -155,11 +179,16 @@ void Ui::KeyFormStep(bool arraysOnly) {
       if (running != 2) return;
     }
 
+    // The keys of the key row.
+    KeyActions();
+
     // 3. A page change.
     // Playback entered from the backup list: entered as Playback, then the
     // view switches to Backup.
     const bool fromBackupList = v.IE_Page2 == kFromBackupList;
     if (fromBackupList) v.IE_Page2 = kPlayback;
+    // Any other number that is no page is ignored: the request stays as it was.
+    if (v.IE_Page2 < kLive || v.IE_Page2 > kSetup) v.IE_Page2 = latchedPage_;
     if (v.IE_Page2 != latchedPage_ && v.IE_Page2 >= kLive && v.IE_Page2 <= kSetup) {
       CloseSpeedDome();
       v.IE_PB_PS = 1;
@@ -243,12 +272,83 @@ void Ui::KeyFormStep(bool arraysOnly) {
     if (v.IE_Page2 >= kLive && v.IE_Page2 <= kSetup) latchedPage_ = v.IE_Page2;
     handled = true;
   }
-  if ((handled && !pageChanged) || calendarBusy) return;
+  if ((handled && !pageChanged) || calendarBusy) {
+    UpdateKeys();
+    return;
+  }
   View_Set(v.IE_DOING, latchedPage_);
+  UpdateKeys();
+}
+
+// Keys offered now. The rest (SEQ, LIST, DEL, OSD, the preset keys, HELP,
+// F5 and the menu key) have no action and show greyed; so does every key
+// before the recorder has accepted the viewer.
+void Ui::UpdateKeys() {
+  using V = UiVariables;
+  for (int32_t& io : vars.IO) io = 0;
+  if (!recorderReady_) return;
+  const bool live = page_ == kLive, playback = page_ == kPlayback;
+  vars.IO[V::kIoSplit] = live;
+  vars.IO[V::kIoPB] = 1;
+  vars.IO[V::kIoFW] = vars.IO[V::kIoFF] = playback;
+  vars.IO[V::kIoFreeze] = (live || playback) && hooks.freezePicture ? 1 : 0;
+  vars.IO[V::kIoCapture] = (live || playback) && hooks.snapshot ? 1 : 0;
+  // PTZ where the speed-dome button is offered: Live with one channel.
+  vars.IO[V::kIoSPD_Mode] = live && layout_ >= 0 && layout_ < 16;
+}
+
+// A key reads 1 from its press to its release; each press acts once.
+void Ui::KeyActions() {
+  using V = UiVariables;
+  UiVariables& v = vars;
+  for (int k = 0; k < V::kKeyCount; ++k) {
+    const uint32_t bit = 1u << k;
+    if (v.Keys[k] == 0 || (keysActed_ & bit)) continue;
+    keysActed_ |= bit;
+    switch (k) {
+      case V::kSplit:
+        if (page_ == kLive) v.IE_DOING = NextSplitLayout(layout_, lastSplit_, v.IE_M_CH);
+        break;
+      case V::kPB:  // PLAY: to Playback, and there play forwards
+        if (latchedPage_ != kPlayback) {
+          v.IE_Page2 = kPlayback;
+        } else {
+          v.IE_PB_PS = 2;
+          v.IE_PB_PS2 = 1;
+        }
+        break;
+      case V::kFW:  // REW and FF on the Playback page
+      case V::kFF:
+        if (page_ == kPlayback) {
+          v.IE_PB_PS = k == V::kFW ? 0 : 3;
+          v.IE_PB_PS2 = 1;
+        }
+        break;
+      case V::kFreeze:
+        if (page_ == kLive || page_ == kPlayback) SetFrozen(!frozen_);
+        break;
+      case V::kCapture:
+        if ((page_ == kLive || page_ == kPlayback) && hooks.snapshot) hooks.snapshot();
+        break;
+      case V::kSPD_Mode:
+        if (page_ == kLive && layout_ >= 0 && layout_ < 16) SpeedDomeButton();
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void Ui::SetFrozen(bool frozen) {
+  if (frozen == frozen_ || !hooks.freezePicture) return;
+  frozen_ = frozen;
+  hooks.freezePicture(frozen);
 }
 
 void Ui::View_Set(int layout, int page, bool force) {
   if (page < kLive || page > kSetup || layout < 0 || layout > 22) return;
+  // Nothing about views is shown or sent before the recorder accepted us.
+  if (!recorderReady_) return;
   const bool changed = force || page != page_ || layout != layout_;
   page_ = page;
   layout_ = layout;
@@ -257,7 +357,10 @@ void Ui::View_Set(int layout, int page, bool force) {
     splitChosen_ = true;
   }
   vars.IE_CH_S = layout;
+  UpdateKeys();
   if (!changed) return;
+  // Another view brings other pictures: a held picture is let go.
+  SetFrozen(false);
 
   std::string status = PageLabel(page);
   if (page != kSetup) status += "  " + LayoutLabel(layout, vars.IE_M_CH);

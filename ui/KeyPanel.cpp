@@ -7,12 +7,15 @@ namespace tevrano::ui {
 
 namespace {
 constexpr const char* kKeyForm = "TevranoKeyForm";
+constexpr const char* kPad = "Mouse_Preset";
 constexpr int kRepeatWait = 10;  // 33 ms steps counted before a held key repeats
 }  // namespace
 
 void Ui::Image1MouseDown(int x, int y) {
   mouseIsDown_ = 1;
-  if (redrawPending_) return;
+  // Until the recorder has accepted the viewer a press changes nothing: no
+  // page or layout is shown or sent before the login.
+  if (redrawPending_ || !recorderReady_) return;
   pressed_ = Skin_Hit(x, y, kKeyForm);
   pressX_ = repeatX_ = x;
   pressY_ = repeatY_ = y;
@@ -23,6 +26,19 @@ void Ui::Image1MouseDown(int x, int y) {
 void Ui::Image1MouseMove(int x, int y) {
   hovered_ = Skin_Hit(x, y, kKeyForm);
   if (mouseIsDown_ == 1) Skin_Drag(x, y, kKeyForm);
+}
+
+void Ui::Image1MouseLeave() {
+  if (hovered_.skin >= 0 && hovered_.skin == FindSkin(kKeyForm)) hovered_ = SkinHit{};
+}
+
+void Ui::PadMouseMove(int x, int y) {
+  hovered_ = Skin_Hit(x, y, kPad);
+  Skin_Drag(x, y, kPad);
+}
+
+void Ui::PadMouseLeave() {
+  if (hovered_.skin >= 0 && hovered_.skin == FindSkin(kPad)) hovered_ = SkinHit{};
 }
 
 void Ui::Image1MouseUp(int x, int y) {
@@ -52,7 +68,7 @@ void Ui::ThirtyThreeMsStep() {
 // single channel returns to the split last used. Live only, and only once
 // the recorder is connected.
 void Ui::VideoAreaMouseDown(int x, int y) {
-  if (page_ != 0) return;
+  if (page_ != 0 || !recorderReady_) return;
   const std::string& status = form_.Label_time.caption;
   if (status.empty() || status == "Connecting ..." || status == "Disconnect !") return;
   const Image& area = form_.Image_Trumpet_BG;

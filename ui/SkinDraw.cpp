@@ -1,5 +1,6 @@
 // Composing skins from their elements and showing them as RGB.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -29,8 +30,10 @@ int ConstantOf(const SkinName& name) {
   const char* end = hash ? hash : name.text + std::strlen(name.text);
   const char* p = end;
   while (p > name.text && p[-1] >= '0' && p[-1] <= '9') --p;
+  // A long run of digits stops at the limit instead of overflowing.
   int v = 0;
-  for (const char* q = p; q < end; ++q) v = v * 10 + (*q - '0');
+  for (const char* q = p; q < end && v < kConstantLimit; ++q) v = v * 10 + (*q - '0');
+  if (v > kConstantLimit) v = kConstantLimit;
   if (p > name.text && p[-1] == '-') v = -v;
   return v;
 }
@@ -92,9 +95,21 @@ bool Ui::ElementShown(const SkinElement& e) const {
 int Ui::ItemWhitening(int element, int k) const {
   const SkinElement& e = elements_[element];
   if (e.click_level == 0 || e.source_flags[0] == '0') return 0;
-  if (mouseIsDown_ && pressed_.element == element && pressed_.item == k + 1) return 2;
+  if ((mouseIsDown_ || buttonHeld_) && pressed_.element == element && pressed_.item == k + 1)
+    return 2;
   if (hovered_.element == element && hovered_.item == k + 1) return 1;
   return 0;
+}
+
+int Ui::PagingOffset() const {
+  return std::clamp(vars.A_Num, 0, kMaxItems);
+}
+
+// The split keys of a recorder with fewer channels: layouts it does not have
+// are neither drawn nor clicked.
+bool Ui::LayoutItemAbsent(const SkinElement& e, int item) const {
+  if (e.target.data != &vars.IE_DOING || Upper(e.source_flags[0]) != 'C') return false;
+  return !LayoutOffered(ConstantOf(e.source_name) + item - 1, vars.IE_M_CH);
 }
 
 void Ui::Skin_Redraw(int force) {
@@ -127,12 +142,13 @@ void Ui::Compose(int skin) {
 void Ui::DrawElement(SkinEntry& s, const SkinElement& e, int index) {
   const int n = e.item_count < 1 ? 1 : e.item_count;
   const bool array = IsArray(e);
-  const int paging = e.kind == kKindPagedList ? vars.A_Num : 0;
+  const int paging = e.kind == kKindPagedList ? PagingOffset() : 0;
   const int cpr = e.cells_per_row;
 
   if (e.kind == kKindSlider) {
     // One knob at the item that the target's value selects.
-    const int at = std::clamp(e.target.Get(0) - e.value_base, 0, n - 1);
+    const int at =
+        static_cast<int>(std::clamp<int64_t>(int64_t{e.target.Get(0)} - e.value_base, 0, n - 1));
     int cx, cy;
     ItemCenter(e, at, cx, cy);
     DrawCell(s, e, 0, 0, cx, cy, ItemWhitening(index, at));
@@ -148,6 +164,7 @@ void Ui::DrawElement(SkinEntry& s, const SkinElement& e, int index) {
     const int item = k + paging;
     const int32_t value = array ? e.source.Get(item) : e.source.Get(0);
     if (array && (Hidden(value) || !e.source.InRange(item))) continue;
+    if (LayoutItemAbsent(e, item + 1)) continue;
     int cx, cy;
     ItemCenter(e, k, cx, cy);
     const int whiten = ItemWhitening(index, k);
@@ -160,12 +177,13 @@ void Ui::DrawElement(SkinEntry& s, const SkinElement& e, int index) {
         DrawNumber(s, e, text, cx, cy, array ? value : 0, whiten);
         continue;
       case kKindDigitsValue:
-        std::snprintf(text, sizeof text, "%d", value + e.value_base);
+        std::snprintf(text, sizeof text, "%lld",
+                      static_cast<long long>(int64_t{value} + e.value_base));
         DrawNumber(s, e, text, cx, cy, 0, whiten);
         continue;
       case kKindDigitsPadded:
-        std::snprintf(text, sizeof text, "%0*d", std::clamp(e.kind_param, 1, 10),
-                      value + e.value_base);
+        std::snprintf(text, sizeof text, "%0*lld", std::clamp(e.kind_param, 1, 10),
+                      static_cast<long long>(int64_t{value} + e.value_base));
         DrawNumber(s, e, text, cx, cy, 0, whiten);
         continue;
       case kKindDateTime:
@@ -194,9 +212,11 @@ void Ui::DrawElement(SkinEntry& s, const SkinElement& e, int index) {
     } else if (e.kind == kKindDayCell) {
       state = item < 42 ? vars.Mon_Data[item] : 0;
     }
-    int row = 0, col = 0;
+    // A bound value can be any 32-bit number: the cell is worked out wide
+    // and an item whose cell lies beyond any sheet is not drawn.
+    int64_t row = 0, col = 0;
     if (e.cell_step >= 1 && cpr != 0) {
-      const int cell = item * e.cell_step;
+      const int64_t cell = int64_t{item} * e.cell_step;
       row = cell / cpr;
       col = cell % cpr;
     }
@@ -204,7 +224,8 @@ void Ui::DrawElement(SkinEntry& s, const SkinElement& e, int index) {
       col += state;
     else if (e.state_rows >= 2)
       row += state;
-    DrawCell(s, e, row, col, cx, cy, whiten);
+    if (row < 0 || col < 0 || row > INT32_MAX || col > INT32_MAX) continue;
+    DrawCell(s, e, static_cast<int>(row), static_cast<int>(col), cx, cy, whiten);
   }
 }
 
@@ -227,8 +248,9 @@ void Ui::DrawNumber(SkinEntry& s, const SkinElement& e, const char* digits, int 
       glyph = 11;
     else
       continue;
-    const int cell = glyph * step + (state > 0 ? state : 0);
-    DrawCell(s, e, cell / per, cell % per, x, cy, whiten);
+    const int64_t cell = int64_t{glyph} * step + (state > 0 ? state : 0);
+    if (cell / per > INT32_MAX) continue;
+    DrawCell(s, e, static_cast<int>(cell / per), static_cast<int>(cell % per), x, cy, whiten);
   }
 }
 

@@ -38,7 +38,8 @@ SkinHit Ui::Skin_Hit(int x, int y, std::string_view skin_name) const {
     if (found < 0) continue;
     if (e.source_flags[0] == '0') continue;  // decoration: what lies beneath may take it
     int item = found + 1;
-    if (e.kind == kKindPagedList) item += vars.A_Num;
+    if (e.kind == kKindPagedList) item += PagingOffset();
+    if (LayoutItemAbsent(e, item)) return none;
     if (Upper(e.source_flags[0]) == 'A') {
       if (!e.source.InRange(item - 1) || Hidden(e.source.Get(item - 1))) return none;
     }
@@ -96,11 +97,19 @@ void Ui::Skin_Apply(int element, int item) {
 
 void Ui::PreClick() {
   vars.Dm_Ch = layout_ >= 0 && layout_ < 16 ? layout_ : 16;
-  latchedPage_ = vars.IE_Page2;
+  // Only a real page is latched: a skin may write any number here, and the
+  // latched page indexes the page buttons.
+  if (vars.IE_Page2 >= 0 && vars.IE_Page2 <= 3) latchedPage_ = vars.IE_Page2;
 }
 
 void Ui::PostClick(int skin) {
   if (skins_[skin].type == 770) {
+    // The pad's close button (command 3) closes it; the rest is the pad's.
+    if (vars.Dm_Cmd == 3) {
+      vars.Dm_Cmd = -1;
+      CloseSpeedDome();
+      return;
+    }
     if (hooks.padPostClick) hooks.padPostClick();
   } else {
     KeyFormStep();
@@ -131,6 +140,7 @@ void Ui::Skin_Mouse(int event, int x, int y, std::string_view skin_name) {
   // Keys are momentary: a press shows while held and ends with the release.
   for (int32_t& key : vars.Keys)
     if (key) key = 0, redraw = true;
+  keysActed_ = 0;
   pressed_ = SkinHit{};
   lastApplied_ = SkinHit{};
   if (skins_[si].type == 770 && hooks.padRelease) hooks.padRelease();

@@ -104,6 +104,10 @@ struct UiHooks {
   std::function<void(int cls, int operation)> speedDomeMessage;
   // The speaker toggle: restart style 0 (from Off) or 1 (from On).
   std::function<void(int style)> speakerToggle;
+  // FREEZE: hold the picture shown (true) or let pictures through again.
+  std::function<void(bool hold)> freezePicture;
+  // SNAP: save the video area as a picture into the backup folder.
+  std::function<void()> snapshot;
 };
 
 // The on-screen recorder interface: skins, their elements and bindings, the
@@ -187,8 +191,22 @@ class Ui {
   // Hides the pad's window only (split layouts); the buttons are the view's.
   void HideSpeedDomeWindow();
 
+  // The pointer left the key panel: its hover ends.
+  void Image1MouseLeave();
+  // The speed-dome pad's own mouse (its image Image5): hover, press, drag,
+  // release, leave.
+  void PadMouseMove(int x, int y);
+  void PadMouseLeave();
+
   int32_t HeldKey = 0;  // 9999 while a repeating calendar arrow is held
   int RepeatState() const { return repeatState_; }
+  // True once the recorder has accepted the viewer (its system information
+  // arrived); before that no key press acts and no view is shown or sent.
+  bool RecorderReady() const { return recorderReady_; }
+  // FREEZE holds the picture.
+  bool Frozen() const { return frozen_; }
+  // The preset page offset "A_Num#SD" as items use it: within 0..kMaxItems.
+  int PagingOffset() const;
 
   // ---- Inspection ----
   int ElementTotal() const { return elementTotal_; }
@@ -213,6 +231,12 @@ class Ui {
   void PreClick();
   void PostClick(int skin);
   void RebuildChannelArrays();
+  // The key row: which keys are offered now, and what a pressed key does.
+  void UpdateKeys();
+  void KeyActions();
+  void SetFrozen(bool frozen);
+  // An item of an element that writes a layout the recorder does not have.
+  bool LayoutItemAbsent(const SkinElement& e, int item) const;
   Image& SkinImage(int skin);
 
   TTevranoX& form_;
@@ -238,6 +262,9 @@ class Ui {
   int playbackState_ = 1;
   SplitDescription split_;
   int serviceVariant_ = 0, httpPage_ = 0;
+  bool recorderReady_ = false;
+  bool frozen_ = false;
+  uint32_t keysActed_ = 0;  // keys whose press has been acted on, until the release
 
   // Key panel mouse.
   int mouseIsDown_ = 0;
@@ -247,7 +274,9 @@ class Ui {
 
 // The skin colour conversion: luma y, chroma u and v, whitening p percent.
 uint32_t YuvToRgb(int y, int u, int v, int p);
-// The decimal number before the "#" of a constant source name.
+// The decimal number before the "#" of a constant source name, clamped to
+// ±kConstantLimit so that no arithmetic on it overflows.
+constexpr int kConstantLimit = 1000000;
 int ConstantSource(const SkinName& name);
 
 // Layout helpers shared with the video area and the status line.
@@ -257,5 +286,12 @@ const char* PageLabel(int page);  // "  Live" … "  Setup"; "" for others
 // The video-area cell under (x, y) of a split layout → the new layout, or
 // `layout` itself when the click changes nothing.
 int VideoAreaLayout(int layout, int lastSplit, int channels, int x, int y, int width, int height);
+// Whether a recorder with `channels` channels has layout `layout`: its own
+// single channels, and the splits that fit (16: all seven; 8: 1-4, 5-8 and
+// the eight-way; 4: the quad).
+bool LayoutOffered(int layout, int channels);
+// The split the SPLIT key steps to from `layout`: the next offered split
+// (after the last, the first); from a single channel `lastSplit` when offered.
+int NextSplitLayout(int layout, int lastSplit, int channels);
 
 }  // namespace tevrano::ui

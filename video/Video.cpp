@@ -69,7 +69,7 @@ void Video::Video_Decode_Frame(const uint8_t* data, uint32_t length, int slot) {
       decoder.outHeight = picture.height;
       decoder.configured = true;
     }
-    if (picture.width > 0 && picture.height > 0 && picture.planes[0]) {
+    if (picture.width > 0 && picture.height > 0 && picture.planes[0] && !holdPicture_) {
       Video_Show_Picture(picture.planes[0], picture.planes[1], picture.planes[2],
                          picture.strides[0], picture.strides[1], picture.width, picture.height);
     }

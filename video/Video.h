@@ -73,6 +73,11 @@ class Video : public VideoFrameSink {
   // height: the alarm-marker refresh of the event markers (unset: nothing).
   void SetMarkerRefresh(std::function<void(int height)> refresh);
 
+  // FREEZE: while held, pictures are still decoded (the stream stays in
+  // step) but not drawn, so the video image keeps the last one.
+  void HoldPicture(bool hold) { holdPicture_ = hold; }
+  bool PictureHeld() const { return holdPicture_; }
+
   // The slot being decoded; valid during a decode call.
   int CurrentSlot() const { return currentSlot_; }
   // The slice error flag: -1 while the newest picture has a failed slice.
@@ -95,6 +100,7 @@ class Video : public VideoFrameSink {
   int sliceError_ = 0;
   uint64_t picturesShown_ = 0;
   bool framesAllocated_ = false;
+  bool holdPicture_ = false;
 };
 
 }  // namespace tevrano

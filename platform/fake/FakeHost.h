@@ -33,6 +33,23 @@ class FakeHostServices : public HostServices {
     return true;
   }
   void OpenFolderOrAddress(std::string_view target) override { opened.emplace_back(target); }
+  // Records the picture instead of writing a file; `savePngResult` answers.
+  struct SavedPng {
+    std::string path;
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+  };
+  bool SavePng(std::string_view path, const uint32_t* pixels, int width, int height,
+               int stride) override {
+    SavedPng png{std::string(path), width, height, {}};
+    for (int y = 0; y < height; ++y)
+      png.pixels.insert(png.pixels.end(), pixels + static_cast<size_t>(y) * stride,
+                        pixels + static_cast<size_t>(y) * stride + width);
+    savedPngs.push_back(std::move(png));
+    return savePngResult;
+  }
+  std::vector<SavedPng> savedPngs;
+  bool savePngResult = true;
 
   std::vector<MessageBoxCall> messageBoxes;
   int messageBoxAnswer = kIdOk;

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Compiles our skin sources into the files the viewer loads.
 
-    build_skins.py SKINS_JSON OUTPUT_DIR
+    build_skins.py SKINS_JSON OUTPUT_DIR [--bindings BINDING_TABLE_SOURCE]
 
 For each skin of the table: the sheets (PNG) are packed into one image below
 the metadata rows, the piece and element records are written into the
@@ -9,10 +9,16 @@ metadata block (the first 1024 bytes of each of the first 22 rows), and the
 image is stored as packed YUYV with the 16-byte header. Transparent pixels
 become the word 0xFFFF; every other pixel keeps whitening level 0 (the two low
 bits of the pair's U byte). The form's pictures are written as bitmaps.
+
+Every binding name that is not a constant ("16#CS") must be a name of the
+control's binding table, which the tool reads from the table's own source
+(ui/Ie_com.cpp, the one place the names are kept); an unknown name would
+bind to the spare variable that nothing reads, so the build stops instead.
 """
 
 import json
 import os
+import re
 import struct
 import sys
 
@@ -79,6 +85,43 @@ def pack_sheets(sheets, width):
         x += x & 1  # sheets start on even columns: a pixel pair never spans two sheets
         shelf = max(shelf, c.h)
     return places, y + shelf
+
+
+DEFAULT_BINDINGS = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'ui',
+                                'Ie_com.cpp')
+
+
+def read_binding_names(source_path):
+    """The names of the binding table, in the order of its source."""
+    with open(source_path) as f:
+        text = f.read()
+    names = re.findall(r'\{"([^"]+)",\s*(?:Scalar|Array)\(', text)
+    if not names:
+        raise ValueError(source_path + ': no binding table found')
+    return set(names)
+
+
+def flags_of(name):
+    """The flag letters of a binding name, as the control reads them."""
+    if len(name) >= 3 and name[-3] == '#':
+        return name[-2:] + '0'
+    if len(name) >= 4 and name[-4] == '#':
+        return name[-3:]
+    return '000'
+
+
+def check_bindings(skin, known):
+    """Names that are neither empty, constants nor in the table."""
+    bad = []
+    for e in skin['elements']:
+        for field in ('source', 'target'):
+            name = e.get(field, '')
+            if not name or flags_of(name)[0] in 'Cc':
+                continue
+            if name not in known:
+                bad.append('%s: element %s, %s "%s" is not a name of the binding table'
+                           % (skin['file'], e['name'], field, name))
+    return bad
 
 
 def centre_of(element, elements):
@@ -164,13 +207,28 @@ def build_picture(pic, picture_dir, out_dir):
 
 
 def main(argv):
-    if len(argv) != 3:
+    args = list(argv[1:])
+    bindings = DEFAULT_BINDINGS
+    if '--bindings' in args:
+        i = args.index('--bindings')
+        if i + 1 >= len(args):
+            print(__doc__)
+            return 2
+        bindings = args[i + 1]
+        del args[i:i + 2]
+    if len(args) != 2:
         print(__doc__)
         return 2
-    table_path, out_dir = argv[1], argv[2]
+    table_path, out_dir = args
     root = os.path.dirname(os.path.abspath(table_path))
     with open(table_path) as f:
         table = json.load(f)
+    known = read_binding_names(bindings)
+    bad = [line for skin in table['skins'] for line in check_bindings(skin, known)]
+    if bad:
+        for line in bad:
+            print('build_skins.py: ' + line, file=sys.stderr)
+        return 1
     os.makedirs(out_dir, exist_ok=True)
     for skin in table['skins']:
         build_skin(skin, os.path.join(root, 'sheets', skin['sheets']), out_dir)

@@ -324,7 +324,6 @@ def draw_pad():
     c.rect(0, 26, 584, 1, PANEL_EDGE)
     c.rect(0, 0, 584, 1, PANEL_EDGE)
     c.text(10, 10, 'PTZ CONTROL', TEXT)
-    c.text(10 + text_width('PTZ CONTROL') + 10, 10, 'DRAG AN EMPTY SPOT TO MOVE', SECTION)
     c.rect(188, 34, 1, 262, PANEL_EDGE)
     c.text(10, 36, 'DIRECTION', SECTION)
     c.ring(96, 118, 70, 2, PANEL_EDGE)

@@ -72,14 +72,29 @@ TEST(StreamSubsystemTest, StartUpRegistersIcmdAndVidoAfterZellAndLinksTheStreams
   EXPECT_EQ(s.control.Status().viewMode, 0);
 }
 
+// The view mode comes from the view records; page and layout from the
+// on-screen interface (Playback reports its own channel, and layout 18 of an
+// eight-channel recorder stays 18 although the records carry 20).
 TEST(StreamSubsystemTest, StatusReportsTheViewOfContextZero) {
-  StartedControl s;
-  s.control.Streams().View().ViewCommand(0, 16, kModePlayback, 1, 6, true);
-  const ControlStatus st = s.control.Status();
-  EXPECT_EQ(st.viewMode, 1);
-  EXPECT_EQ(st.page, 1);
-  s.control.Streams().View().ViewCommand(0, 16, kModeLive, 0, 21, true);
-  EXPECT_EQ(s.control.Status().layout, 21);
+  struct Case {
+    int channels, layout, page, viewMode;
+  } cases[] = {
+      {16, 6, 1, 1},
+      {16, 21, 0, 0},
+      {8, 18, 0, 0},
+      {16, 3, 2, 2},
+  };
+  for (const Case& c : cases) {
+    StartedControl s;
+    ui::Ui& ui = s.control.OnScreen();
+    ui.SetUpRecorder(c.channels, 0, 0);
+    ui.View_Set(17, 0);  // Live shows another layout first
+    ui.View_Set(c.layout, c.page);
+    const ControlStatus st = s.control.Status();
+    EXPECT_EQ(st.viewMode, c.viewMode) << c.layout;
+    EXPECT_EQ(st.page, c.page) << c.layout;
+    EXPECT_EQ(st.layout, c.layout) << c.layout;
+  }
 }
 
 TEST(StreamSubsystemTest, StreamBytesFromTheSocketAreParsedInTheMainLoop) {

@@ -271,6 +271,8 @@ TEST(VideoArea, NoChangeOutsideLiveOrBeforeTheRecorderAnswers) {
 
 TEST(KeyRepeat, HeldArrowRepeatsFirstOnTheTwelfthStep) {
   KeyFormFixture f;
+  f.ui.SetUpRecorder(16, 0, 0);
+  f.ui.ThirtyThreeMsStep();  // draws what the login changed before the press
   int steps = 0;
   f.ui.hooks.calendarStep = [&] {
     if (f.ui.vars.Mon_Add == 2) {
