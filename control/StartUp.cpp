@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/BmpFile.h"
+#include "control/AudioWiring.h"
 #include "control/FormMouse.h"
 #include "control/TevranoImpl1.h"
 
@@ -14,9 +15,15 @@ TevranoX::TevranoX(platform::Platform platform, int* startUpCount)
     : platform_(platform),
       startUpCount_(startUpCount ? startUpCount : &ownStartUpCount_),
       net_(platform_, form_, properties_, [this] { return ElapsedTicks(); }),
-      items_(net_, form_, platform_.host) {}
+      items_(net_, form_, platform_.host),
+      audio_(std::make_unique<Audiothread1>(platform_.audio, stream_.Stream().Connection(0),
+                                            stream_.Stream().Picture())),
+      audioThread_(std::make_unique<TAudioThread1>(*audio_)) {}
 
-TevranoX::~TevranoX() = default;
+// The audio thread ends before the state it reads goes.
+TevranoX::~TevranoX() {
+  audioThread_->Terminate();
+}
 
 void TevranoX::ActiveFormCreate() {
   // 1. The form is this object's own (FormInstance).
@@ -40,6 +47,8 @@ void TevranoX::ActiveFormCreate() {
   form_.Image2.picture.Fill(0x00FFFFFF);
   form_.Image2.Invalidate();
   // 9. The audio thread.
+  WireAudio(*this);
+  audioThread_->Start();
 }
 
 void TevranoX::InitializeViewer() {
@@ -140,7 +149,9 @@ void TevranoX::LoadMainFormBitmap() {
 }
 
 void TevranoX::PrepareUnload() {
-  // The audio thread is suspended and its output stopped here once audio exists.
+  // The audio thread ends, then its output stops.
+  audioThread_->Terminate();
+  audio_->StopAudioOutput();
 }
 
 ControlStatus TevranoX::Status() const {
@@ -153,6 +164,7 @@ ControlStatus TevranoX::Status() const {
   s.loggedIn = static_cast<int>(c.LoggedIn);
   s.sessionId = c.SessionId;
   s.loginState = static_cast<int>(c.LoginState);
+  s.audioLag = audio_->Lag();
   return s;
 }
 

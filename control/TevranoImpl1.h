@@ -5,14 +5,15 @@
 #include <string>
 #include <string_view>
 
-#include "control/EventMarks.h"
+#include "audio/Audiothread1.h"
 #include "base/Form.h"
-#include "control/MainLoop.h"
 #include "base/Properties.h"
 #include "base/Ticks.h"
+#include "control/EventMarks.h"
+#include "control/MainLoop.h"
+#include "control/StreamSubsystem.h"
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
-#include "control/StreamSubsystem.h"
 #include "ui/NamedItems.h"
 #include "ui/Ui.h"
 #include "video/Video.h"
@@ -27,6 +28,7 @@ struct ControlStatus {
   int viewMode = 0;
   int page = 0;
   int layout = 0;
+  AudioLagStats audioLag;  // sound against picture while sound plays
 };
 
 // The control: the form, the four properties and every subsystem's state,
@@ -73,6 +75,9 @@ class TevranoX {
   // Decoder slots and the frame display.
   Video& GetVideo() { return video_; }
   SpeakerState& Speaker() { return speaker_; }
+  // Camera sound and its thread.
+  Audiothread1& Audio() { return *audio_; }
+  TAudioThread1& AudioThread() { return *audioThread_; }
   platform::TextSurface* TitleImage(int index) { return titleImages_[index].get(); }
   // The on-screen recorder interface: skins, pages, layouts, keys.
   ui::Ui& OnScreen() { return ui_; }
@@ -129,6 +134,9 @@ class TevranoX {
   NamedItems items_;
   StreamSubsystem stream_{platform_.clock, form_, net_, video_, loop_.framePacingCounter};
   ui::Ui ui_{form_};
+  std::unique_ptr<Audiothread1> audio_;
+  std::unique_ptr<TAudioThread1> audioThread_;
+  bool lastAudioHeard_ = false;
 };
 
 }  // namespace tevrano
