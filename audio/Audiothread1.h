@@ -39,7 +39,7 @@ struct AudioPlayback {
 };
 
 // How far the sound being played is from the picture being shown (ms,
-// positive: the sound is later), gathered while sound plays.
+// negative: the sound is behind the picture), gathered while sound plays.
 struct AudioLagStats {
   int32_t lastMs = 0;
   int32_t maxAbsMs = 0;

@@ -75,7 +75,7 @@ std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status) {
   out += ", \"view_mode\": " + std::to_string(status.viewMode);
   out += ", \"page\": " + std::to_string(status.page);
   out += ", \"layout\": " + std::to_string(status.layout);
-  // Sound against picture while sound played (ms; positive: the sound is later).
+  // Sound against picture while sound played (ms; negative: the sound is behind the picture).
   out += ", \"audio_lag_last_ms\": " + std::to_string(status.audioLag.lastMs);
   out += ", \"audio_lag_max_ms\": " + std::to_string(status.audioLag.maxAbsMs);
   out += ", \"audio_lag_mean_ms\": " + std::to_string(status.audioLag.meanAbsMs);
