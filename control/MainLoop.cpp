@@ -49,8 +49,10 @@ void TevranoX::Timer1Timer() {
   net_.ConnectWanted();
   net_.PollRecorder(net_.Context(0));
 
-  // 7. Parse the received streams.
+  // 7. Parse the received streams; outside Backup the audio ring's reader
+  //    role goes back to the audio thread.
   stream_.ParseStreams();
+  audio_->MainThreadStep(stream_.ViewOf(0).Mode);
 
   // 8. Event marks into the overlay.
   if (eventMarks_.Changed()) {
@@ -68,6 +70,12 @@ void TevranoX::Timer1Timer() {
 }
 
 void TevranoX::SpeakerTimeout() {
+  // The audio thread tells whether the shown camera's sound is arriving.
+  if (const bool heard = audio_->AudioHeard(); heard != lastAudioHeard_) {
+    lastAudioHeard_ = heard;
+    speaker_.audioHeard = heard;
+    ShowSpeakerImages(speaker_.hot, heard, speaker_.enabled, speaker_.previousEnabled);
+  }
   if (speaker_.hot && TicksSince(ElapsedTicks(), speaker_.lastMovement) > SpeakerState::kHotTimeout)
     speaker_.hot = false;
   if (speaker_.hot != speaker_.lastShownHot) {

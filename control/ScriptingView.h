@@ -44,6 +44,13 @@ typedef struct {
   uint32_t playbackTime;
   int32_t playbackChannel;
   int32_t playbackState;
+  // Sound against picture while sound played, in milliseconds (negative:
+  // the sound is behind the picture): the last, the largest and the mean
+  // distance, over `audioLagSamples` feeds.
+  int32_t audioLagLastMs;
+  int32_t audioLagMaxMs;
+  int32_t audioLagMeanMs;
+  uint32_t audioLagSamples;
 } TevranoScriptingView;
 
 // One variable of the on-screen interface's binding table: its name, whether

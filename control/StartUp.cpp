@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "base/BmpFile.h"
+#include "control/AudioWiring.h"
 #include "control/FormMouse.h"
 #include "control/TevranoImpl1.h"
 
@@ -34,8 +35,12 @@ TevranoX::TevranoX(platform::Platform platform, int* startUpCount)
     : platform_(platform),
       startUpCount_(startUpCount ? startUpCount : &ownStartUpCount_),
       net_(platform_, form_, properties_, [this] { return ElapsedTicks(); }),
-      items_(net_, form_, platform_.host) {}
+      items_(net_, form_, platform_.host),
+      audio_(std::make_unique<Audiothread1>(platform_.audio, stream_.Stream().Connection(0),
+                                            stream_.Stream().Picture())),
+      audioThread_(std::make_unique<TAudioThread1>(*audio_)) {}
 
+// The audio thread ends before the state it reads goes.
 TevranoX::~TevranoX() {
   form_.Timer1.SetEnabled(false);
   PrepareUnload();
@@ -65,6 +70,8 @@ void TevranoX::ActiveFormCreate() {
   form_.Image2.picture.Fill(0x00FFFFFF);
   form_.Image2.Invalidate();
   // 9. The audio thread.
+  WireAudio(*this);
+  audioThread_->Start();
 }
 
 void TevranoX::InitializeViewer() {
@@ -182,7 +189,9 @@ void TevranoX::LoadMainFormBitmap() {
 }
 
 void TevranoX::PrepareUnload() {
-  // The audio thread is suspended and its output stopped here once audio exists.
+  // The audio thread ends, then its output stops.
+  audioThread_->Terminate();
+  audio_->StopAudioOutput();
 }
 
 ControlStatus TevranoX::Status() const {
@@ -215,6 +224,7 @@ ControlStatus TevranoX::Status() const {
     for (int k = 0; k < b.length; ++k) v.values.push_back(b.Get(k));
     s.interfaceVariables.push_back(std::move(v));
   }
+  s.audioLag = audio_->Lag();
   return s;
 }
 

@@ -117,6 +117,10 @@ int32_t TevranoX_GetScriptingView(TevranoXHandle* handle, TevranoScriptingView* 
   view->playbackTime = status.playback.time;
   view->playbackChannel = status.playback.channel;
   view->playbackState = status.playback.state;
+  view->audioLagLastMs = status.audioLag.lastMs;
+  view->audioLagMaxMs = status.audioLag.maxAbsMs;
+  view->audioLagMeanMs = status.audioLag.meanAbsMs;
+  view->audioLagSamples = status.audioLag.samples;
   return tevrano::kSOk;
 }
 

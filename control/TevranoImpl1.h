@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "audio/Audiothread1.h"
 #include "base/Form.h"
 #include "base/Properties.h"
 #include "base/Ticks.h"
@@ -45,6 +46,7 @@ struct ControlStatus {
     bool array = false;
   };
   std::vector<InterfaceVariable> interfaceVariables;
+  AudioLagStats audioLag;  // sound against picture while sound plays
 };
 
 // The control: the form, the four properties and every subsystem's state,
@@ -95,6 +97,9 @@ class TevranoX {
   // Decoder slots and the frame display.
   Video& GetVideo() { return video_; }
   SpeakerState& Speaker() { return speaker_; }
+  // Camera sound and its thread.
+  Audiothread1& Audio() { return *audio_; }
+  TAudioThread1& AudioThread() { return *audioThread_; }
   platform::TextSurface* TitleImage(int index) { return titleImages_[index].get(); }
   // The form's picture of title image `index` ("Paint_Str_Side_Image" + index).
   Image* TitlePicture(int index) { return titlePictures_[index].get(); }
@@ -158,6 +163,9 @@ class TevranoX {
   StreamSubsystem stream_{platform_.clock, form_, net_, video_, loop_.framePacingCounter};
   ui::Ui ui_{form_};
   PlaybackSubsystem playback_{net_, stream_, ui_, platform_.clock};
+  std::unique_ptr<Audiothread1> audio_;
+  std::unique_ptr<TAudioThread1> audioThread_;
+  bool lastAudioHeard_ = false;
 };
 
 }  // namespace tevrano

@@ -108,6 +108,11 @@ std::string FormDumpJson(const TTevranoX& form, const TevranoScriptingView& stat
   out += ", \"view_mode\": " + std::to_string(status.viewMode);
   out += ", \"page\": " + std::to_string(status.page);
   out += ", \"layout\": " + std::to_string(status.layout);
+  // Sound against picture while sound played (ms; negative: the sound is behind the picture).
+  out += ", \"audio_lag_last_ms\": " + std::to_string(status.audioLagLastMs);
+  out += ", \"audio_lag_max_ms\": " + std::to_string(status.audioLagMaxMs);
+  out += ", \"audio_lag_mean_ms\": " + std::to_string(status.audioLagMeanMs);
+  out += ", \"audio_lag_samples\": " + std::to_string(status.audioLagSamples);
   out += "}";
   AppendInterfaceAndPlayback(out, status, variables);
   out += "\n}\n";

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/WavFileAudioDevice.h"
 #include "platform/AudioDevice.h"
 
 class QAudioSink;
@@ -87,37 +88,9 @@ class QtAudioDevice : public platform::AudioDevice {
   Output* output_ = nullptr;  // lives on thread_
 };
 
-// A device for headless runs: "plays" the looping buffer in real time into a
-// WAV file, so what the control would have played can be listened to.
-class WavFileAudioDevice : public platform::AudioDevice {
- public:
-  explicit WavFileAudioDevice(std::string path) : path_(std::move(path)) {}
-  ~WavFileAudioDevice() override;
-  bool Create(const platform::AudioFormat& format, int bufferBytes) override;
-  bool PlayLooping() override;
-  void Stop() override;
-  int PlayCursor() const override;
-  bool Write(int offset, const uint8_t* bytes, int count) override;
-  bool Lost() const override { return false; }
-  bool Restore() override { return true; }
-
- private:
-  void Advance() const;  // writes what was played since the last call
-  void WriteHeader() const;
-
-  std::string path_;
-  mutable std::mutex mutex_;
-  mutable std::FILE* file_ = nullptr;
-  platform::AudioFormat format_;
-  std::vector<uint8_t> buffer_;
-  bool playing_ = false;
-  int64_t playStartMs_ = 0;
-  mutable int64_t played_ = 0;     // bytes played since PlayLooping
-  mutable int64_t dataBytes_ = 0;  // bytes in the file's data chunk
-};
-
-// Speakers when the machine has an output, the WAV file when one is named
-// (TEVRANO_AUDIO_WAV), else no device at all: the control stays silent.
+// The WAV file when one is named (--audio-out or TEVRANO_AUDIO_WAV), else
+// the speakers when the machine has an output, else no device at all: the
+// control stays silent.
 class QtAudioDeviceFactory : public platform::AudioDeviceFactory {
  public:
   QtAudioDeviceFactory(bool headless, std::string wavPath);

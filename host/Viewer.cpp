@@ -16,7 +16,9 @@
 namespace tevrano::host {
 
 namespace {
-std::string WavPath() {
+// --audio-out, else TEVRANO_AUDIO_WAV, else the speakers.
+std::string WavPath(const ViewerOptions& options) {
+  if (options.audioOutPath) return *options.audioOutPath;
   const char* path = std::getenv("TEVRANO_AUDIO_WAV");
   return path ? path : "";
 }
@@ -31,7 +33,7 @@ void OnSignal(int) {
 Viewer::Viewer(const ViewerOptions& options, std::optional<std::string> scriptText)
     : options_(options),
       scriptText_(std::move(scriptText)),
-      platform_(options.headless, WavPath()),
+      platform_(options.headless, WavPath(options)),
       host_(platform_.platform) {
   scriptTimer_.setSingleShot(true);
   connect(&scriptTimer_, &QTimer::timeout, this, [this] { ContinueScript(); });

@@ -12,7 +12,7 @@ const char* const kViewerUsage =
     "usage: tevrano-viewer [--dvr-ip HOST [--port N]\n"
     "                       [--user DIGITS --password DIGITS | --token TEXT] [--http-page N]]\n"
     "                      [--headless] [--run-for SECONDS] [--snapshot FILE.png]\n"
-    "                      [--dump FILE.json] [--script FILE]\n"
+    "                      [--dump FILE.json] [--script FILE] [--audio-out FILE.wav]\n"
     "  --dvr-ip HOST        the recorder's address; without it nothing is put and the\n"
     "                       viewer stays at \"Connecting ...\"\n"
     "  --port N             the recorder's web port (default 80)\n"
@@ -24,7 +24,9 @@ const char* const kViewerUsage =
     "  --run-for SECONDS    exit 0 after that long\n"
     "  --snapshot FILE.png  at exit, the whole form as a 1518 x 673 picture\n"
     "  --dump FILE.json     at exit, every component's state and the control's\n"
-    "  --script FILE        run the commands of FILE (see README)\n";
+    "  --script FILE        run the commands of FILE (see README)\n"
+    "  --audio-out FILE.wav the sound into a WAV file, at the real rate, instead of\n"
+    "                       the speakers (TEVRANO_AUDIO_WAV does the same)\n";
 
 namespace {
 bool IsDigits(const std::string& s) {
@@ -71,9 +73,9 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
       o.headless = true;
       continue;
     }
-    static const char* const kWithValue[] = {"--dvr-ip", "--port",      "--user",    "--password",
-                                             "--token",  "--http-page", "--run-for", "--snapshot",
-                                             "--dump",   "--script"};
+    static const char* const kWithValue[] = {"--dvr-ip", "--port",      "--user",     "--password",
+                                             "--token",  "--http-page", "--run-for",  "--snapshot",
+                                             "--dump",   "--script",    "--audio-out"};
     if (std::find(std::begin(kWithValue), std::end(kWithValue), a) == std::end(kWithValue))
       return fail("unknown option: " + a);
     if (i + 1 >= args.size()) return fail(a + " needs a value");
@@ -106,6 +108,9 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
       o.dumpPath = v;
     } else if (a == "--script") {
       o.scriptPath = v;
+    } else if (a == "--audio-out") {
+      if (v.empty()) return fail("--audio-out needs a file name");
+      o.audioOutPath = v;
     }
   }
   if (o.user.has_value() != o.password.has_value())

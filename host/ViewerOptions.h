@@ -15,6 +15,7 @@ struct ViewerOptions {
   bool headless = false;
   std::optional<double> runForSeconds;
   std::optional<std::string> snapshotPath, dumpPath, scriptPath;
+  std::optional<std::string> audioOutPath;  // sound into this WAV file instead of the speakers
 };
 
 struct OptionsResult {

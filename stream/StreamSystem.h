@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -48,8 +49,10 @@ struct PictureGlobals {
   bool wide960 = false;            // 960-pixel family (width 960 or 480)
   uint32_t keyFrameHeight = 0;     // height of the last I-frame
   bool keyFrameSeen = false;       // decoding waits for an I-frame
-  bool audioInSync = false;
-  uint32_t audioSampleBias = 0;
+  // Shared with the audio thread, which reads the bias and sets and clears
+  // the sync flag as well.
+  std::atomic<bool> audioInSync{false};
+  std::atomic<uint32_t> audioSampleBias{0};
 };
 
 // The stream side of the control: both stream connections, the parse pass,

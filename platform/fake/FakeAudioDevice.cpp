@@ -4,7 +4,7 @@ namespace tevrano::platform {
 
 bool FakeAudioDevice::Create(const AudioFormat& format, int bufferBytes) {
   std::lock_guard lock(mutex_);
-  if (bufferBytes <= 0) return false;
+  if (bufferBytes <= 0 || (format.bitsPerSample == 8 && !takes8Bit)) return false;
   format_ = format;
   buffer_.assign(static_cast<size_t>(bufferBytes), 0);
   cursor_ = 0;
@@ -76,6 +76,7 @@ int FakeAudioDevice::Writes() const {
 std::unique_ptr<AudioDevice> FakeAudioDeviceFactory::CreateAudioDevice() {
   if (!available) return nullptr;
   auto device = std::make_unique<FakeAudioDevice>();
+  device->takes8Bit = takes8Bit;
   last = device.get();
   return device;
 }

@@ -18,6 +18,7 @@ class FakeAudioDevice : public AudioDevice {
   bool Restore() override;
 
   // Test side.
+  bool takes8Bit = true;  // false: Create refuses 8-bit samples
   void SetPlayCursor(int offset);
   void SetLost(bool lost);
   bool Playing() const;
@@ -40,6 +41,7 @@ class FakeAudioDeviceFactory : public AudioDeviceFactory {
  public:
   std::unique_ptr<AudioDevice> CreateAudioDevice() override;
   bool available = true;
+  bool takes8Bit = true;
   FakeAudioDevice* last = nullptr;  // the device most recently handed out
 };
 

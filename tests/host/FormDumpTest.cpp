@@ -30,7 +30,7 @@ class FormDumpTest : public ::testing::Test {
 
 TEST_F(FormDumpTest, HasEveryComponentUnderItsNameWithItsFields) {
   QJsonObject dump = Dump();
-  EXPECT_EQ(dump.keys(), (QStringList{"components", "control"}));
+  EXPECT_EQ(dump.keys(), (QStringList{"components", "control", "interface", "playback"}));
   QJsonObject components = dump["components"].toObject();
   EXPECT_EQ(components.size(), static_cast<qsizetype>(control.Form().Components().size()));
   for (const Component* c : control.Form().Components()) {
@@ -65,8 +65,9 @@ TEST_F(FormDumpTest, CarriesTextsAndTheControlsState) {
   EXPECT_EQ(components["LabeledEdit_System1"].toObject()["text"].toString(), "say \"hi\"\\\n\x01");
   EXPECT_EQ(components["PageControl1"].toObject()["item_index"].toInt(), 4);
   QJsonObject c = dump["control"].toObject();
-  EXPECT_EQ(c.keys(),
-            (QStringList{"layout", "logged_in", "login_state", "page", "session_id", "view_mode"}));
+  EXPECT_EQ(c.keys(), (QStringList{"audio_lag_last_ms", "audio_lag_max_ms", "audio_lag_mean_ms",
+                                   "audio_lag_samples", "layout", "logged_in", "login_state",
+                                   "page", "session_id", "view_mode"}));
   EXPECT_EQ(c["logged_in"].toInt(), 1);
   EXPECT_EQ(c["session_id"].toDouble(), 1733820000.0);
   EXPECT_EQ(c["login_state"].toInt(), 4);
