@@ -15,6 +15,7 @@
 #include "control/StreamSubsystem.h"
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
+#include "settings/SettingsPages.h"
 #include "ui/NamedItems.h"
 #include "ui/Ui.h"
 #include "video/Video.h"
@@ -107,6 +108,8 @@ class TevranoX {
   StreamSubsystem& Streams() { return stream_; }
   // Recording search, calendar and playback start.
   PlaybackSubsystem& Playback() { return playback_; }
+  // The settings tabs.
+  SettingsPages& Settings() { return settings_; }
 
   // Where a scripted click on a skin element lands: the centre of item
   // `item` (1-based) of the first element of the skin whose file name
@@ -150,6 +153,7 @@ class TevranoX {
   StreamSubsystem stream_{platform_.clock, form_, net_, video_, loop_.framePacingCounter};
   ui::Ui ui_{form_};
   PlaybackSubsystem playback_{net_, stream_, ui_, platform_.clock};
+  SettingsPages settings_{form_, platform_.host, stream_.Icmd().View(0), items_.UpnpSetting};
 };
 
 }  // namespace tevrano

@@ -44,6 +44,7 @@ struct Harness {
                                              uint32_t n) {
       volatile uint8_t last = n ? page[n - 1] : 0;
       (void)last;
+      return true;
     };
   }
 };

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "base/ByteReader.h"
 #include "net/ModuleTable.h"
 #include "net/SendQueue.h"
-#include "base/ByteReader.h"
 
 namespace tevrano {
 
@@ -74,8 +74,9 @@ void IcmdModule::Receive(const uint8_t* body, uint32_t length) {
       hooks_.liveViewChanged(view.Live);
   } else if (type == kSettingsPage) {
     if (payloadLength >= 4) pageMask = LoadLe32(payload);
-    if (hooks_.receiveSettingsPage)
-      hooks_.receiveSettingsPage(view, operation, payload, payloadLength);
+    if (hooks_.receiveSettingsPage &&
+        !hooks_.receiveSettingsPage(view, operation, payload, payloadLength))
+      return;
   } else if (type != kNoPayload) {
     return;
   }
