@@ -288,9 +288,9 @@ void SettingsPages::SystemInfoArrived(const uint8_t* info, uint32_t length) {
 
   // 2. The four texts, each within its 32 bytes.
   Label* labels[4] = {&f.Label_System1, &f.Label_System2, &f.Label_System3, &f.Label_System4};
-  char model[33] = {};
+  char model[32] = {};
   for (int i = 0; i < 4; ++i) {
-    char text[33] = {};
+    char text[32] = {};  // byte 31 of each field is forced to zero
     ByteReader t(info, length < kInfoSize ? length : kInfoSize);
     if (t.Seek(kInfoTexts[i])) t.Text(32, text, sizeof text);
     labels[i]->SetCaption(text);
