@@ -80,7 +80,8 @@ void AppendInterfaceAndPlayback(std::string& out, const ControlStatus& status) {
 
 }  // namespace
 
-std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status) {
+std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status,
+                         const MessageLog* messages) {
   auto b = [](bool v) { return v ? "true" : "false"; };
   std::string out = "{\n  \"components\": {";
   bool first = true;
@@ -109,12 +110,23 @@ std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status) {
   out += ", \"layout\": " + std::to_string(status.layout);
   out += "}";
   AppendInterfaceAndPlayback(out, status);
-  out += "\n}\n";
+  out += ",\n  \"messages\": [";
+  if (messages) {
+    for (size_t i = 0; i < messages->size(); ++i) {
+      const auto& m = (*messages)[i];
+      out += i ? ",\n    " : "\n    ";
+      out += "{\"caption\": " + JsonString(m.caption) + ", \"text\": " + JsonString(m.text) +
+             ", \"answer\": " + JsonString(m.answer) + "}";
+    }
+    if (!messages->empty()) out += "\n  ";
+  }
+  out += "]\n}\n";
   return out;
 }
 
-bool WriteDumpFile(const std::string& path, const TTevranoX& form, const ControlStatus& status) {
-  const std::string json = FormDumpJson(form, status);
+bool WriteDumpFile(const std::string& path, const TTevranoX& form, const ControlStatus& status,
+                   const MessageLog* messages) {
+  const std::string json = FormDumpJson(form, status, messages);
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(json.data(), 1, json.size(), f) == json.size();

@@ -85,7 +85,12 @@ std::string ScriptRunner::Execute(const ScriptCommand& cmd) {
       if (!FormRenderer::SaveSnapshot(cmd.text, form, c)) return "cannot write " + cmd.text;
       break;
     case Op::Dump:
-      if (!WriteDumpFile(cmd.text, form, control_.Status())) return "cannot write " + cmd.text;
+      if (!WriteDumpFile(cmd.text, form, control_.Status(), host_ ? &host_->Messages() : nullptr))
+        return "cannot write " + cmd.text;
+      break;
+    case Op::Answer:
+      if (!host_) return "no message boxes to answer here";
+      host_->QueueAnswer(cmd.index);
       break;
     case Op::Wait:
     case Op::Quit:

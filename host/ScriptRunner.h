@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "control/TevranoImpl1.h"
+#include "host/QtHostServices.h"
 #include "host/Script.h"
 
 namespace tevrano::host {
@@ -17,8 +18,11 @@ class ScriptRunner {
     ScriptError error;  // Error: where and why
   };
 
-  ScriptRunner(TevranoX& control, std::vector<ScriptCommand> commands)
-      : control_(control), commands_(std::move(commands)) {}
+  // `host` (may be null) takes the answers of `answer` and gives the
+  // message boxes to `dump`.
+  ScriptRunner(TevranoX& control, std::vector<ScriptCommand> commands,
+               QtHostServices* host = nullptr)
+      : control_(control), commands_(std::move(commands)), host_(host) {}
 
   // Runs commands from the next one on until a wait, the end, a quit or an error.
   Outcome Continue();
@@ -30,6 +34,7 @@ class ScriptRunner {
 
   TevranoX& control_;
   std::vector<ScriptCommand> commands_;
+  QtHostServices* host_;
   size_t next_ = 0;
 };
 

@@ -50,7 +50,8 @@ int Viewer::Run() {
                    parsed.error->line, parsed.error->message.c_str());
       Exit(2);
     }
-    script_ = std::make_unique<ScriptRunner>(host_.Control(), std::move(parsed.commands));
+    script_ = std::make_unique<ScriptRunner>(host_.Control(), std::move(parsed.commands),
+                                             &platform_.host);
   }
   host_.PutProperties(options_, platform_.clock.CalendarTime());
 
@@ -102,8 +103,8 @@ void Viewer::Finish(int code) {
     std::fprintf(stderr, "tevrano-viewer: cannot write %s\n", options_.snapshotPath->c_str());
     if (code == 0) code = 1;
   }
-  if (options_.dumpPath &&
-      !WriteDumpFile(*options_.dumpPath, host_.Form(), host_.Control().Status())) {
+  if (options_.dumpPath && !WriteDumpFile(*options_.dumpPath, host_.Form(),
+                                          host_.Control().Status(), &platform_.host.Messages())) {
     std::fprintf(stderr, "tevrano-viewer: cannot write %s\n", options_.dumpPath->c_str());
     if (code == 0) code = 1;
   }
