@@ -188,7 +188,8 @@ int Audiothread1::ReadAudioPacket(StreamConnection& c, uint32_t mode) {
   } else {
     if (ring.Used() < TransportHeader::kSize) return 1;
     ring.Peek(scratch_.get(), TransportHeader::kSize);
-    const TransportHeader t = TransportHeader::Parse(scratch_.get());
+    TransportHeader t;
+    TransportHeader::Parse(std::span<const uint8_t>(scratch_.get(), TransportHeader::kSize), t);
     total = t.total;
     channel = t.channel;
     tag = t.tag;
@@ -214,9 +215,8 @@ int Audiothread1::ReadAudioPacket(StreamConnection& c, uint32_t mode) {
 
   ring.Peek(scratch_.get(), total);  // total < 8 KiB: within the 32 KiB scratch
   ByteReader packet(scratch_.get(), total);
-  std::span<const uint8_t> rawHeader;
-  if (!packet.Skip(headerBytes) || !packet.Span(FrameHeader::kSize, rawHeader)) return skip();
-  const FrameHeader h = FrameHeader::Parse(rawHeader.data());
+  FrameHeader h;
+  if (!packet.Skip(headerBytes) || !FrameHeader::Parse(packet, h)) return skip();
   if (marker) {
     if (lastSequence_ >= 0 && h.sequence10 != ((uint32_t(lastSequence_) + 1) & 1023))
       picture_.audioInSync.store(false);
@@ -271,7 +271,8 @@ int Audiothread1::ReadAudioPacket(StreamConnection& c, uint32_t mode) {
   }
 
   if (backup) {
-    std::memcpy(c.FrameBuffer.get(), rawHeader.data(), h.PacketBytes());
+    // The frame header and its payload, as they lie in the packet.
+    std::memcpy(c.FrameBuffer.get(), scratch_.get() + headerBytes, h.PacketBytes());
     ring.Skip(total);
     c.FrameLength = h.PacketBytes();
     if (hooks_.backupStep)

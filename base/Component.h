@@ -55,6 +55,12 @@ struct Component {
   void SetItemIndex(int v) { Set(itemIndex, v); }
   void SetPosition(int v) { Set(position, v); }
   void SetChecked(bool v) { Set(checked, v); }
+  void SetMaxLength(int v) { Set(maxLength, v); }
+  void SetItems(std::vector<std::string> v) {
+    if (items == v) return;
+    items = std::move(v);
+    Invalidate();
+  }
   void SetBounds(int l, int t, int w, int h) {
     left = l, top = t, width = w, height = h;
     Invalidate();
@@ -65,13 +71,15 @@ struct Component {
   const ComponentKind kind;
   int left, top, width, height;
   bool visible, enabled;
-  Component* parent = nullptr;   // the tab sheet it lies on; nullptr for the form
-  std::string caption;           // labels, buttons, tabs, check boxes, edit labels
-  std::string text;              // edits, memos, combo boxes
+  Component* parent = nullptr;     // the tab sheet it lies on; nullptr for the form
+  std::string caption;             // labels, buttons, tabs, check boxes, edit labels
+  std::string text;                // edits, memos, combo boxes
   std::vector<std::string> items;  // combo boxes, radio groups
   int itemIndex = -1;
   int position = 0, minimum = 0, maximum = 100;  // progress and scroll bars
   bool checked = false;
+  int maxLength = 0;      // edits: most characters a user may type; 0 = any
+  char passwordChar = 0;  // edits: shown in place of each character; 0 = plain
   uint32_t revision = 0;
 
   // Event handlers, bound by the control at start-up (VCL's OnXxx).
@@ -123,8 +131,7 @@ struct Timer : Component {
 
 struct PageControl : Component {
   PageControl(std::string name, int left, int top, int width, int height, bool visible)
-      : Component(std::move(name), ComponentKind::PageControl, left, top, width, height,
-                  visible) {}
+      : Component(std::move(name), ComponentKind::PageControl, left, top, width, height, visible) {}
   std::vector<Component*> pages;  // tab sheets in order
   int activePageIndex = 0;
   void SetActivePageIndex(int index) {

@@ -3,11 +3,13 @@
 namespace tevrano {
 
 namespace {
-constexpr const char* kTabCaptions[TTevranoX::kTabCount] = {
-    "System", "Bitrate", "PPPoE", "DDNS", "Mail", "Title", "UPnP", "Update"};
+constexpr const char* kTabCaptions[TTevranoX::kTabCount] = {"System", "Bitrate", "PPPoE", "DDNS",
+                                                            "Mail",   "Title",   "UPnP",  "Update"};
 }
 
-TSpeedDome::TSpeedDome() : Image5("Image5", 0, 0, 584, 305) { Image5.picture.SetSize(584, 305); }
+TSpeedDome::TSpeedDome() : Image5("Image5", 0, 0, 584, 305) {
+  Image5.picture.SetSize(584, 305);
+}
 
 TTevranoX::TTevranoX()
     : Image3("Image3", 0, 0, 740, 640),
@@ -42,11 +44,26 @@ TTevranoX::TTevranoX()
   Image2.stretch = true;
   Image_video.stretch = true;
 
-  for (Component* c : std::initializer_list<Component*>{
-           &Image3, &Label_time, &Image1, &Image_Disconn, &Image_Conn, &Label_Version, &Label1,
-           &Image_Trumpet_BG, &Image2, &Image_video, &Image_Trumpet_Off, &Image_Trumpet_On,
-           &Image_SpeedDome_On, &Image_SpeedDome_Off, &Image_SpeedDome_Disabled, &Image_Loader,
-           &PageControl1, &Timer1, &Timer2, &OpenDialog1})
+  for (Component* c : std::initializer_list<Component*>{&Image3,
+                                                        &Label_time,
+                                                        &Image1,
+                                                        &Image_Disconn,
+                                                        &Image_Conn,
+                                                        &Label_Version,
+                                                        &Label1,
+                                                        &Image_Trumpet_BG,
+                                                        &Image2,
+                                                        &Image_video,
+                                                        &Image_Trumpet_Off,
+                                                        &Image_Trumpet_On,
+                                                        &Image_SpeedDome_On,
+                                                        &Image_SpeedDome_Off,
+                                                        &Image_SpeedDome_Disabled,
+                                                        &Image_Loader,
+                                                        &PageControl1,
+                                                        &Timer1,
+                                                        &Timer2,
+                                                        &OpenDialog1})
     components_.push_back(c);
 
   for (int i = 0; i < kTabCount; ++i) {
@@ -64,6 +81,7 @@ TTevranoX::TTevranoX()
   LabeledEdit_System1.parent = LabeledEdit_System2.parent = Tab(0);
   components_.push_back(&LabeledEdit_System1);
   components_.push_back(&LabeledEdit_System2);
+  PlaceSettingsComponents();
   components_.push_back(&SpeedDome.Image5);
 }
 

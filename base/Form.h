@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/Component.h"
+#include "base/SettingsTabs.h"
 
 namespace tevrano {
 
@@ -19,7 +20,7 @@ struct TSpeedDome {
 
 // The control's form and its components, named and placed as the recorder's
 // web page knows them. Creation order is kept: later components lie on top.
-class TTevranoX {
+class TTevranoX : public TSettingsTabs {
  public:
   TTevranoX();
   TTevranoX(const TTevranoX&) = delete;
@@ -37,7 +38,7 @@ class TTevranoX {
   Label Label_Version;
   Label Label1;
   Image Image_Trumpet_BG;
-  Image Image2;      // overlay layer; white is transparent over the video
+  Image Image2;  // overlay layer; white is transparent over the video
   Image Image_video;
   Image Image_Trumpet_Off;
   Image Image_Trumpet_On;
@@ -70,6 +71,9 @@ class TTevranoX {
   Component& AddOnTab(int tab, std::unique_ptr<Component> component);
 
  private:
+  // Puts the settings tabs' components on their sheets with their captions.
+  void PlaceSettingsComponents();
+
   std::vector<Component*> components_;
   std::vector<std::unique_ptr<Component>> owned_;
 };

@@ -63,6 +63,8 @@ void TevranoX::Timer1Timer() {
 
   // 9. The speaker button's hover ends two seconds after the last movement.
   SpeakerTimeout();
+  // Settings pages whose answer never came become usable after 1000 runs.
+  settings_.Periodic();
 
   ++loop_.runs;
   // 10.

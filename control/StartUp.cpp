@@ -29,6 +29,33 @@ void FollowRecorderLiveView(TevranoX& c) {
     *following = false;
   };
 }
+// The settings tabs: pages over "ICMD" on the first connection, UPnP over
+// the named items, the form set up from each system information.
+void WireSettings(TevranoX& c) {
+  SettingsPages& settings = c.Settings();
+  IcmdModule& icmd = c.Streams().Icmd();
+  RecorderNet& net = c.Net();
+  SettingsPages::Hooks& h = settings.GetHooks();
+  h.sendPage = [&icmd, &net](uint32_t operation, uint32_t mask) {
+    return icmd.SendIcmd(net.Context(0).SessionId, operation, IcmdModule::kSettingsPage, mask);
+  };
+  h.sendItem = [&c](const char* name, const void* data, uint32_t size) {
+    return c.Items().Item_Send(0, name, data, size, 1);
+  };
+  h.connected = [&net] { return net.Context(0).LoggedIn == 1; };
+  IcmdModule::Hooks& ih = icmd.GetHooks();
+  ih.buildSettingsPage = [&settings](ViewState& v, uint32_t mask, uint8_t* out, uint32_t room) {
+    return settings.BuildPage(v, mask, out, room);
+  };
+  ih.receiveSettingsPage = [&settings](ViewState& v, uint32_t op, const uint8_t* p, uint32_t n) {
+    return settings.ReceivePage(v, op, p, n);
+  };
+  net.Hooks().SystemInfoArrived.push_back([&settings](RecorderContext& rc, const uint8_t* info) {
+    if (rc.Index == 0) settings.SystemInfoArrived(info, system_info::kSize);
+  });
+  c.Items().SetArrivalAction("Zell_Upnp_C_Data_R",
+                             [&settings](uint32_t) { settings.UpnpArrived(); });
+}
 }  // namespace
 
 TevranoX::TevranoX(platform::Platform platform, int* startUpCount)
@@ -96,6 +123,7 @@ void TevranoX::InitializeViewer() {
   form_.Label_time.SetCaption("Connecting ...");
 
   // 6. The settings tabs' Apply buttons.
+  settings_.Bind();
 
   // 7. Where the skins and pictures are.
   FindSystemFolder();
@@ -117,6 +145,7 @@ void TevranoX::InitializeViewer() {
   video_.AllocateFrameBuffers();
 
   // 11. The PPPoE, DDNS and mail input fields cleared.
+  settings_.ClearInputFields();
 
   // 12. The on-screen interface marked for a full redraw and initialised.
   ui_.ResetSkins();
@@ -124,6 +153,7 @@ void TevranoX::InitializeViewer() {
   WireOnScreen(*this);
   FollowRecorderLiveView(*this);
   playback_.Wire();
+  WireSettings(*this);
 
   // 13. The key panel and speed-dome skins, the form's small pictures and
   //     the playback loader frames.

@@ -16,6 +16,7 @@
 #include "control/StreamSubsystem.h"
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
+#include "settings/SettingsPages.h"
 #include "ui/NamedItems.h"
 #include "ui/Ui.h"
 #include "video/Video.h"
@@ -118,6 +119,8 @@ class TevranoX {
   StreamSubsystem& Streams() { return stream_; }
   // Recording search, calendar and playback start.
   PlaybackSubsystem& Playback() { return playback_; }
+  // The settings tabs.
+  SettingsPages& Settings() { return settings_; }
 
   // Where a scripted click on a skin element lands: the centre of item
   // `item` (1-based) of the first element of the skin whose file name
@@ -166,6 +169,7 @@ class TevranoX {
   std::unique_ptr<Audiothread1> audio_;
   std::unique_ptr<TAudioThread1> audioThread_;
   bool lastAudioHeard_ = false;
+  SettingsPages settings_{form_, platform_.host, stream_.Icmd().View(0), items_.UpnpSetting};
 };
 
 }  // namespace tevrano

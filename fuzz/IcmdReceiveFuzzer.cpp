@@ -25,6 +25,7 @@ struct Harness : test::StreamRig {
                                              uint32_t n) {
       volatile uint8_t last = n ? page[n - 1] : 0;
       (void)last;
+      return true;
     };
   }
 };

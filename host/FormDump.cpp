@@ -81,7 +81,8 @@ void AppendInterfaceAndPlayback(std::string& out, const TevranoScriptingView& st
 }  // namespace
 
 std::string FormDumpJson(const TTevranoX& form, const TevranoScriptingView& status,
-                         const std::vector<TevranoInterfaceVariable>& variables) {
+                         const std::vector<TevranoInterfaceVariable>& variables,
+                         const MessageLog* messages) {
   auto b = [](bool v) { return v ? "true" : "false"; };
   std::string out = "{\n  \"components\": {";
   bool first = true;
@@ -115,14 +116,25 @@ std::string FormDumpJson(const TTevranoX& form, const TevranoScriptingView& stat
   out += ", \"audio_lag_samples\": " + std::to_string(status.audioLagSamples);
   out += "}";
   AppendInterfaceAndPlayback(out, status, variables);
-  out += "\n}\n";
+  out += ",\n  \"messages\": [";
+  if (messages) {
+    for (size_t i = 0; i < messages->size(); ++i) {
+      const auto& m = (*messages)[i];
+      out += i ? ",\n    " : "\n    ";
+      out += "{\"caption\": " + JsonString(m.caption) + ", \"text\": " + JsonString(m.text) +
+             ", \"answer\": " + JsonString(m.answer) + "}";
+    }
+    if (!messages->empty()) out += "\n  ";
+  }
+  out += "]\n}\n";
   return out;
 }
 
 bool WriteDumpFile(const std::string& path, const TTevranoX& form,
                    const TevranoScriptingView& status,
-                   const std::vector<TevranoInterfaceVariable>& variables) {
-  const std::string json = FormDumpJson(form, status, variables);
+                   const std::vector<TevranoInterfaceVariable>& variables,
+                   const MessageLog* messages) {
+  const std::string json = FormDumpJson(form, status, variables, messages);
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(json.data(), 1, json.size(), f) == json.size();

@@ -317,6 +317,8 @@ void FormWindow::Apply(Binding& b) {
     case ComponentKind::LabeledEdit:
     case ComponentKind::Edit: {
       auto* edit = static_cast<QLineEdit*>(w);
+      edit->setMaxLength(c.maxLength > 0 ? c.maxLength : 32767);
+      edit->setEchoMode(c.passwordChar ? QLineEdit::Password : QLineEdit::Normal);
       if (edit->text() != Q(c.text)) edit->setText(Q(c.text));
       if (b.label) {
         auto* label = static_cast<QLabel*>(b.label);

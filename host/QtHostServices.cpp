@@ -27,12 +27,31 @@ QWidget* ActiveWindow() {
 }  // namespace
 
 int QtHostServices::MessageBox(std::string_view text, std::string_view caption, int flags) {
+  const int answer = Ask(text, caption, flags);
+  const char* name = answer == platform::kIdCancel ? "cancel"
+                     : answer == platform::kIdYes  ? "yes"
+                     : answer == platform::kIdNo   ? "no"
+                                                   : "ok";
+  messages_.push_back({std::string(caption), std::string(text), name});
+  return answer;
+}
+
+int QtHostServices::Ask(std::string_view text, std::string_view caption, int flags) {
   const int buttons = flags & 0x0F;
   if (headless_) {
     std::fprintf(stderr, "tevrano-viewer: message box \"%.*s\": %.*s\n",
                  static_cast<int>(caption.size()), caption.data(), static_cast<int>(text.size()),
                  text.data());
-    return buttons == platform::kMbYesNo ? platform::kIdYes : platform::kIdOk;
+    const int fallback = buttons == platform::kMbYesNo ? platform::kIdYes : platform::kIdOk;
+    if (answers_.empty()) return fallback;
+    const int queued = answers_.front();
+    answers_.pop_front();
+    const bool offered = buttons == platform::kMbYesNo
+                             ? queued == platform::kIdYes || queued == platform::kIdNo
+                         : buttons == platform::kMbOkCancel
+                             ? queued == platform::kIdOk || queued == platform::kIdCancel
+                             : queued == platform::kIdOk;
+    return offered ? queued : fallback;
   }
   QMessageBox box(QMessageBox::NoIcon, Q(caption), Q(text), QMessageBox::NoButton, ActiveWindow());
   if (flags & platform::kMbIconInformation) box.setIcon(QMessageBox::Information);

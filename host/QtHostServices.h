@@ -1,11 +1,17 @@
 #pragma once
+#include <deque>
+#include <string>
+#include <vector>
+
 #include "platform/HostServices.h"
 
 namespace tevrano::host {
 
 // Message boxes, dialogs and opening folders with Qt. Headless, nothing ever
-// blocks: a message box is written to stderr and answered OK (Yes for a
-// yes/no question), file and font dialogs answer cancel, and nothing is opened.
+// blocks: a message box is written to stderr and takes the answer queued by
+// a script (QueueAnswer) when it is one of its buttons, else its default
+// button (OK, or Yes for a yes/no question); file and font dialogs answer
+// cancel, and nothing is opened. Every message box is recorded, in order.
 class QtHostServices : public platform::HostServices {
  public:
   explicit QtHostServices(bool headless) : headless_(headless) {}
@@ -19,11 +25,25 @@ class QtHostServices : public platform::HostServices {
   bool SavePng(std::string_view path, const uint32_t* pixels, int width, int height,
                int stride) override;
 
+  struct MessageRecord {
+    std::string caption;
+    std::string text;
+    std::string answer;  // "ok", "cancel", "yes" or "no"
+  };
+  const std::vector<MessageRecord>& Messages() const { return messages_; }
+  // The answer (platform::kIdOk, kIdCancel, kIdYes, kIdNo) of the next
+  // headless message box.
+  void QueueAnswer(int answer) { answers_.push_back(answer); }
+
   // "Firmware (*.rom)|*.rom|All (*.*)|*.*" as Qt's "Firmware (*.rom);;All (*.*)".
   static std::string QtFilter(std::string_view filter);
 
  private:
+  int Ask(std::string_view text, std::string_view caption, int flags);
+
   bool headless_;
+  std::vector<MessageRecord> messages_;
+  std::deque<int> answers_;
 };
 
 class QtEnvironment : public platform::Environment {

@@ -162,6 +162,21 @@ struct LineParser {
       cmd.op = Op::Dump;
       return Word(cmd.text, "FILE") && End();
     }
+    if (name == "answer") {
+      cmd.op = Op::Answer;
+      std::string_view w = NextWord(rest);
+      if (w == "ok")
+        cmd.index = 1;
+      else if (w == "cancel")
+        cmd.index = 2;
+      else if (w == "yes")
+        cmd.index = 6;
+      else if (w == "no")
+        cmd.index = 7;
+      else
+        return Fail("bad answer: '" + std::string(w) + "' (yes, no, ok or cancel)");
+      return End();
+    }
     if (name == "quit") {
       cmd.op = Op::Quit;
       return End();

@@ -21,6 +21,7 @@ namespace tevrano::host {
 //   tab INDEX                      page of PageControl1 (0 = "System")
 //   snapshot FILE.png [COMPONENT]  the whole form, or one component
 //   dump FILE.json                 the --dump object
+//   answer yes|no|ok|cancel        the answer of the next message box shown
 //   quit                           exit 0 now
 // A line whose first non-blank character is '#' is a comment; there are no
 // comments at the end of a line ('#' appears in binding names).
@@ -38,6 +39,7 @@ struct ScriptCommand {
     Tab,
     Snapshot,
     Dump,
+    Answer,
     Quit
   };
   // What wait-until waits for. LoggedIn: the recorder accepted the viewer
@@ -54,7 +56,7 @@ struct ScriptCommand {
   int x = 0, y = 0;
   bool hasPosition = false;
   double seconds = 0;   // wait's time, wait-until's time-out
-  int index = 0;        // select, tab, click-target's item
+  int index = 0;        // select, tab, click-target's item; answer's platform::kIdXxx
   std::string text;     // set-text's text, snapshot's and dump's file, click-target's skin
   std::string binding;  // click-target's binding
 };

@@ -10,8 +10,8 @@
 namespace tevrano::host {
 
 ScriptRunner::ScriptRunner(ScriptedControl& control, std::vector<ScriptCommand> commands,
-                           std::function<int64_t()> nowMs)
-    : control_(control), commands_(std::move(commands)), nowMs_(std::move(nowMs)) {}
+                           std::function<int64_t()> nowMs, QtHostServices* host)
+    : control_(control), commands_(std::move(commands)), nowMs_(std::move(nowMs)), host_(host) {}
 
 bool ScriptRunner::WaitUntilHolds(const ScriptCommand& cmd, std::string& why) {
   const TevranoScriptingView view = control_.ScriptingView();
@@ -132,8 +132,13 @@ std::string ScriptRunner::Execute(const ScriptCommand& cmd) {
       if (!FormRenderer::SaveSnapshot(cmd.text, form, c)) return "cannot write " + cmd.text;
       break;
     case Op::Dump:
-      if (!WriteDumpFile(cmd.text, form, control_.ScriptingView(), control_.InterfaceVariables()))
+      if (!WriteDumpFile(cmd.text, form, control_.ScriptingView(), control_.InterfaceVariables(),
+                         host_ ? &host_->Messages() : nullptr))
         return "cannot write " + cmd.text;
+      break;
+    case Op::Answer:
+      if (!host_) return "no message boxes to answer here";
+      host_->QueueAnswer(cmd.index);
       break;
     case Op::Wait:
     case Op::WaitUntil:

@@ -7,6 +7,7 @@
 
 #include "base/Form.h"
 #include "control/ScriptingView.h"
+#include "host/QtHostServices.h"
 #include "host/Script.h"
 
 namespace tevrano::host {
@@ -37,9 +38,11 @@ class ScriptRunner {
   // How often a wait-until looks at its condition.
   static constexpr int kWaitUntilPollMs = 10;
 
-  // `nowMs` is a monotonic clock in milliseconds (the wait-until time-outs).
+  // `nowMs` is a monotonic clock in milliseconds (the wait-until time-outs);
+  // `host` (may be null) takes the answers of `answer` and gives the message
+  // boxes to `dump`.
   ScriptRunner(ScriptedControl& control, std::vector<ScriptCommand> commands,
-               std::function<int64_t()> nowMs);
+               std::function<int64_t()> nowMs, QtHostServices* host = nullptr);
 
   // Runs commands from the next one on until a wait, the end, a quit or an error.
   Outcome Continue();
@@ -54,6 +57,7 @@ class ScriptRunner {
   ScriptedControl& control_;
   std::vector<ScriptCommand> commands_;
   std::function<int64_t()> nowMs_;
+  QtHostServices* host_;
   size_t next_ = 0;
   // The wait-until in progress: when it began and the pictures shown then.
   bool waiting_ = false;

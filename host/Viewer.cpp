@@ -53,11 +53,14 @@ int Viewer::Run() {
                    parsed.error->line, parsed.error->message.c_str());
       Exit(2);
     }
-    script_ = std::make_unique<ScriptRunner>(host_, std::move(parsed.commands), [] {
-      return std::chrono::duration_cast<std::chrono::milliseconds>(
-                 std::chrono::steady_clock::now().time_since_epoch())
-          .count();
-    });
+    script_ = std::make_unique<ScriptRunner>(
+        host_, std::move(parsed.commands),
+        [] {
+          return std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now().time_since_epoch())
+              .count();
+        },
+        &platform_.host);
   }
   host_.PutProperties(options_, platform_.clock.CalendarTime());
 
@@ -110,7 +113,7 @@ void Viewer::Finish(int code) {
     if (code == 0) code = 1;
   }
   if (options_.dumpPath && !WriteDumpFile(*options_.dumpPath, host_.Form(), host_.ScriptingView(),
-                                          host_.InterfaceVariables())) {
+                                          host_.InterfaceVariables(), &platform_.host.Messages())) {
     std::fprintf(stderr, "tevrano-viewer: cannot write %s\n", options_.dumpPath->c_str());
     if (code == 0) code = 1;
   }

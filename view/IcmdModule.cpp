@@ -78,8 +78,9 @@ void IcmdModule::Receive(const uint8_t* body, uint32_t length) {
         (!hooks_.machTypeWord3 || hooks_.machTypeWord3() == 0))
       hooks_.liveViewChanged(view.Live);
   } else if (type == kSettingsPage) {
-    if (hooks_.receiveSettingsPage)
-      hooks_.receiveSettingsPage(view, operation, payload.data(), payloadLength);
+    if (hooks_.receiveSettingsPage &&
+        !hooks_.receiveSettingsPage(view, operation, payload.data(), payloadLength))
+      return;
   } else if (type != kNoPayload) {
     return;
   }

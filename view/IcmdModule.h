@@ -30,8 +30,10 @@ class IcmdModule {
     // Builds the settings page that the mask selects into `out`; its length.
     std::function<uint32_t(ViewState&, uint32_t pageMask, uint8_t* out, uint32_t room)>
         buildSettingsPage;
-    // A received settings page.
-    std::function<void(ViewState&, uint32_t operation, const uint8_t* page, uint32_t n)>
+    // A received settings page; false when it was dropped (unknown mask,
+    // short, wrong byte sum): the sender's mode is then not taken over and
+    // nothing is forwarded.
+    std::function<bool(ViewState&, uint32_t operation, const uint8_t* page, uint32_t n)>
         receiveSettingsPage;
     // Switches a view's mode (a received set names the sender's mode).
     std::function<void(ViewState&, uint32_t mode)> setViewMode;

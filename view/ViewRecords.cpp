@@ -35,6 +35,7 @@ void ViewState::Initialize() {
   Live.Width = 704;
   Live.Height = 576;
   BitrateIndex = 9;
+  Pages[0] = 9;  // the Bitrate page's index, little-endian
 }
 
 }  // namespace tevrano

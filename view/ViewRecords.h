@@ -67,14 +67,20 @@ struct ViewState {
   uint32_t DisplayedPlaybackTime;  // recorder seconds shown by the time bar
   uint32_t SecondPlaybackTime;     // playback start + 5 s
   uint32_t PlaybackStateFlag;      // 1 for playback states 2, 4 and above
-  uint32_t Reserved[6];
+  // Settings pages: the bit of each page sent with a set whose answer has
+  // not come yet, and the page-ready counters of the Bitrate, PPPoE, DDNS
+  // and Mail pages (1001 enabled, 0 disabled, counting up in between).
+  uint32_t PendingSetMask;  // 232
+  int32_t PageReady[4];     // 236
+  uint32_t Reserved[1];
   uint8_t Pages[960 - kPagesOffset];  // settings pages
 
   uint32_t PlaybackChannel() const { return Playback.Channel; }
   uint32_t BackupChannel() const { return Backup.Channel; }
   // The record carried by "ICMD" type 256, 512 or 1024; nullptr for others.
   uint8_t* RecordOfType(uint32_t type);
-  // Start-up values: all zero but the live record's 704 x 576 and bitrate 9.
+  // Start-up values: all zero but the live record's 704 x 576 and bitrate 9
+  // (in the Bitrate page).
   void Initialize();
 };
 
@@ -86,6 +92,7 @@ static_assert(sizeof(LiveRecord) == 64 && sizeof(PlaybackRecord) == 64 &&
               sizeof(BackupRecord) == 64);
 static_assert(offsetof(ViewState, Live) == 12 && offsetof(ViewState, Playback) == 76 &&
               offsetof(ViewState, Backup) == 140 && offsetof(ViewState, Pages) == 256);
+static_assert(offsetof(ViewState, PendingSetMask) == 232 && offsetof(ViewState, PageReady) == 236);
 static_assert(sizeof(ViewState) == 960);
 
 }  // namespace tevrano

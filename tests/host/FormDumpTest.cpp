@@ -30,7 +30,8 @@ class FormDumpTest : public ::testing::Test {
 
 TEST_F(FormDumpTest, HasEveryComponentUnderItsNameWithItsFields) {
   QJsonObject dump = Dump();
-  EXPECT_EQ(dump.keys(), (QStringList{"components", "control", "interface", "playback"}));
+  EXPECT_EQ(dump.keys(),
+            (QStringList{"components", "control", "interface", "messages", "playback"}));
   QJsonObject components = dump["components"].toObject();
   EXPECT_EQ(components.size(), static_cast<qsizetype>(control.Form().Components().size()));
   for (const Component* c : control.Form().Components()) {
