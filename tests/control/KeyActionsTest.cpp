@@ -6,12 +6,15 @@
 
 #include "control/TevranoImpl1.h"
 #include "platform/fake/FakePlatform.h"
+#include "platform/posix/PosixFileSystem.h"
 
 namespace tevrano {
 namespace {
 
+// Started on the real disk, so that the skins the build made are loaded.
 struct Started {
-  platform::FakePlatform fakes;
+  platform::PosixFileSystem disk;
+  platform::FakePlatform fakes{disk};
   TevranoX control{fakes.platform()};
   TTevranoX& form = control.Form();
   ui::Ui& ui = control.OnScreen();
