@@ -1,4 +1,5 @@
 #include "host/FormDump.h"
+#include "host/FormText.h"
 
 #include <cstdio>
 
@@ -18,7 +19,9 @@ bool HoldsText(const Component& c) {
   }
 }
 
-std::string JsonString(std::string_view s) {
+std::string JsonString(std::string_view text) {
+  // JSON is UTF-8: the form's Big5 punctuation and stray bytes are converted.
+  const std::string s = FormTextUtf8(text);
   std::string out = "\"";
   for (unsigned char c : s) {
     switch (c) {

@@ -1,4 +1,5 @@
 #include "host/FormRenderer.h"
+#include "host/FormText.h"
 
 #include <QPainter>
 
@@ -9,7 +10,7 @@ QColor Rgb(uint32_t c) {
   return QColor::fromRgb(c | 0xFF000000u);
 }
 QString Q(const std::string& s) {
-  return QString::fromStdString(s);
+  return FormText(s);
 }
 
 const QColor kText = Rgb(0x000000);

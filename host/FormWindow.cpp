@@ -1,4 +1,5 @@
 #include "host/FormWindow.h"
+#include "host/FormText.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -24,7 +25,7 @@ namespace tevrano::host {
 
 namespace {
 QString Q(const std::string& s) {
-  return QString::fromStdString(s);
+  return FormText(s);
 }
 QColor Rgb(uint32_t c) {
   return QColor::fromRgb(c | 0xFF000000u);

@@ -1,4 +1,5 @@
 #include "host/QtHostServices.h"
+#include "host/FormText.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -19,7 +20,7 @@ namespace tevrano::host {
 
 namespace {
 QString Q(std::string_view s) {
-  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+  return FormText(s);
 }
 QWidget* ActiveWindow() {
   return QApplication::activeWindow();
