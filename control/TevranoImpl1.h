@@ -15,7 +15,9 @@
 #include "control/StreamSubsystem.h"
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
+#include "ui/Alarm_list.h"
 #include "ui/NamedItems.h"
+#include "ui/Speed_dome_form.h"
 #include "ui/Ui.h"
 #include "video/Video.h"
 
@@ -45,6 +47,19 @@ struct ControlStatus {
     bool array = false;
   };
   std::vector<InterfaceVariable> interfaceVariables;
+  // The event list: the last events of each channel, channel by channel,
+  // newest first. `kind` is "Alarm", "Motion" or "Vloss".
+  struct EventItem {
+    uint32_t time = 0;  // recorder seconds
+    int channel = 1;    // camera number, from 1
+    std::string kind;
+  };
+  std::vector<EventItem> events;
+  // The speed-dome pad's window.
+  struct SpeedDome {
+    bool open = false;
+    int left = 0, top = 0;
+  } speedDome;
 };
 
 // The control: the form, the four properties and every subsystem's state,
@@ -88,6 +103,11 @@ class TevranoX {
   const MainLoopState& MainLoop() const { return loop_; }
   MainLoopState& MainLoop() { return loop_; }
   EventMarkTable& EventMarks() { return eventMarks_; }
+  // The speed-dome pad.
+  ui::Speed_dome_form& SpeedDomePad() { return pad_; }
+  // The recorder's live event reports and the markers laid out from them.
+  ui::Alarm_list& Alarms() { return alarms_; }
+  const ui::Alarm_list& Alarms() const { return alarms_; }
   // Decoder slots and the frame display.
   Video& GetVideo() { return video_; }
   SpeakerState& Speaker() { return speaker_; }
@@ -124,6 +144,7 @@ class TevranoX {
 
  private:
   void InitializeViewer();
+  void WireLiveEvents();
   void CreateTitleImages();
   void FindSystemFolder();
   void LoadMainFormBitmap();
@@ -150,6 +171,13 @@ class TevranoX {
   StreamSubsystem stream_{platform_.clock, form_, net_, video_, loop_.framePacingCounter};
   ui::Ui ui_{form_};
   PlaybackSubsystem playback_{net_, stream_, ui_, platform_.clock};
+  ui::Alarm_list alarms_{ui_, [this](uint32_t id) {
+                           const RecorderContext* c = net_.FindBySession(id);
+                           return c != nullptr && c->LoggedIn != 0;
+                         }};
+  uint64_t picturesSeenByMarkers_ = 0;
+  ui::Speed_dome_form pad_{ui_, form_.SpeedDome, net_.Context(0)};
+  uint8_t padBuffer_[1024] = {};
 };
 
 }  // namespace tevrano

@@ -78,6 +78,25 @@ void AppendInterfaceAndPlayback(std::string& out, const ControlStatus& status) {
   out += ", \"state\": " + std::to_string(status.playback.state) + "}";
 }
 
+// The "events" list (time, camera, kind) and the "speed_dome" window.
+void AppendEvents(std::string& out, const ControlStatus& status) {
+  out += ",\n  \"events\": [";
+  bool first = true;
+  for (const ControlStatus::EventItem& e : status.events) {
+    char time[32];
+    ui::FormatRecorderTime(e.time, 0, time, sizeof time);
+    out += first ? "\n    " : ",\n    ";
+    first = false;
+    out += "{\"time\": " + JsonString(time) + ", \"channel\": " + std::to_string(e.channel) +
+           ", \"kind\": " + JsonString(e.kind) + "}";
+  }
+  out += first ? "]" : "\n  ]";
+  out += ",\n  \"speed_dome\": {\"open\": ";
+  out += status.speedDome.open ? "true" : "false";
+  out += ", \"left\": " + std::to_string(status.speedDome.left) +
+         ", \"top\": " + std::to_string(status.speedDome.top) + "}";
+}
+
 }  // namespace
 
 std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status) {
@@ -109,6 +128,7 @@ std::string FormDumpJson(const TTevranoX& form, const ControlStatus& status) {
   out += ", \"layout\": " + std::to_string(status.layout);
   out += "}";
   AppendInterfaceAndPlayback(out, status);
+  AppendEvents(out, status);
   out += "\n}\n";
   return out;
 }

@@ -2,12 +2,14 @@
 
 #include <unistd.h>
 #include <QApplication>
+#include <QShortcut>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include "host/ControlCall.h"
+#include "host/EventListWindow.h"
 #include "host/FormDump.h"
 #include "host/FormRenderer.h"
 #include "host/FormWindow.h"
@@ -57,6 +59,14 @@ int Viewer::Run() {
   if (!options_.headless) {
     window_ = std::make_unique<FormWindow>(host_.Form());
     window_->show();
+    // The event list opens with Ctrl+E over the main window.
+    eventList_ = std::make_unique<EventListWindow>([this] { return host_.Control().Status(); },
+                                                   window_.get());
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), window_.get());
+    connect(shortcut, &QShortcut::activated, this, [this] {
+      eventList_->show();
+      eventList_->raise();
+    });
     connect(qApp, &QApplication::lastWindowClosed, this, [this] { Finish(0); });
   }
   host_.Start([this] {
