@@ -296,6 +296,8 @@ TEST_F(SpeedDomeFormTest, APressOnAnEmptyPartOfThePadDragsTheWindow) {
     for (int x = 2; x < 580 && ex < 0; x += 3)
       if (ui.Skin_Hit(x, y, "Mouse_Preset").element < 0) ex = x, ey = y;
   ASSERT_GE(ex, 0);
+  // The spot the end-to-end test presses on is empty too.
+  EXPECT_LT(ui.Skin_Hit(4, 150, "Mouse_Preset").element, 0) << "first empty " << ex << "," << ey;
   form.SpeedDome.left = 100;
   form.SpeedDome.top = 50;
   pad.FormMouseDown(ex, ey);
