@@ -78,11 +78,15 @@ void EventMarkTable::Redraw(Bitmap& overlay, const Bitmap* const* pictures, int 
         const int areaW = std::min(kTextAreaWidth, text->Width());
         const int areaH = std::min(kTextAreaHeight, text->Height());
         if (mark.width > 0 && mark.height > 0) {
+          // A word wider or taller than its rectangle spreads evenly on both
+          // sides of it (within the text area) rather than losing its end.
           const platform::TextExtent e = text->Measure(mark.name);
-          const int w = std::min<int>(mark.width, areaW), h = std::min<int>(mark.height, areaH);
+          const int w = std::min(std::max<int>(mark.width, e.width), areaW);
+          const int h = std::min(std::max<int>(mark.height, e.height), areaH);
           text->DrawText(std::max(0, (w - e.width) / 2), std::max(0, (h - e.height) / 2),
                          mark.name);
-          Blit(overlay, mark.x, mark.y, text->Pixels(), text->Width(), w, h, true);
+          Blit(overlay, mark.x - (w - mark.width) / 2, mark.y - (h - mark.height) / 2,
+               text->Pixels(), text->Width(), w, h, true);
         } else {
           text->DrawText(0, 0, mark.name);
           Blit(overlay, mark.x, mark.y, text->Pixels(), text->Width(), areaW, areaH, true);

@@ -45,7 +45,7 @@ class EventMarkTable {
   // outer loop over the four marks, inner over the channels. Pictures come
   // from `pictures` (may be null); words are drawn through `text`, a surface
   // of the text area's size. A text mark with a rectangle has its word
-  // centred in it and cut to it; without one the word is drawn from its
+  // centred on it; without one the word is drawn from its
   // position over the text area.
   void Redraw(Bitmap& overlay, const Bitmap* const* pictures, int pictureCount,
               platform::TextSurface* text) const;
