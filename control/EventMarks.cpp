@@ -37,6 +37,24 @@ void EventMarkTable::Initialize() {
   changed_ = true;
 }
 
+void EventMarkTable::TakeEventMarkers(const ui::Alarm_list& alarms) {
+  for (int c = 0; c < kChannels; ++c) {
+    for (int k = 0; k < ui::Alarm_list::kKinds; ++k) {
+      const ui::Alarm_list::Marker& m = alarms.MarkerOf(c, k);
+      EventMark& mark = marks_[c][k];
+      mark.kind = 2;
+      mark.textOn = m.state == 2 ? 1 : 0;
+      mark.textColor = static_cast<int32_t>(m.color);
+      mark.fontSize = m.fontSize;
+      mark.x = static_cast<int16_t>(m.x);
+      mark.y = static_cast<int16_t>(m.y);
+      mark.width = static_cast<int16_t>(m.width);
+      mark.height = static_cast<int16_t>(m.height);
+    }
+  }
+  changed_ = true;
+}
+
 void EventMarkTable::Redraw(Bitmap& overlay, const Bitmap* const* pictures, int pictureCount,
                             platform::TextSurface* text) const {
   overlay.Fill(0x00FFFFFF);
@@ -46,8 +64,9 @@ void EventMarkTable::Redraw(Bitmap& overlay, const Bitmap* const* pictures, int 
       if (mark.kind == 1 && mark.pictureOn == 1 && pictures && mark.pictureSource >= 0 &&
           mark.pictureSource < pictureCount && pictures[mark.pictureSource]) {
         const Bitmap& pic = *pictures[mark.pictureSource];
-        Blit(overlay, mark.x, mark.y, pic.Data(), pic.Width(), std::min<int>(mark.width, pic.Width()),
-             std::min<int>(mark.height, pic.Height()), false);
+        Blit(overlay, mark.x, mark.y, pic.Data(), pic.Width(),
+             std::min<int>(mark.width, pic.Width()), std::min<int>(mark.height, pic.Height()),
+             false);
       } else if (mark.kind == 2 && mark.textOn == 1 && text) {
         platform::FontSpec font;
         font.name = "Arial";
@@ -56,10 +75,22 @@ void EventMarkTable::Redraw(Bitmap& overlay, const Bitmap* const* pictures, int 
         font.color = static_cast<uint32_t>(mark.textColor) & 0x00FFFFFF;
         text->SetFont(font);
         text->Fill(0x00FFFFFF);
-        text->DrawText(0, 0, mark.name);
-        Blit(overlay, mark.x, mark.y, text->Pixels(), text->Width(),
-             std::min(kTextAreaWidth, text->Width()), std::min(kTextAreaHeight, text->Height()),
-             true);
+        const int areaW = std::min(kTextAreaWidth, text->Width());
+        const int areaH = std::min(kTextAreaHeight, text->Height());
+        if (mark.width > 0 && mark.height > 0) {
+          // A word wider or taller than its rectangle spreads evenly on both
+          // sides of it (within the text area) rather than losing its end.
+          const platform::TextExtent e = text->Measure(mark.name);
+          const int w = std::min(std::max<int>(mark.width, e.width), areaW);
+          const int h = std::min(std::max<int>(mark.height, e.height), areaH);
+          text->DrawText(std::max(0, (w - e.width) / 2), std::max(0, (h - e.height) / 2),
+                         mark.name);
+          Blit(overlay, mark.x - (w - mark.width) / 2, mark.y - (h - mark.height) / 2,
+               text->Pixels(), text->Width(), w, h, true);
+        } else {
+          text->DrawText(0, 0, mark.name);
+          Blit(overlay, mark.x, mark.y, text->Pixels(), text->Width(), areaW, areaH, true);
+        }
       }
     }
   }

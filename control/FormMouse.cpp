@@ -72,11 +72,13 @@ void BindFormMouse(TevranoX& c) {
   form.Image_SpeedDome_On.onMouseDown = [&ui](int, int) { ui.SpeedDomeButton(); };
   form.Image_SpeedDome_Off.onMouseDown = [&ui](int, int) { ui.SpeedDomeButton(); };
 
-  // The pad's own mouse: press, drag and release on its skin.
+  // The pad's own mouse: press, drag and release on its skin, or a window
+  // drag from a press on no element.
   Image& pad = form.SpeedDome.Image5;
-  pad.onMouseDown = [&ui](int x, int y) { ui.Skin_Mouse(1, x, y, "Mouse_Preset"); };
-  pad.onMouseMove = [&ui](int x, int y) { ui.PadMouseMove(x, y); };
-  pad.onMouseUp = [&ui](int x, int y) { ui.Skin_Mouse(0, x, y, "Mouse_Preset"); };
+  ui::Speed_dome_form& dome = c.SpeedDomePad();
+  pad.onMouseDown = [&dome](int x, int y) { dome.FormMouseDown(x, y); };
+  pad.onMouseMove = [&dome](int x, int y) { dome.FormMouseMove(x, y); };
+  pad.onMouseUp = [&dome](int x, int y) { dome.FormMouseUp(x, y); };
   pad.onMouseLeave = [&ui] { ui.PadMouseLeave(); };
 }
 

@@ -51,7 +51,19 @@ typedef struct {
   int32_t audioLagMaxMs;
   int32_t audioLagMeanMs;
   uint32_t audioLagSamples;
+  // The speed-dome pad's window: open, and where it stands on the screen.
+  int32_t speedDomeOpen;
+  int32_t speedDomeLeft;
+  int32_t speedDomeTop;
 } TevranoScriptingView;
+
+// One entry of the event list: when (recorder seconds), which camera (from
+// 1) and what ("Alarm", "Motion" or "Vloss", zero-terminated).
+typedef struct {
+  uint32_t time;
+  int32_t channel;
+  char kind[8];
+} TevranoEventItem;
 
 // One variable of the on-screen interface's binding table: its name, whether
 // it is an array, and its values (the first `count`; arrays hold at most

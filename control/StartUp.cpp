@@ -82,6 +82,7 @@ void TevranoX::ActiveFormCreate() {
   // 3. The main loop runs from now on, even when the start-up stopped early.
   form_.Timer1.SetEnabled(true);
   // 4. The speed-dome pad form exists from the start (hidden).
+  pad_.Initialize();
   // 5. The event-mark overlay table: every mark named and off.
   eventMarks_.Initialize();
   markText_ = platform_.text.CreateTextSurface(EventMarkTable::kTextAreaWidth,
@@ -96,6 +97,7 @@ void TevranoX::ActiveFormCreate() {
   form_.Image2.picture.SetSize(704, 576);
   form_.Image2.picture.Fill(0x00FFFFFF);
   form_.Image2.Invalidate();
+  WireLiveEvents();
   // 9. The audio thread.
   WireAudio(*this);
   audioThread_->Start();
@@ -139,6 +141,9 @@ void TevranoX::InitializeViewer() {
   items_.RegisterModule();
   items_.RegisterItems();
   playback_.RegisterModule();
+  net_.Modules().RegisterModule(
+      ui::Speed_dome_form::kTag, [this](const uint8_t* body, uint32_t n) { pad_.Receive(body, n); },
+      nullptr, padBuffer_, sizeof padBuffer_);
   net_.RegisterRk9p();
 
   // 10. The decoders' frame buffers (and the display's work buffers).
@@ -152,6 +157,7 @@ void TevranoX::InitializeViewer() {
   BindFormMouse(*this);
   WireOnScreen(*this);
   FollowRecorderLiveView(*this);
+  pad_.Wire();
   playback_.Wire();
   WireSettings(*this);
 
@@ -239,6 +245,12 @@ ControlStatus TevranoX::Status() const {
   s.playback.time = view.DisplayedPlaybackTime;
   s.playback.channel = static_cast<int>(view.PlaybackChannel());
   s.playback.state = ui_.PlaybackState();
+  for (int c = 0; c < ui::Alarm_list::kChannels; ++c)
+    for (int i = 0; i < alarms_.RecentCount(c); ++i) {
+      const ui::Alarm_list::Event& e = alarms_.Recent(c, i);
+      s.events.push_back({e.time, e.channel + 1, ui::Alarm_list::KindName(e.kind)});
+    }
+  s.speedDome = {form_.SpeedDome.visible, form_.SpeedDome.left, form_.SpeedDome.top};
   const ui::BindingTable& table = ui_.Bindings();
   for (int i = 0; i < ui::BindingTable::kEntries; ++i) {
     const std::string_view name = table.Name(i);

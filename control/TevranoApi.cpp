@@ -121,7 +121,24 @@ int32_t TevranoX_GetScriptingView(TevranoXHandle* handle, TevranoScriptingView* 
   view->audioLagMaxMs = status.audioLag.maxAbsMs;
   view->audioLagMeanMs = status.audioLag.meanAbsMs;
   view->audioLagSamples = status.audioLag.samples;
+  view->speedDomeOpen = status.speedDome.open ? 1 : 0;
+  view->speedDomeLeft = status.speedDome.left;
+  view->speedDomeTop = status.speedDome.top;
   return tevrano::kSOk;
+}
+
+int32_t TevranoX_GetEvents(TevranoXHandle* handle, TevranoEventItem* out, int32_t capacity) {
+  if (!handle) return 0;
+  const tevrano::ControlStatus status = Control(handle)->Status();
+  const int32_t total = static_cast<int32_t>(status.events.size());
+  for (int32_t i = 0; out && i < total && i < capacity; ++i) {
+    const tevrano::ControlStatus::EventItem& e = status.events[i];
+    out[i] = TevranoEventItem{};
+    out[i].time = e.time;
+    out[i].channel = e.channel;
+    CopyText(out[i].kind, sizeof out[i].kind, e.kind);
+  }
+  return total;
 }
 
 int32_t TevranoX_GetInterfaceVariables(TevranoXHandle* handle, TevranoInterfaceVariable* out,

@@ -55,6 +55,11 @@ int32_t TevranoX_GetScriptingView(TevranoXHandle* control, TevranoScriptingView*
 int32_t TevranoX_GetInterfaceVariables(TevranoXHandle* control, TevranoInterfaceVariable* out,
                                        int32_t capacity);
 
+// The event list (the last events of each camera, camera by camera, newest
+// first): fills at most `capacity` entries of `out` and returns how many
+// there are.
+int32_t TevranoX_GetEvents(TevranoXHandle* control, TevranoEventItem* out, int32_t capacity);
+
 // Where a scripted click on item `item` (from 1) of the first element of the
 // skin whose file name contains `skin` and whose target binding is `binding`
 // lands. 0 and *target filled when there is one; negative otherwise.

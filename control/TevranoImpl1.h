@@ -17,7 +17,9 @@
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
 #include "settings/SettingsPages.h"
+#include "ui/Alarm_list.h"
 #include "ui/NamedItems.h"
+#include "ui/Speed_dome_form.h"
 #include "ui/Ui.h"
 #include "video/Video.h"
 
@@ -48,6 +50,19 @@ struct ControlStatus {
   };
   std::vector<InterfaceVariable> interfaceVariables;
   AudioLagStats audioLag;  // sound against picture while sound plays
+  // The event list: the last events of each channel, channel by channel,
+  // newest first. `kind` is "Alarm", "Motion" or "Vloss".
+  struct EventItem {
+    uint32_t time = 0;  // recorder seconds
+    int channel = 1;    // camera number, from 1
+    std::string kind;
+  };
+  std::vector<EventItem> events;
+  // The speed-dome pad's window.
+  struct SpeedDome {
+    bool open = false;
+    int left = 0, top = 0;
+  } speedDome;
 };
 
 // The control: the form, the four properties and every subsystem's state,
@@ -95,6 +110,11 @@ class TevranoX {
   const MainLoopState& MainLoop() const { return loop_; }
   MainLoopState& MainLoop() { return loop_; }
   EventMarkTable& EventMarks() { return eventMarks_; }
+  // The speed-dome pad.
+  ui::Speed_dome_form& SpeedDomePad() { return pad_; }
+  // The recorder's live event reports and the markers laid out from them.
+  ui::Alarm_list& Alarms() { return alarms_; }
+  const ui::Alarm_list& Alarms() const { return alarms_; }
   // Decoder slots and the frame display.
   Video& GetVideo() { return video_; }
   SpeakerState& Speaker() { return speaker_; }
@@ -138,6 +158,7 @@ class TevranoX {
 
  private:
   void InitializeViewer();
+  void WireLiveEvents();
   void CreateTitleImages();
   void FindSystemFolder();
   void LoadMainFormBitmap();
@@ -170,6 +191,13 @@ class TevranoX {
   std::unique_ptr<TAudioThread1> audioThread_;
   bool lastAudioHeard_ = false;
   SettingsPages settings_{form_, platform_.host, stream_.Icmd().View(0), items_.UpnpSetting};
+  ui::Alarm_list alarms_{ui_, [this](uint32_t id) {
+                           const RecorderContext* c = net_.FindBySession(id);
+                           return c != nullptr && c->LoggedIn != 0;
+                         }};
+  uint64_t picturesSeenByMarkers_ = 0;
+  ui::Speed_dome_form pad_{ui_, form_.SpeedDome, net_.Context(0)};
+  uint8_t padBuffer_[1024] = {};
 };
 
 }  // namespace tevrano

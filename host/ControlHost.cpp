@@ -46,11 +46,20 @@ void ControlHost::Destroy() {
   handle_ = nullptr;
 }
 
-std::vector<TevranoInterfaceVariable> ControlHost::InterfaceVariables() {
-  std::vector<TevranoInterfaceVariable> variables(
-      TevranoX_GetInterfaceVariables(handle_, nullptr, 0));
-  TevranoX_GetInterfaceVariables(handle_, variables.data(), static_cast<int32_t>(variables.size()));
-  return variables;
+std::vector<TevranoEventItem> ControlHost::Events() {
+  std::vector<TevranoEventItem> events(TevranoX_GetEvents(handle_, nullptr, 0));
+  TevranoX_GetEvents(handle_, events.data(), static_cast<int32_t>(events.size()));
+  return events;
+}
+
+DumpState ControlHost::CollectDumpState() {
+  DumpState state;
+  state.view = ScriptingView();
+  state.interfaceVariables.resize(TevranoX_GetInterfaceVariables(handle_, nullptr, 0));
+  TevranoX_GetInterfaceVariables(handle_, state.interfaceVariables.data(),
+                                 static_cast<int32_t>(state.interfaceVariables.size()));
+  state.events = Events();
+  return state;
 }
 
 TevranoScriptingView ControlHost::ScriptingView() {

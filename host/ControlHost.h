@@ -29,7 +29,9 @@ class ControlHost : public QObject, public ScriptedControl {
 
   // The control's state the form does not show (control/ScriptingView.h).
   TevranoScriptingView ScriptingView() override;
-  std::vector<TevranoInterfaceVariable> InterfaceVariables() override;
+  DumpState CollectDumpState() override;
+  // The event list (control/ScriptingView.h's TevranoEventItem).
+  std::vector<TevranoEventItem> Events();
   std::optional<TevranoSkinTarget> FindSkinTarget(const std::string& skin,
                                                   const std::string& binding, int item) override;
 

@@ -81,11 +81,31 @@ void AppendInterfaceAndPlayback(std::string& out, const TevranoScriptingView& st
   out += ", \"state\": " + std::to_string(status.playbackState) + "}";
 }
 
+// The "events" list (time, camera, kind) and the "speed_dome" window.
+void AppendEvents(std::string& out, const TevranoScriptingView& status,
+                  const std::vector<TevranoEventItem>& events) {
+  out += ",\n  \"events\": [";
+  bool first = true;
+  for (const TevranoEventItem& e : events) {
+    char time[32];
+    ui::FormatRecorderTime(e.time, 0, time, sizeof time);
+    out += first ? "\n    " : ",\n    ";
+    first = false;
+    out += "{\"time\": " + JsonString(time) + ", \"channel\": " + std::to_string(e.channel) +
+           ", \"kind\": " + JsonString(e.kind) + "}";
+  }
+  out += first ? "]" : "\n  ]";
+  out += ",\n  \"speed_dome\": {\"open\": ";
+  out += status.speedDomeOpen ? "true" : "false";
+  out += ", \"left\": " + std::to_string(status.speedDomeLeft) +
+         ", \"top\": " + std::to_string(status.speedDomeTop) + "}";
+}
+
 }  // namespace
 
-std::string FormDumpJson(const TTevranoX& form, const TevranoScriptingView& status,
-                         const std::vector<TevranoInterfaceVariable>& variables,
-                         const MessageLog* messages) {
+std::string FormDumpJson(const TTevranoX& form, const DumpState& state) {
+  const TevranoScriptingView& status = state.view;
+  const MessageLog* messages = state.messages;
   auto b = [](bool v) { return v ? "true" : "false"; };
   std::string out = "{\n  \"components\": {";
   bool first = true;
@@ -118,7 +138,7 @@ std::string FormDumpJson(const TTevranoX& form, const TevranoScriptingView& stat
   out += ", \"audio_lag_mean_ms\": " + std::to_string(status.audioLagMeanMs);
   out += ", \"audio_lag_samples\": " + std::to_string(status.audioLagSamples);
   out += "}";
-  AppendInterfaceAndPlayback(out, status, variables);
+  AppendInterfaceAndPlayback(out, status, state.interfaceVariables);
   out += ",\n  \"messages\": [";
   if (messages) {
     for (size_t i = 0; i < messages->size(); ++i) {
@@ -129,15 +149,14 @@ std::string FormDumpJson(const TTevranoX& form, const TevranoScriptingView& stat
     }
     if (!messages->empty()) out += "\n  ";
   }
-  out += "]\n}\n";
+  out += "]";
+  AppendEvents(out, status, state.events);
+  out += "\n}\n";
   return out;
 }
 
-bool WriteDumpFile(const std::string& path, const TTevranoX& form,
-                   const TevranoScriptingView& status,
-                   const std::vector<TevranoInterfaceVariable>& variables,
-                   const MessageLog* messages) {
-  const std::string json = FormDumpJson(form, status, variables, messages);
+bool WriteDumpFile(const std::string& path, const TTevranoX& form, const DumpState& state) {
+  const std::string json = FormDumpJson(form, state);
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(json.data(), 1, json.size(), f) == json.size();

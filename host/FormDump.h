@@ -8,25 +8,30 @@
 
 namespace tevrano::host {
 
+// What the dump reports besides the form: the control's scripting view, the
+// lists fetched through the library's entry points, and the host's message
+// boxes (when given).
+using MessageLog = std::vector<QtHostServices::MessageRecord>;
+struct DumpState {
+  TevranoScriptingView view{};
+  std::vector<TevranoInterfaceVariable> interfaceVariables;
+  std::vector<TevranoEventItem> events;
+  const MessageLog* messages = nullptr;
+};
+
 // The --dump object: every component of the form under its name with
 // kind, caption (or text for edits, memos and combo boxes), visible,
-// enabled, item_index, left, top, width, height; then the control's state
-// from its scripting view; "interface" from `variables`; then "messages",
-// every message box shown in order (when given).
-using MessageLog = std::vector<QtHostServices::MessageRecord>;
-std::string FormDumpJson(const TTevranoX& form, const TevranoScriptingView& status,
-                         const std::vector<TevranoInterfaceVariable>& variables = {},
-                         const MessageLog* messages = nullptr);
+// enabled, item_index, left, top, width, height; then "control" from the
+// scripting view, "interface", "playback", "messages" (every message box
+// shown, in order), "events" and "speed_dome".
+std::string FormDumpJson(const TTevranoX& form, const DumpState& state);
 
 // Whether a component's content is its text (edits, memos, combo boxes)
 // rather than its caption.
 bool HoldsText(const Component& component);
 
 // Writes FormDumpJson to a file; false when it cannot be written.
-bool WriteDumpFile(const std::string& path, const TTevranoX& form,
-                   const TevranoScriptingView& status,
-                   const std::vector<TevranoInterfaceVariable>& variables = {},
-                   const MessageLog* messages = nullptr);
+bool WriteDumpFile(const std::string& path, const TTevranoX& form, const DumpState& state);
 
 // s as a JSON string literal.
 std::string JsonString(std::string_view s);

@@ -131,11 +131,11 @@ std::string ScriptRunner::Execute(const ScriptCommand& cmd) {
     case Op::Snapshot:
       if (!FormRenderer::SaveSnapshot(cmd.text, form, c)) return "cannot write " + cmd.text;
       break;
-    case Op::Dump:
-      if (!WriteDumpFile(cmd.text, form, control_.ScriptingView(), control_.InterfaceVariables(),
-                         host_ ? &host_->Messages() : nullptr))
-        return "cannot write " + cmd.text;
-      break;
+    case Op::Dump: {
+      DumpState state = control_.CollectDumpState();
+      state.messages = host_ ? &host_->Messages() : nullptr;
+      if (!WriteDumpFile(cmd.text, form, state)) return "cannot write " + cmd.text;
+    } break;
     case Op::Answer:
       if (!host_) return "no message boxes to answer here";
       host_->QueueAnswer(cmd.index);

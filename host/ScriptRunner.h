@@ -7,6 +7,7 @@
 
 #include "base/Form.h"
 #include "control/ScriptingView.h"
+#include "host/FormDump.h"
 #include "host/QtHostServices.h"
 #include "host/Script.h"
 
@@ -19,8 +20,12 @@ class ScriptedControl {
   virtual ~ScriptedControl() = default;
   virtual TTevranoX& Form() = 0;
   virtual TevranoScriptingView ScriptingView() = 0;
-  // The on-screen interface's variables for the dump's "interface" object.
-  virtual std::vector<TevranoInterfaceVariable> InterfaceVariables() { return {}; }
+  // What the dump reports of the control (its message log is the host's).
+  virtual DumpState CollectDumpState() {
+    DumpState state;
+    state.view = ScriptingView();
+    return state;
+  }
   virtual std::optional<TevranoSkinTarget> FindSkinTarget(const std::string& skin,
                                                           const std::string& binding, int item) = 0;
 };

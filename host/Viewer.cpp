@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 #include <QApplication>
+#include <QShortcut>
 #include <QSocketNotifier>
 #include <chrono>
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 
 #include "host/ControlCall.h"
+#include "host/EventListWindow.h"
 #include "host/FormDump.h"
 #include "host/FormRenderer.h"
 #include "host/FormWindow.h"
@@ -67,6 +69,14 @@ int Viewer::Run() {
   if (!options_.headless) {
     window_ = std::make_unique<FormWindow>(host_.Form());
     window_->show();
+    // The event list opens with Ctrl+E over the main window.
+    eventList_ =
+        std::make_unique<EventListWindow>([this] { return host_.Events(); }, window_.get());
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), window_.get());
+    connect(shortcut, &QShortcut::activated, this, [this] {
+      eventList_->show();
+      eventList_->raise();
+    });
     connect(qApp, &QApplication::lastWindowClosed, this, [this] { Finish(0); });
   }
   host_.Start([this] {
@@ -112,8 +122,9 @@ void Viewer::Finish(int code) {
     std::fprintf(stderr, "tevrano-viewer: cannot write %s\n", options_.snapshotPath->c_str());
     if (code == 0) code = 1;
   }
-  if (options_.dumpPath && !WriteDumpFile(*options_.dumpPath, host_.Form(), host_.ScriptingView(),
-                                          host_.InterfaceVariables(), &platform_.host.Messages())) {
+  DumpState state = host_.CollectDumpState();
+  state.messages = &platform_.host.Messages();
+  if (options_.dumpPath && !WriteDumpFile(*options_.dumpPath, host_.Form(), state)) {
     std::fprintf(stderr, "tevrano-viewer: cannot write %s\n", options_.dumpPath->c_str());
     if (code == 0) code = 1;
   }

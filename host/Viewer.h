@@ -12,6 +12,7 @@
 namespace tevrano::host {
 
 class FormWindow;
+class EventListWindow;
 
 // One run of tevrano-viewer: the control, its window (unless headless), the
 // script, the run-for limit and the snapshot and dump written at exit.
@@ -36,6 +37,7 @@ class Viewer : public QObject {
   QtPlatform platform_;
   ControlHost host_;
   std::unique_ptr<FormWindow> window_;
+  std::unique_ptr<EventListWindow> eventList_;
   std::unique_ptr<ScriptRunner> script_;
   QTimer scriptTimer_;
 };

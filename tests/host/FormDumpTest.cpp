@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -18,20 +19,21 @@ class FormDumpTest : public ::testing::Test {
   QJsonObject Dump() {
     QJsonParseError error;
     QJsonDocument doc = QJsonDocument::fromJson(
-        QByteArray::fromStdString(FormDumpJson(control.Form(), status)), &error);
+        QByteArray::fromStdString(FormDumpJson(control.Form(), state)), &error);
     EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
     return doc.object();
   }
 
   platform::FakePlatform fakes;
   TevranoX control;
-  TevranoScriptingView status{};
+  DumpState state;
+  TevranoScriptingView& status = state.view;
 };
 
 TEST_F(FormDumpTest, HasEveryComponentUnderItsNameWithItsFields) {
   QJsonObject dump = Dump();
-  EXPECT_EQ(dump.keys(),
-            (QStringList{"components", "control", "interface", "messages", "playback"}));
+  EXPECT_EQ(dump.keys(), (QStringList{"components", "control", "events", "interface", "messages",
+                                      "playback", "speed_dome"}));
   QJsonObject components = dump["components"].toObject();
   EXPECT_EQ(components.size(), static_cast<qsizetype>(control.Form().Components().size()));
   for (const Component* c : control.Form().Components()) {
@@ -87,6 +89,25 @@ TEST_F(FormDumpTest, TabContentsShowOnlyOnTheActivePageOfAVisiblePageControl) {
   EXPECT_FALSE(FormRenderer::Showing(edit));
   EXPECT_TRUE(FormRenderer::Showing(*form.Tab(1)));
   EXPECT_EQ(FormRenderer::FormRect(edit), QRect(34 + 4 + 120, 43 + 24 + 40, 160, 21));
+}
+
+TEST_F(FormDumpTest, EventsAndThePadWindowAreListed) {
+  state.events = {{0, 3, "Alarm"}, {86400 + 3661, 16, "Vloss"}};
+  status.speedDomeOpen = 1;
+  status.speedDomeLeft = 40;
+  status.speedDomeTop = -20;
+  QJsonObject dump = Dump();
+  const QJsonArray events = dump["events"].toArray();
+  ASSERT_EQ(events.size(), 2);
+  EXPECT_EQ(events[0].toObject()["channel"].toInt(), 3);
+  EXPECT_EQ(events[0].toObject()["kind"].toString(), "Alarm");
+  EXPECT_EQ(events[1].toObject()["time"].toString(), "2000-01-02 01:01:01");
+  const QJsonObject pad = dump["speed_dome"].toObject();
+  EXPECT_TRUE(pad["open"].toBool());
+  EXPECT_EQ(pad["left"].toInt(), 40);
+  EXPECT_EQ(pad["top"].toInt(), -20);
+  state.events.clear();
+  EXPECT_TRUE(Dump()["events"].toArray().isEmpty());
 }
 
 }  // namespace
