@@ -15,6 +15,7 @@ namespace {
 TEST(EventMarksTest, AlarmMarkerIsDrawnInsideItsCellOnly) {
   TTevranoX form;
   ui::Ui ui{form};
+  ui.SetUpRecorder(16, 0, 0);
   ui.View_Set(16, 0);
   ui::Alarm_list alarms{ui, [](uint32_t id) { return id == 7; }};
   uint8_t item[96] = {};

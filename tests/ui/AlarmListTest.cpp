@@ -19,7 +19,10 @@ struct Report {
 
 class AlarmListTest : public ::testing::Test {
  protected:
-  AlarmListTest() { ui.View_Set(16, 0); }  // quad 1-4, Live
+  AlarmListTest() {
+    ui.SetUpRecorder(16, 0, 0);  // a 16-channel recorder accepted the viewer
+    ui.View_Set(16, 0);          // quad 1-4, Live
+  }
 
   void Send(const Report& r, uint32_t session = kSession, uint32_t length = 96) {
     uint8_t item[96] = {};

@@ -30,7 +30,8 @@ class SpeedDomeFormTest : public ::testing::Test {
     context.SessionId = kSession;
     pad.Initialize();
     pad.Wire();
-    ui.View_Set(2, 0);  // camera 3 alone, Live
+    ui.SetUpRecorder(16, 0, 0);  // a 16-channel recorder accepted the viewer
+    ui.View_Set(2, 0);           // camera 3 alone, Live
   }
 
   // Loads the pad skin the build made; false when it is not there.
