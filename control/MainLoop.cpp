@@ -19,6 +19,7 @@ void TevranoX::Timer1Timer() {
   if (TicksSince(now, loop_.stamps[0]) > MainLoopState::kOneSecond) {
     loop_.stamps[0] = now;
     net_.LinkWatchdog();
+    backup_.OneSecondStep();
   }
 
   // 4. 300 ms job: title rows, the title progress bar, the playback search.
@@ -40,6 +41,7 @@ void TevranoX::Timer1Timer() {
 
   // 7. Parse the received streams.
   stream_.ParseStreams();
+  backup_.Poll();
 
   // 8. Event marks into the overlay.
   if (eventMarks_.Changed()) {

@@ -112,6 +112,7 @@ void TevranoX::InitializeViewer() {
   WireOnScreen(*this);
   FollowRecorderLiveView(*this);
   playback_.Wire();
+  backup_.Wire();
 
   // 13. The key panel and speed-dome skins, the form's small pictures and
   //     the playback loader frames.

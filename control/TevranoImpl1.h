@@ -9,6 +9,7 @@
 #include "base/Form.h"
 #include "base/Properties.h"
 #include "base/Ticks.h"
+#include "control/BackupSubsystem.h"
 #include "control/EventMarks.h"
 #include "control/MainLoop.h"
 #include "control/PlaybackSubsystem.h"
@@ -107,6 +108,8 @@ class TevranoX {
   StreamSubsystem& Streams() { return stream_; }
   // Recording search, calendar and playback start.
   PlaybackSubsystem& Playback() { return playback_; }
+  // The backup into movie files.
+  BackupSubsystem& Backup() { return backup_; }
 
   // Where a scripted click on a skin element lands: the centre of item
   // `item` (1-based) of the first element of the skin whose file name
@@ -150,6 +153,7 @@ class TevranoX {
   StreamSubsystem stream_{platform_.clock, form_, net_, video_, loop_.framePacingCounter};
   ui::Ui ui_{form_};
   PlaybackSubsystem playback_{net_, stream_, ui_, platform_.clock};
+  BackupSubsystem backup_{platform_, stream_, items_, ui_, form_};
 };
 
 }  // namespace tevrano
