@@ -68,6 +68,11 @@ int Viewer::Run() {
   }
   WatchSignals();
   if (script_) scriptTimer_.start(0);
+  if (options_.backup) {
+    backupRun_ = std::make_unique<BackupRun>(host_.Control(), *options_.backup,
+                                             [this](int code) { Finish(code); });
+    backupRun_->Start();
+  }
   QApplication::exec();
   Finish(0);
 }

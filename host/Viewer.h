@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "host/BackupRun.h"
 #include "host/ControlHost.h"
 #include "host/QtPlatform.h"
 #include "host/ScriptRunner.h"
@@ -39,6 +40,7 @@ class Viewer : public QObject {
   std::unique_ptr<FormWindow> window_;
   std::unique_ptr<ScriptRunner> script_;
   QTimer scriptTimer_;
+  std::unique_ptr<BackupRun> backupRun_;
 };
 
 }  // namespace tevrano::host

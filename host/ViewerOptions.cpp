@@ -24,7 +24,11 @@ const char* const kViewerUsage =
     "  --run-for SECONDS    exit 0 after that long\n"
     "  --snapshot FILE.png  at exit, the whole form as a 1518 x 673 picture\n"
     "  --dump FILE.json     at exit, every component's state and the control's\n"
-    "  --script FILE        run the commands of FILE (see README)\n";
+    "  --script FILE        run the commands of FILE (see README)\n"
+    "  --backup CHANNEL --from TIME --to TIME --out FILE.mov\n"
+    "                       headless: write camera CHANNEL (from 1) from TIME to TIME\n"
+    "                       (YYYY-MM-DDTHH:MM:SS, recorder time) into FILE.mov, FILE(1).mov\n"
+    "                       ... (30 minutes each); exit 0 when complete, 1 when not\n";
 
 namespace {
 bool IsDigits(const std::string& s) {
@@ -57,6 +61,7 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
   OptionsResult result;
   ViewerOptions o;
   bool portGiven = false, pageGiven = false;
+  std::optional<std::string> backupChannel, backupFrom, backupTo, backupOut;
   auto fail = [&](std::string why) {
     result.error = std::move(why);
     return result;
@@ -71,9 +76,9 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
       o.headless = true;
       continue;
     }
-    static const char* const kWithValue[] = {"--dvr-ip", "--port",      "--user",    "--password",
-                                             "--token",  "--http-page", "--run-for", "--snapshot",
-                                             "--dump",   "--script"};
+    static const char* const kWithValue[] = {
+        "--dvr-ip",   "--port", "--user",   "--password", "--token", "--http-page", "--run-for",
+        "--snapshot", "--dump", "--script", "--backup",   "--from",  "--to",        "--out"};
     if (std::find(std::begin(kWithValue), std::end(kWithValue), a) == std::end(kWithValue))
       return fail("unknown option: " + a);
     if (i + 1 >= args.size()) return fail(a + " needs a value");
@@ -106,6 +111,14 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
       o.dumpPath = v;
     } else if (a == "--script") {
       o.scriptPath = v;
+    } else if (a == "--backup") {
+      backupChannel = v;
+    } else if (a == "--from") {
+      backupFrom = v;
+    } else if (a == "--to") {
+      backupTo = v;
+    } else if (a == "--out") {
+      backupOut = v;
     }
   }
   if (o.user.has_value() != o.password.has_value())
@@ -117,6 +130,13 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
     return fail("--user and --password together may have at most 21 digits");
   if (!o.dvrIp && (portGiven || pageGiven || o.user || o.token))
     return fail("--port, --user, --password, --token and --http-page need --dvr-ip");
+  std::string backupError;
+  o.backup = ParseBackupOptions(backupChannel, backupFrom, backupTo, backupOut, backupError);
+  if (!backupError.empty()) return fail(backupError);
+  if (o.backup) {
+    if (!o.dvrIp) return fail("--backup needs --dvr-ip");
+    o.headless = true;
+  }
   result.options = std::move(o);
   return result;
 }

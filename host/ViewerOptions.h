@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "host/BackupOptions.h"
+
 namespace tevrano::host {
 
 // The command line of tevrano-viewer.
@@ -15,6 +17,8 @@ struct ViewerOptions {
   bool headless = false;
   std::optional<double> runForSeconds;
   std::optional<std::string> snapshotPath, dumpPath, scriptPath;
+  // --backup CHANNEL --from TIME --to TIME --out FILE.mov (headless).
+  std::optional<BackupOptions> backup;
 };
 
 struct OptionsResult {

@@ -196,6 +196,8 @@ int BackupJob::Step(StreamConnection& c) {
     StepAudio(c, p, length);
     return drop();
   }
+  // The backup stream carries the backup camera only.
+  if (h.subChannel != view.Backup.Channel) return drop();
   lastActivity_ = clock_.TickCountMs();
   if (missingPackets_ > 0) {
     const FrameHeader first = FrameHeader::Parse(frame_.get());

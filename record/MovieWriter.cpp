@@ -263,7 +263,9 @@ int MovieWriter::CheckFrameLimits(const uint8_t* frame, uint32_t length) {
     Record(10, uint32_t(pos_ >> 20), 4096, 1);
     result = 1;
   }
-  if (int64_t(h.seconds) > endTime_ + 5) {
+  // Far past the end: the span is over (frames before the movie starts are
+  // only skipped: they may be the live stream's, still arriving).
+  if (started_ && int64_t(h.seconds) > endTime_ + 5) {
     Record(9, h.seconds, uint32_t(endTime_ + 5), 2);
     return -1;
   }
@@ -398,6 +400,9 @@ int MovieWriter::WriteVideoFrame(uint8_t* frame, uint32_t length, uint32_t packe
   (void)length;
 
   if (!started_) {
+    // The closing frame of a span with nothing before it ends the backup
+    // without a movie; any later frame is not this span's.
+    if (int64_t(h.seconds) >= endTime_) return int64_t(h.seconds) == endTime_ ? 0 : 1;
     if (!key) return 1;
     if (!StartMovie(header, payload, joined)) return 1;
   } else {

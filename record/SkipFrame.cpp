@@ -99,7 +99,8 @@ SkipFrame MakeSkipFrame(uint32_t widthMb, uint32_t heightMb, uint32_t frameNum) 
   w.Ue(0);          // pic_parameter_set_id
   w.Put(k, 4);      // frame_num
   w.Put(2 * k, 4);  // pic_order_cnt_lsb, rising with the frame number
-  w.Put(0, 1);      // num_ref_idx_active_override_flag
+  w.Put(1, 1);      // num_ref_idx_active_override_flag: one reference,
+  w.Ue(0);          // the frame before (num_ref_idx_l0_active_minus1 0)
   w.Put(0, 1);      // ref_pic_list_modification_flag_l0
   w.Put(0, 1);      // adaptive_ref_pic_marking_mode_flag
   w.Ue(0);          // slice_qp_delta (se 0)

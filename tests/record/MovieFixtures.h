@@ -123,7 +123,8 @@ inline std::vector<uint8_t> PSlice(uint32_t widthMb, uint32_t heightMb, uint32_t
   b.Put(fn & 15, 4);
   b.Put((2 * fn) & 15, 4);
   if (sliceType % 5 == 0) {
-    b.Put(0, 1);
+    b.Put(1, 1);  // one reference picture
+    b.Ue(0);
     b.Put(0, 1);
   }
   b.Put(0, 1);

@@ -523,6 +523,18 @@ TEST_F(MovieWriterTest, AFailedWriteIsNotReportedAsSuccess) {
   EXPECT_FALSE(writer.Create(files, "/missing/m.mov", kStart, kStart + 10, 0, 0));
 }
 
+TEST_F(MovieWriterTest, FramesPastTheEndBeforeTheMovieStartsAreOnlySkipped) {
+  // Live frames still arriving when the backup starts lie after the span.
+  Begin(kStart, kStart + 10);
+  auto live = Key(kStart + 5000, 0);
+  EXPECT_EQ(0, writer.CheckFrameLimits(live.data(), uint32_t(live.size())));
+  EXPECT_NE(0, writer.WriteFrames(live.data(), uint32_t(live.size())));
+  EXPECT_FALSE(writer.Started());
+  EXPECT_NE(0, Feed(Key(kStart, 0)));
+  EXPECT_TRUE(writer.Started());
+  EXPECT_EQ(-2, Feed(Key(kStart + 5000, 0)));  // once started: the end of the span
+}
+
 TEST_F(MovieWriterTest, TheDiagnosticBlockEndsTheMediaData) {
   Begin(kStart, kStart + 10);
   Feed(Key(kStart, 0));

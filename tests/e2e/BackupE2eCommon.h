@@ -1,0 +1,156 @@
+// What the backup end-to-end tests share: the archive they give the
+// simulator and the checks of a written movie.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QFile>
+#include <QProcess>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/E2eHarness.h"
+
+namespace tevrano::e2e {
+
+inline void WriteArchive(const std::string& path, const QDate& day, const char* from,
+                         const char* to) {
+  const std::string d = day.toString("yyyy-MM-dd").toStdString();
+  std::ofstream f(path);
+  f << "{\"channels\": {\"1\": [[\"" << d << "T" << from << "\", \"" << d << "T" << to << "\"]]}}";
+}
+
+inline QString Stamp(const QDate& day, const char* time) {
+  return day.toString("yyyy-MM-dd") + "T" + time;
+}
+
+inline uint32_t Be32(const std::vector<uint8_t>& f, size_t at) {
+  return at + 4 <= f.size() ? uint32_t(f[at]) << 24 | uint32_t(f[at + 1]) << 16 |
+                                  uint32_t(f[at + 2]) << 8 | f[at + 3]
+                            : 0;
+}
+
+// The index read of the recorder's USB agent (op 1): the sample-size and
+// chunk-offset tables found from the sync-sample atom in the 2,048 bytes
+// after movie atom + 576.
+struct MovieIndex {
+  bool ok = false;
+  uint32_t count = 0;
+  std::vector<uint32_t> sizes, offsets;
+};
+inline MovieIndex AgentIndexRead(const std::vector<uint8_t>& f) {
+  MovieIndex r;
+  if (f.size() < 48 || std::memcmp(f.data() + 44, "mdat", 4) != 0) return r;
+  const size_t moov = 40 + size_t(Be32(f, 40));
+  if (moov + 576 > f.size() || std::memcmp(f.data() + moov + 4, "moov", 4) != 0 ||
+      std::memcmp(f.data() + moov + 42, "vorn", 4) != 0 || f[moov + 46] != 2 || f[moov + 47] != 1)
+    return r;
+  size_t p = 0;
+  for (; p < 2048; ++p)
+    if (moov + 576 + p + 4 <= f.size() && std::memcmp(f.data() + moov + 576 + p, "stss", 4) == 0)
+      break;
+  if (p == 2048) return r;
+  const size_t stss = moov + 576 + p - 4;
+  const size_t stsc = stss + Be32(f, stss);
+  const size_t stsz = stsc + Be32(f, stsc);
+  const size_t stco = stsz + Be32(f, stsz);
+  r.count = Be32(f, stsz + 16);
+  if (r.count == 0 || r.count > 65535) return r;
+  for (uint32_t i = 0; i < r.count; ++i) {
+    r.sizes.push_back(Be32(f, stsz + 20 + 4 * i));
+    r.offsets.push_back(Be32(f, stco + 16 + 4 * i));
+  }
+  r.ok = true;
+  return r;
+}
+
+inline std::string Run(const QString& program, const QStringList& args, int* exitCode) {
+  QProcess p;
+  p.setProgram(program);
+  p.setArguments(args);
+  p.setProcessChannelMode(QProcess::MergedChannels);
+  p.start();
+  if (!p.waitForFinished(300000)) {
+    *exitCode = -1;
+    return "timed out";
+  }
+  *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  return p.readAll().toStdString();
+}
+
+inline bool HaveFfmpeg() {
+  int code = 0;
+  Run("ffprobe", {"-version"}, &code);
+  return code == 0;
+}
+
+// Checks one movie: the agent's index matches the samples in the file,
+// ffprobe finds video (with `videoFrames` frames), sound and text streams
+// whose durations agree, and ffmpeg decodes every frame without an error.
+inline void CheckMovie(const std::string& path, uint32_t videoFrames) {
+  QFile file(QString::fromStdString(path));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path;
+  const QByteArray bytes = file.readAll();
+  const std::vector<uint8_t> f(bytes.begin(), bytes.end());
+  EXPECT_EQ(0u, f.size() % 512) << path;
+  const MovieIndex index = AgentIndexRead(f);
+  ASSERT_TRUE(index.ok) << path;
+  EXPECT_EQ(videoFrames, index.count) << path;
+  const size_t moov = 40 + size_t(Be32(f, 40));
+  for (uint32_t i = 0; i < index.count; ++i) {
+    const size_t at = index.offsets[i], size = index.sizes[i];
+    ASSERT_LE(at + size, moov) << path << " sample " << i;
+    // A recorded frame ends with its tail (00 00 00 02, FrameHeader); a
+    // skip frame is 32 bytes.
+    if (size != 32) {
+      ASSERT_EQ(2u, Be32(f, at + size - 64)) << path << " sample " << i;
+      ASSERT_EQ(3, f[at + size - 57]) << path << " sample " << i;
+    }
+  }
+
+  if (!HaveFfmpeg()) {
+    std::printf("ffprobe/ffmpeg not installed: players' reading not checked\n");
+    return;
+  }
+  int code = 0;
+  const std::string probe = Run("ffprobe",
+                                {"-v", "error", "-count_frames", "-show_entries",
+                                 "stream=codec_type,nb_read_frames,nb_read_packets,duration", "-of",
+                                 "json", QString::fromStdString(path)},
+                                &code);
+  ASSERT_EQ(0, code) << probe;
+  const QJsonArray streams =
+      QJsonDocument::fromJson(QByteArray::fromStdString(probe)).object().value("streams").toArray();
+  ASSERT_EQ(3, streams.size()) << probe;
+  double videoDuration = 0;
+  bool sound = false, text = false;
+  for (const auto& s : streams) {
+    const QJsonObject o = s.toObject();
+    const QString type = o.value("codec_type").toString();
+    const double duration = o.value("duration").toString().toDouble();
+    if (type == "video") {
+      EXPECT_EQ(QString::number(videoFrames), o.value("nb_read_frames").toString()) << probe;
+      videoDuration = duration;
+      EXPECT_NEAR(videoFrames / 25.0, duration, 0.05) << probe;
+    } else if (type == "audio") {
+      sound = true;
+      EXPECT_NEAR(videoFrames / 25.0, duration, 1.0) << probe;
+    } else if (type == "subtitle") {
+      text = true;
+      // One text sample a second of video.
+      const int samples = o.value("nb_read_packets").toString().toInt();
+      EXPECT_NEAR(videoFrames / 25.0, samples, 1.5) << probe;
+    }
+  }
+  EXPECT_TRUE(sound) << probe;
+  EXPECT_TRUE(text) << probe;
+  EXPECT_GT(videoDuration, 0);
+  const std::string decode =
+      Run("ffmpeg", {"-v", "error", "-i", QString::fromStdString(path), "-f", "null", "-"}, &code);
+  EXPECT_EQ(0, code) << decode;
+  EXPECT_EQ("", decode) << path;
+}
+
+}  // namespace tevrano::e2e
