@@ -185,7 +185,7 @@ int BackupJob::Step(StreamConnection& c) {
   }
   auto drop = [&] {
     c.FrameLength = 0;
-    return 1;
+    return 0;
   };
   if ((state_ != kCollect && state_ != kSteady) || !Active(view) || !c.FrameBuffer) return drop();
   const uint8_t* p = c.FrameBuffer.get();
@@ -224,7 +224,8 @@ int BackupJob::Step(StreamConnection& c) {
     if (!carried_) frameBytes_ = 0;
   }
   Run(c, view);
-  return 1;
+  // Taken: the parser goes on with the next packet in the same pass.
+  return 0;
 }
 
 void BackupJob::StepAudio(StreamConnection& c, const uint8_t* packet, uint32_t bytes) {

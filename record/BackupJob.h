@@ -67,9 +67,9 @@ class BackupJob {
   void ResetPart() { part_ = 0; }
   int Part() const { return part_; }
 
-  // The pending frame of the connection (FrameBuffer, FrameLength): 1 when
-  // it was consumed or the parser is to stop, 0 otherwise. Called by the
-  // parser in Backup mode.
+  // The pending frame of the connection (FrameBuffer, FrameLength): taken
+  // (FrameLength 0) or held for the next file. 1 when the parser is to stop
+  // (a frame is held), 0 to go on. Called by the parser in Backup mode.
   int Step(StreamConnection& c);
   // One audio packet (FrameHeader + payload) of the backup stream.
   void StepAudio(StreamConnection& c, const uint8_t* packet, uint32_t bytes);

@@ -115,11 +115,11 @@ inline void CheckMovie(const std::string& path, uint32_t videoFrames) {
     return;
   }
   int code = 0;
-  const std::string probe = Run("ffprobe",
-                                {"-v", "error", "-count_frames", "-show_entries",
-                                 "stream=codec_type,nb_read_frames,nb_read_packets,duration", "-of",
-                                 "json", QString::fromStdString(path)},
-                                &code);
+  const std::string probe = Run(
+      "ffprobe",
+      {"-v", "error", "-count_frames", "-show_entries", "stream=codec_type,nb_read_frames,duration",
+       "-of", "json", QString::fromStdString(path)},
+      &code);
   ASSERT_EQ(0, code) << probe;
   const QJsonArray streams =
       QJsonDocument::fromJson(QByteArray::fromStdString(probe)).object().value("streams").toArray();
@@ -140,7 +140,7 @@ inline void CheckMovie(const std::string& path, uint32_t videoFrames) {
     } else if (type == "subtitle") {
       text = true;
       // One text sample a second of video.
-      const int samples = o.value("nb_read_packets").toString().toInt();
+      const int samples = o.value("nb_read_frames").toString().toInt();
       EXPECT_NEAR(videoFrames / 25.0, samples, 1.5) << probe;
     }
   }
