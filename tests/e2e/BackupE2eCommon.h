@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -66,6 +68,17 @@ inline MovieIndex AgentIndexRead(const std::vector<uint8_t>& f) {
   return r;
 }
 
+// The recorder's USB agent itself, when built: its index read (command 6,
+// op 1) on the movie copied to a stick folder, through the proc files it
+// reads and writes under USB_AGENT_ROOT. Empty `ok` when the agent is not
+// built.
+struct AgentAnswer {
+  bool ran = false;
+  int32_t status = -1;
+  std::vector<uint8_t> qti, stsz, stco;
+};
+AgentAnswer RunAgentIndexRead(const std::string& movie, const std::string& root);
+
 inline std::string Run(const QString& program, const QStringList& args, int* exitCode) {
   QProcess p;
   p.setProgram(program);
@@ -110,6 +123,27 @@ inline void CheckMovie(const std::string& path, uint32_t videoFrames) {
     }
   }
 
+  // The agent's own index read returns the same tables, in its native
+  // (little-endian) order, and the positions of the two atoms.
+  const AgentAnswer agent = RunAgentIndexRead(path, path + ".stick");
+  if (agent.ran) {
+    EXPECT_EQ(4, agent.status) << path;
+    ASSERT_EQ(20u, agent.qti.size()) << path;
+    auto le = [](const std::vector<uint8_t>& b, size_t at) {
+      return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+             uint32_t(b[at + 3]) << 24;
+    };
+    EXPECT_EQ(index.count, le(agent.qti, 16)) << path;
+    ASSERT_EQ(size_t(index.count) * 4, agent.stsz.size()) << path;
+    ASSERT_EQ(size_t(index.count) * 4, agent.stco.size()) << path;
+    for (uint32_t i = 0; i < index.count; ++i) {
+      ASSERT_EQ(index.sizes[i], le(agent.stsz, 4 * i)) << path << " entry " << i;
+      ASSERT_EQ(index.offsets[i], le(agent.stco, 4 * i)) << path << " entry " << i;
+    }
+  } else {
+    std::printf("usb_storage_agent not built: its index read not run\n");
+  }
+
   if (!HaveFfmpeg()) {
     std::printf("ffprobe/ffmpeg not installed: players' reading not checked\n");
     return;
@@ -151,6 +185,63 @@ inline void CheckMovie(const std::string& path, uint32_t videoFrames) {
       Run("ffmpeg", {"-v", "error", "-i", QString::fromStdString(path), "-f", "null", "-"}, &code);
   EXPECT_EQ(0, code) << decode;
   EXPECT_EQ("", decode) << path;
+}
+
+inline AgentAnswer RunAgentIndexRead(const std::string& movie, const std::string& root) {
+  AgentAnswer a;
+#if defined(TEVRANO_AGENT)
+  QDir(QString::fromStdString(root)).removeRecursively();
+  QDir().mkpath(QString::fromStdString(root + "/proc/dvr"));
+  QDir().mkpath(QString::fromStdString(root + "/mnt/Movie"));
+  if (!QFile::copy(QString::fromStdString(movie),
+                   QString::fromStdString(root + "/mnt/Movie/m.mov")))
+    return a;
+  auto put = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+    QFile f(QString::fromStdString(root + "/proc/dvr/" + name));
+    if (f.open(QIODevice::WriteOnly))
+      f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+  };
+  auto le32 = [](std::vector<uint8_t>& out, int32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(uint32_t(v) >> (8 * i)));
+  };
+  std::vector<uint8_t> command, request;
+  le32(command, 6);  // read
+  le32(request, 1);  // op 1: the whole index
+  le32(request, 2);  // format bytes 02 01
+  le32(request, 1);
+  le32(request, 0);
+  le32(request, 0);
+  le32(request, 0);  // below /mnt/Movie
+  const char name[] = "m.mov";
+  for (size_t i = 0; i < 64; ++i) request.push_back(i < sizeof name - 1 ? uint8_t(name[i]) : 0);
+  put("usb_storage_com", command);
+  put("usb_storage_inf", request);
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("USB_AGENT_ROOT", QString::fromStdString(root));
+  p.setProcessEnvironment(env);
+  p.start(TEVRANO_AGENT, {});
+  if (!p.waitForFinished(60000)) return a;
+  auto read = [&](const std::string& name) {
+    QFile f(QString::fromStdString(root + "/proc/dvr/" + name));
+    if (!f.open(QIODevice::ReadOnly)) return std::vector<uint8_t>{};
+    const QByteArray b = f.readAll();
+    return std::vector<uint8_t>(b.begin(), b.end());
+  };
+  a.ran = true;
+  a.qti = read("usb_storage_inf");
+  a.stsz = read("usb_storage_stsz");
+  a.stco = read("usb_storage_stco");
+  const std::vector<uint8_t> status = read("usb_storage");
+  if (status.size() >= 4)
+    a.status = int32_t(uint32_t(status[0]) | uint32_t(status[1]) << 8 | uint32_t(status[2]) << 16 |
+                       uint32_t(status[3]) << 24);
+  QDir(QString::fromStdString(root)).removeRecursively();
+#else
+  (void)movie;
+  (void)root;
+#endif
+  return a;
 }
 
 }  // namespace tevrano::e2e
