@@ -77,7 +77,7 @@ struct AgentAnswer {
   int32_t status = -1;
   std::vector<uint8_t> qti, stsz, stco;
 };
-AgentAnswer RunAgentIndexRead(const std::string& movie, const std::string& root);
+AgentAnswer RunAgentIndexRead(const std::string& movie, const std::string& root, int op = 1);
 
 inline std::string Run(const QString& program, const QStringList& args, int* exitCode) {
   QProcess p;
@@ -140,6 +140,13 @@ inline void CheckMovie(const std::string& path, uint32_t videoFrames) {
       ASSERT_EQ(index.sizes[i], le(agent.stsz, 4 * i)) << path << " entry " << i;
       ASSERT_EQ(index.offsets[i], le(agent.stco, 4 * i)) << path << " entry " << i;
     }
+    // Op 2: the first entry only.
+    const AgentAnswer first = RunAgentIndexRead(path, path + ".stick", 2);
+    ASSERT_EQ(20u, first.qti.size()) << path;
+    EXPECT_EQ(1u, le(first.qti, 16)) << path;
+    ASSERT_EQ(4u, first.stsz.size()) << path;
+    EXPECT_EQ(index.sizes[0], le(first.stsz, 0)) << path;
+    EXPECT_EQ(index.offsets[0], le(first.stco, 0)) << path;
   } else {
     std::printf("usb_storage_agent not built: its index read not run\n");
   }
@@ -187,7 +194,7 @@ inline void CheckMovie(const std::string& path, uint32_t videoFrames) {
   EXPECT_EQ("", decode) << path;
 }
 
-inline AgentAnswer RunAgentIndexRead(const std::string& movie, const std::string& root) {
+inline AgentAnswer RunAgentIndexRead(const std::string& movie, const std::string& root, int op) {
   AgentAnswer a;
 #if defined(TEVRANO_AGENT)
   QDir(QString::fromStdString(root)).removeRecursively();
@@ -205,9 +212,9 @@ inline AgentAnswer RunAgentIndexRead(const std::string& movie, const std::string
     for (int i = 0; i < 4; ++i) out.push_back(uint8_t(uint32_t(v) >> (8 * i)));
   };
   std::vector<uint8_t> command, request;
-  le32(command, 6);  // read
-  le32(request, 1);  // op 1: the whole index
-  le32(request, 2);  // format bytes 02 01
+  le32(command, 6);   // read
+  le32(request, op);  // 1: the whole index, 2: its first entry
+  le32(request, 2);   // format bytes 02 01
   le32(request, 1);
   le32(request, 0);
   le32(request, 0);
@@ -240,6 +247,7 @@ inline AgentAnswer RunAgentIndexRead(const std::string& movie, const std::string
 #else
   (void)movie;
   (void)root;
+  (void)op;
 #endif
   return a;
 }
