@@ -123,6 +123,34 @@ inline void CheckMovie(const std::string& path, uint32_t videoFrames) {
     }
   }
 
+  // The signature block after the movie atom: its words sum up, and with
+  // the rotation undone word 9 is the recorder's watermark for camera 1
+  // (the simulator answers 0x57A70000 + channel), which word 1 carries
+  // encrypted with the key (N 323, e 5; d 173) in 16-bit values at 144.
+  const size_t sig = moov + Be32(f, moov);
+  ASSERT_LE(sig + 160, f.size()) << path;
+  auto le = [&](size_t at) {
+    return uint32_t(f[at]) | uint32_t(f[at + 1]) << 8 | uint32_t(f[at + 2]) << 16 |
+           uint32_t(f[at + 3]) << 24;
+  };
+  uint32_t sum = 0, words[40];
+  for (int i = 0; i < 40; ++i) {
+    words[i] = le(sig + 4 * size_t(i));
+    if (i < 39) sum += words[i];
+    words[i] = words[i] >> 1 | words[i] << 31;
+  }
+  EXPECT_EQ(sum, le(sig + 156)) << path;
+  EXPECT_EQ(0x57A70000u, words[9]) << path;
+  uint32_t watermark = 0;
+  for (int b = 0; b < 4; ++b) {
+    const uint32_t word = words[36 + b / 2];
+    const uint32_t c = (word >> (16 * (b % 2))) & 0xFFFF;
+    uint32_t m = 1;
+    for (int k = 0; k < 173; ++k) m = m * c % 323;
+    watermark |= m << (8 * b);
+  }
+  EXPECT_EQ(0x57A70000u, watermark) << path;
+
   // The agent's own index read returns the same tables, in its native
   // (little-endian) order, and the positions of the two atoms.
   const AgentAnswer agent = RunAgentIndexRead(path, path + ".stick");
