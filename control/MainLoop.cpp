@@ -31,6 +31,7 @@ void TevranoX::Timer1Timer() {
   // 3. One-second job: backup progress and the link watchdog.
   if (Due(now, loop_.stamps[0], MainLoopState::kOneSecond)) {
     net_.LinkWatchdog();
+    backup_.OneSecondStep();
   }
 
   // 4. 300 ms job: title rows, the title progress bar, the playback search.
@@ -53,6 +54,7 @@ void TevranoX::Timer1Timer() {
   //    role goes back to the audio thread.
   stream_.ParseStreams();
   audio_->MainThreadStep(stream_.ViewOf(0).Mode);
+  backup_.Poll();
 
   // 8. Event marks into the overlay.
   if (eventMarks_.Changed()) {

@@ -160,6 +160,7 @@ void TevranoX::InitializeViewer() {
   pad_.Wire();
   playback_.Wire();
   WireSettings(*this);
+  backup_.Wire();
 
   // 13. The key panel and speed-dome skins, the form's small pictures and
   //     the playback loader frames.

@@ -103,6 +103,20 @@ void StreamSubsystem::RegisterModules() {
 
   NetHooks& net = net_.Hooks();
   net.FeedStream = [this](const uint8_t* bytes, uint32_t n) { stream_.FeedStream(bytes, n); };
+  // A backup takes the stream only as fast as it is parsed: the rest waits
+  // in the socket rather than being dropped with a full ring.
+  net.StreamRoom = [this]() -> uint32_t {
+    const StreamConnection& c = stream_.Connection(0);
+    if (!c.Context || !c.Context->view || c.Context->view->Mode != kModeBackup ||
+        !c.MainRing.Allocated())
+      return 0xFFFFFFFFu;
+    return c.MainRing.UsableFree();
+  };
+  net.StreamBacklog = [this] {
+    const StreamConnection& c = stream_.Connection(0);
+    return c.Context && c.Context->view && c.Context->view->Mode == kModeBackup &&
+           c.MainRing.Allocated() && c.MainRing.Used() > 0;
+  };
   net.RequestVideo = [this](uint32_t sessionId) { vido_.RequestVideo(sessionId); };
   net.ViewMode = [](const RecorderContext& c) { return c.View ? c.View->Mode : 0u; };
   net.Buffering = [this] { return stream_.Buffering(); };

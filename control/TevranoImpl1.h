@@ -10,6 +10,7 @@
 #include "base/Form.h"
 #include "base/Properties.h"
 #include "base/Ticks.h"
+#include "control/BackupSubsystem.h"
 #include "control/EventMarks.h"
 #include "control/MainLoop.h"
 #include "control/PlaybackSubsystem.h"
@@ -141,6 +142,8 @@ class TevranoX {
   PlaybackSubsystem& Playback() { return playback_; }
   // The settings tabs.
   SettingsPages& Settings() { return settings_; }
+  // The backup into movie files.
+  BackupSubsystem& Backup() { return backup_; }
 
   // Where a scripted click on a skin element lands: the centre of item
   // `item` (1-based) of the first element of the skin whose file name
@@ -198,6 +201,7 @@ class TevranoX {
   uint64_t picturesSeenByMarkers_ = 0;
   ui::Speed_dome_form pad_{ui_, form_.SpeedDome, net_.Context(0)};
   uint8_t padBuffer_[1024] = {};
+  BackupSubsystem backup_{platform_, stream_, items_, ui_, form_};
 };
 
 }  // namespace tevrano

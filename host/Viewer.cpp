@@ -88,6 +88,11 @@ int Viewer::Run() {
   }
   WatchSignals();
   if (script_) scriptTimer_.start(0);
+  if (options_.backup) {
+    backupRun_ = std::make_unique<BackupRun>(host_.Control(), *options_.backup,
+                                             [this](int code) { Finish(code); });
+    backupRun_->Start();
+  }
   QApplication::exec();
   Finish(0);
 }
@@ -147,7 +152,15 @@ void Viewer::WatchSignals() {
   // SIGINT and SIGTERM end the run like --run-for does, outputs included.
   if (::pipe(gSignalPipe) != 0) return;
   auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, this);
-  connect(notifier, &QSocketNotifier::activated, this, [this] { Finish(0); });
+  connect(notifier, &QSocketNotifier::activated, this, [this] {
+    // A backup cut short: the movie written so far is finished, the run failed.
+    if (backupRun_) {
+      host_.Control().Backup().StopBackup();
+      host_.Control().Backup().Poll();
+      Finish(1);
+    }
+    Finish(0);
+  });
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
 }

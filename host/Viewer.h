@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "host/BackupRun.h"
 #include "host/ControlHost.h"
 #include "host/QtPlatform.h"
 #include "host/ScriptRunner.h"
@@ -40,6 +41,7 @@ class Viewer : public QObject {
   std::unique_ptr<EventListWindow> eventList_;
   std::unique_ptr<ScriptRunner> script_;
   QTimer scriptTimer_;
+  std::unique_ptr<BackupRun> backupRun_;
 };
 
 }  // namespace tevrano::host

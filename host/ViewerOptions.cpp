@@ -26,7 +26,12 @@ const char* const kViewerUsage =
     "  --dump FILE.json     at exit, every component's state and the control's\n"
     "  --script FILE        run the commands of FILE (see README)\n"
     "  --audio-out FILE.wav the sound into a WAV file, at the real rate, instead of\n"
-    "                       the speakers (TEVRANO_AUDIO_WAV does the same)\n";
+    "                       the speakers (TEVRANO_AUDIO_WAV does the same)\n"
+
+    "  --backup CHANNEL --from TIME --to TIME --out FILE.mov\n"
+    "                       headless: write camera CHANNEL (from 1) from TIME to TIME\n"
+    "                       (YYYY-MM-DDTHH:MM:SS, recorder time) into FILE.mov, FILE(1).mov\n"
+    "                       ... (30 minutes each); exit 0 when complete, 1 when not\n";
 
 namespace {
 bool IsDigits(const std::string& s) {
@@ -59,6 +64,7 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
   OptionsResult result;
   ViewerOptions o;
   bool portGiven = false, pageGiven = false;
+  std::optional<std::string> backupChannel, backupFrom, backupTo, backupOut;
   auto fail = [&](std::string why) {
     result.error = std::move(why);
     return result;
@@ -73,9 +79,10 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
       o.headless = true;
       continue;
     }
-    static const char* const kWithValue[] = {"--dvr-ip", "--port",      "--user",     "--password",
-                                             "--token",  "--http-page", "--run-for",  "--snapshot",
-                                             "--dump",   "--script",    "--audio-out"};
+    static const char* const kWithValue[] = {"--dvr-ip", "--port",      "--user",      "--password",
+                                             "--token",  "--http-page", "--run-for",   "--snapshot",
+                                             "--dump",   "--script",    "--audio-out", "--backup",
+                                             "--from",   "--to",        "--out"};
     if (std::find(std::begin(kWithValue), std::end(kWithValue), a) == std::end(kWithValue))
       return fail("unknown option: " + a);
     if (i + 1 >= args.size()) return fail(a + " needs a value");
@@ -111,6 +118,14 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
     } else if (a == "--audio-out") {
       if (v.empty()) return fail("--audio-out needs a file name");
       o.audioOutPath = v;
+    } else if (a == "--backup") {
+      backupChannel = v;
+    } else if (a == "--from") {
+      backupFrom = v;
+    } else if (a == "--to") {
+      backupTo = v;
+    } else if (a == "--out") {
+      backupOut = v;
     }
   }
   if (o.user.has_value() != o.password.has_value())
@@ -122,6 +137,13 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
     return fail("--user and --password together may have at most 21 digits");
   if (!o.dvrIp && (portGiven || pageGiven || o.user || o.token))
     return fail("--port, --user, --password, --token and --http-page need --dvr-ip");
+  std::string backupError;
+  o.backup = ParseBackupOptions(backupChannel, backupFrom, backupTo, backupOut, backupError);
+  if (!backupError.empty()) return fail(backupError);
+  if (o.backup) {
+    if (!o.dvrIp) return fail("--backup needs --dvr-ip");
+    o.headless = true;
+  }
   result.options = std::move(o);
   return result;
 }

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "host/BackupOptions.h"
+
 namespace tevrano::host {
 
 // The command line of tevrano-viewer.
@@ -16,6 +18,8 @@ struct ViewerOptions {
   std::optional<double> runForSeconds;
   std::optional<std::string> snapshotPath, dumpPath, scriptPath;
   std::optional<std::string> audioOutPath;  // sound into this WAV file instead of the speakers
+  // --backup CHANNEL --from TIME --to TIME --out FILE.mov (headless).
+  std::optional<BackupOptions> backup;
 };
 
 struct OptionsResult {

@@ -1,5 +1,6 @@
 // The eight client sockets, their events, connecting and resetting the
 // recorder contexts, and the link watchdog.
+#include <algorithm>
 #include <cstring>
 
 #include "base/ByteReader.h"
@@ -333,9 +334,15 @@ void RecorderNet::OnRead(platform::ClientSocket& socket) {
   if (p.stream) {
     const int waiting = socket.BytesWaiting();
     if (waiting <= 0 || !streamScratch_) return;
-    const uint32_t want = static_cast<uint32_t>(waiting) < kStreamReadBlock
-                              ? static_cast<uint32_t>(waiting)
-                              : kStreamReadBlock;
+    uint32_t want = static_cast<uint32_t>(waiting) < kStreamReadBlock
+                        ? static_cast<uint32_t>(waiting)
+                        : kStreamReadBlock;
+    if (hooks_.StreamRoom) want = std::min(want, hooks_.StreamRoom());
+    if (want == 0) {
+      // No room yet: the bytes wait in the socket, and the link is alive.
+      if (!buffering) link_.LastReceiveTime = now;
+      return;
+    }
     const int got = socket.Read(streamScratch_.get(), static_cast<int>(want));
     if (got <= 0) return;
     if (hooks_.FeedStream) hooks_.FeedStream(streamScratch_.get(), static_cast<uint32_t>(got));
@@ -362,6 +369,10 @@ void RecorderNet::OnRead(platform::ClientSocket& socket) {
 void RecorderNet::LinkWatchdog() {
   const uint32_t now = NowMs();
   if (link_.LastReceiveTime == 0) return;
+  if (hooks_.StreamBacklog && hooks_.StreamBacklog()) {
+    link_.LastReceiveTime = now ? now : 1;
+    return;
+  }
   // Signed: after the first step LastReceiveTime lies in the future.
   if (static_cast<int32_t>(now - link_.LastReceiveTime) < static_cast<int32_t>(kWatchdogSilenceMs))
     return;

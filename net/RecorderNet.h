@@ -22,6 +22,12 @@ struct NetHooks {
   // Bytes read from the stream socket (at most 256 KiB per call) for stream
   // connection 0; called inside the socket's read event.
   std::function<void(const uint8_t* bytes, uint32_t count)> FeedStream;
+  // How many bytes FeedStream takes now; unset: any. Bytes it has no room
+  // for wait in the socket (a backup may lose none).
+  std::function<uint32_t()> StreamRoom;
+  // True while received stream bytes still wait to be parsed (a backup's
+  // backlog): the link counts as alive meanwhile.
+  std::function<bool()> StreamBacklog;
   // Asks the "VIDO" module for video for the context with this SessionId.
   std::function<void(uint32_t sessionId)> RequestVideo;
   // The context's view Mode (0 Live, 1 Playback, 2 Backup, 3 Setup, 4 local
