@@ -13,6 +13,10 @@
 #include <new>
 #include <string>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
 #include "BenchSupport.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "record/MovieWriter.h"

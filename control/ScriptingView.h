@@ -55,7 +55,19 @@ typedef struct {
   int32_t speedDomeOpen;
   int32_t speedDomeLeft;
   int32_t speedDomeTop;
+  // 1 while the recorder's stream flows on the stream socket.
+  int32_t streamFlowing;
 } TevranoScriptingView;
+
+// A backup into movie files: `outcome` 0 none, 1 running, 2 complete, 3
+// incomplete; the progress in percent; the parts written and the last
+// movie's path (zero-terminated, cut to the buffer).
+typedef struct {
+  int32_t outcome;
+  int32_t percent;
+  int32_t partsWritten;
+  char fileName[512];
+} TevranoBackupStatus;
 
 // One entry of the event list: when (recorder seconds), which camera (from
 // 1) and what ("Alarm", "Motion" or "Vloss", zero-terminated).

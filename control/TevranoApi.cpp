@@ -124,6 +124,37 @@ int32_t TevranoX_GetScriptingView(TevranoXHandle* handle, TevranoScriptingView* 
   view->speedDomeOpen = status.speedDome.open ? 1 : 0;
   view->speedDomeLeft = status.speedDome.left;
   view->speedDomeTop = status.speedDome.top;
+  view->streamFlowing = control.Streams().Stream().StreamState() == 3 ? 1 : 0;
+  return tevrano::kSOk;
+}
+
+int32_t TevranoX_StartBackup(TevranoXHandle* handle, uint32_t channel, uint32_t from, uint32_t to,
+                             const char* path, int32_t openFolderAtEnd) {
+  if (!handle || !path) return tevrano::kEInvalidArg;
+  tevrano::BackupSubsystem& backup = Control(handle)->Backup();
+  backup.SetOpenFolderAtEnd(openFolderAtEnd != 0);
+  return backup.StartBackup(channel, from, to, path) ? tevrano::kSOk : tevrano::kEFail;
+}
+
+void TevranoX_StopBackup(TevranoXHandle* handle) {
+  if (!handle) return;
+  tevrano::BackupSubsystem& backup = Control(handle)->Backup();
+  backup.StopBackup();
+  backup.Poll();
+}
+
+static_assert(int(tevrano::record::BackupOutcome::kComplete) == 2 &&
+                  int(tevrano::record::BackupOutcome::kIncomplete) == 3,
+              "TevranoBackupStatus outcomes");
+
+int32_t TevranoX_GetBackupStatus(TevranoXHandle* handle, TevranoBackupStatus* status) {
+  if (!handle || !status) return tevrano::kEInvalidArg;
+  const tevrano::record::BackupJob& job = Control(handle)->Backup().Job();
+  *status = TevranoBackupStatus{};
+  status->outcome = static_cast<int32_t>(job.Outcome());
+  status->percent = job.Percent();
+  status->partsWritten = job.PartsWritten();
+  CopyText(status->fileName, sizeof status->fileName, job.FileName());
   return tevrano::kSOk;
 }
 

@@ -60,6 +60,16 @@ int32_t TevranoX_GetInterfaceVariables(TevranoXHandle* control, TevranoInterface
 // there are.
 int32_t TevranoX_GetEvents(TevranoXHandle* control, TevranoEventItem* out, int32_t capacity);
 
+// A backup without the Backup page (the host's command line): camera
+// `channel` (0-based) from `from` to `to` (recorder seconds) into `path`
+// (FILE.mov; further parts FILE(1).mov …), the folder opened at the end
+// when `openFolderAtEnd`. 0 when started; negative when refused.
+int32_t TevranoX_StartBackup(TevranoXHandle* control, uint32_t channel, uint32_t from, uint32_t to,
+                             const char* path, int32_t openFolderAtEnd);
+// Stops a running backup; the movie written so far is finished.
+void TevranoX_StopBackup(TevranoXHandle* control);
+int32_t TevranoX_GetBackupStatus(TevranoXHandle* control, TevranoBackupStatus* status);
+
 // Where a scripted click on item `item` (from 1) of the first element of the
 // skin whose file name contains `skin` and whose target binding is `binding`
 // lands. 0 and *target filled when there is one; negative otherwise.

@@ -4,11 +4,18 @@
 
 #include <cstdio>
 
-#include "control/TevranoImpl1.h"
+#include "control/ScriptingView.h"
 
 namespace tevrano::host {
 
-BackupRun::BackupRun(TevranoX& control, BackupOptions options, std::function<void(int)> finish)
+namespace {
+// TevranoBackupStatus outcomes.
+constexpr int32_t kBackupComplete = 2;
+constexpr int32_t kBackupIncomplete = 3;
+}  // namespace
+
+BackupRun::BackupRun(TevranoXHandle* control, BackupOptions options,
+                     std::function<void(int)> finish)
     : control_(control), options_(std::move(options)), finish_(std::move(finish)) {
   terminal_ = ::isatty(STDOUT_FILENO) == 1;
   connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
@@ -36,16 +43,17 @@ void BackupRun::Progress(int percent) {
 
 void BackupRun::Tick() {
   ++ticks_;
-  BackupSubsystem& backup = control_.Backup();
   if (!started_) {
-    const bool loggedIn = control_.Net().Context(0).LoggedIn != 0;
+    TevranoScriptingView view{};
+    TevranoX_GetScriptingView(control_, &view);
+    const bool loggedIn = view.loggedIn != 0;
     loggedInTicks_ = loggedIn ? loggedInTicks_ + 1 : 0;
     // Start once logged in and the stream flows (or a few seconds after the
     // login for recorders that send video over the command channel).
-    const bool flowing = control_.Streams().Stream().StreamState() == 3;
+    const bool flowing = view.streamFlowing != 0;
     if (loggedIn && (flowing || loggedInTicks_ > 30)) {
-      backup.SetOpenFolderAtEnd(false);
-      if (!backup.StartBackup(options_.channel, options_.from, options_.to, options_.out)) {
+      if (TevranoX_StartBackup(control_, options_.channel, options_.from, options_.to,
+                               options_.out.c_str(), 0) != 0) {
         std::fprintf(stderr, "tevrano-viewer: the backup was refused\n");
         finish_(1);
         return;
@@ -59,24 +67,25 @@ void BackupRun::Tick() {
     }
     return;
   }
-  const record::BackupJob& job = backup.Job();
-  switch (job.Outcome()) {
-    case record::BackupOutcome::kComplete:
+  TevranoBackupStatus status{};
+  TevranoX_GetBackupStatus(control_, &status);
+  switch (status.outcome) {
+    case kBackupComplete:
       Progress(100);
       if (terminal_) std::printf("\n");
-      std::printf("backup complete: %d movie file(s), the last %s\n", job.PartsWritten(),
-                  job.FileName().c_str());
+      std::printf("backup complete: %d movie file(s), the last %s\n", status.partsWritten,
+                  status.fileName);
       std::fflush(stdout);
       finish_(0);
       return;
-    case record::BackupOutcome::kIncomplete:
+    case kBackupIncomplete:
       if (terminal_) std::printf("\n");
       std::printf("backup incomplete\n");
       std::fflush(stdout);
       finish_(1);
       return;
     default:
-      Progress(job.Percent());
+      Progress(status.percent);
   }
 }
 

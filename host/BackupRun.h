@@ -6,11 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "control/TevranoApi.h"
 #include "host/BackupOptions.h"
-
-namespace tevrano {
-class TevranoX;
-}
 
 namespace tevrano::host {
 
@@ -19,14 +16,14 @@ namespace tevrano::host {
 // movie (all its parts) is complete, 1 when it is not.
 class BackupRun : public QObject {
  public:
-  BackupRun(TevranoX& control, BackupOptions options, std::function<void(int)> finish);
+  BackupRun(TevranoXHandle* control, BackupOptions options, std::function<void(int)> finish);
   void Start();
 
  private:
   void Tick();
   void Progress(int percent);
 
-  TevranoX& control_;
+  TevranoXHandle* control_;
   BackupOptions options_;
   std::function<void(int)> finish_;
   QTimer timer_;

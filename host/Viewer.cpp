@@ -89,7 +89,7 @@ int Viewer::Run() {
   WatchSignals();
   if (script_) scriptTimer_.start(0);
   if (options_.backup) {
-    backupRun_ = std::make_unique<BackupRun>(host_.Control(), *options_.backup,
+    backupRun_ = std::make_unique<BackupRun>(host_.Handle(), *options_.backup,
                                              [this](int code) { Finish(code); });
     backupRun_->Start();
   }
@@ -155,8 +155,7 @@ void Viewer::WatchSignals() {
   connect(notifier, &QSocketNotifier::activated, this, [this] {
     // A backup cut short: the movie written so far is finished, the run failed.
     if (backupRun_) {
-      host_.Control().Backup().StopBackup();
-      host_.Control().Backup().Poll();
+      TevranoX_StopBackup(host_.Handle());
       Finish(1);
     }
     Finish(0);

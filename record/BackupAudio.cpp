@@ -21,7 +21,7 @@ int ReadBackupAudioPacket(StreamConnection& c, BackupJob& job, bool markerFramin
     if (found != kPacketReady) return 1;
     uint8_t raw[FrameHeader::kSize];
     ring.Peek(raw, sizeof raw);
-    bytes = FrameHeader::Parse(raw).PacketBytes();
+    bytes = FrameHeader::Of(raw).PacketBytes();
     if (bytes > ring.Used()) return 1;
     if (bytes >= kBackupAudioMax) {
       ring.Skip(bytes);
@@ -32,7 +32,7 @@ int ReadBackupAudioPacket(StreamConnection& c, BackupJob& job, bool markerFramin
     if (ring.Used() < TransportHeader::kSize) return 1;
     uint8_t raw[TransportHeader::kSize];
     ring.Peek(raw, sizeof raw);
-    const TransportHeader t = TransportHeader::Parse(raw);
+    const TransportHeader t = TransportHeader::Of(raw);
     if (t.total >= kBackupAudioMax || t.channel >= 15 || t.total < TransportHeader::kSize) {
       ring.DiscardAll();
       return 1;
@@ -44,7 +44,7 @@ int ReadBackupAudioPacket(StreamConnection& c, BackupJob& job, bool markerFramin
     if (t.tag != 0 && t.tag != view.ConnectionTag) return 0;
   }
   if (bytes < FrameHeader::kSize) return 0;
-  const FrameHeader h = FrameHeader::Parse(scratch);
+  const FrameHeader h = FrameHeader::Of({scratch, bytes});
   if (!h.Valid() || h.type != FrameHeader::kAudio || h.PacketBytes() > bytes) return 0;
   if (view.Backup.Channel >= 16) return 0;
   job.StepAudio(c, scratch, h.PacketBytes());

@@ -191,7 +191,7 @@ int BackupJob::Step(StreamConnection& c) {
   const uint8_t* p = c.FrameBuffer.get();
   const uint32_t length = std::min(c.FrameLength, StreamConnection::kBufferSize);
   if (length < FrameHeader::kSize) return drop();
-  const FrameHeader h = FrameHeader::Parse(p);
+  const FrameHeader h = FrameHeader::Of({p, length});
   if (h.type != FrameHeader::kVideo) {
     StepAudio(c, p, length);
     return drop();
@@ -200,7 +200,7 @@ int BackupJob::Step(StreamConnection& c) {
   if (h.subChannel != view.Backup.Channel) return drop();
   lastActivity_ = clock_.TickCountMs();
   if (missingPackets_ > 0) {
-    const FrameHeader first = FrameHeader::Parse(frame_.get());
+    const FrameHeader first = FrameHeader::Of({frame_.get(), frameBytes_});
     if (h.seconds != first.seconds || h.frame != first.frame) {
       // A frame that lost packets: what arrived of it is written as it is.
       missingPackets_ = 0;
@@ -269,7 +269,7 @@ void BackupJob::Collect(ViewState& view, bool video) {
   entries_[entryCount_++] = {collectedBytes_, frameBytes_, video};
   collectedBytes_ += frameBytes_;
   if (video) {
-    const FrameHeader h = FrameHeader::Parse(frame_.get());
+    const FrameHeader h = FrameHeader::Of({frame_.get(), frameBytes_});
     if (videoCollected_ < 3) offsets_[videoCollected_++] = int32_t(h.timeOffset);
     if (videoCollected_ == 3) FlushCollection(view);
   }
@@ -296,7 +296,7 @@ void BackupJob::FlushCollection(ViewState& view) {
 
 void BackupJob::SetOffset(uint8_t* frame, uint32_t length) {
   for (uint32_t at = 0; length - at >= FrameHeader::kSize;) {
-    const uint32_t bytes = FrameHeader::Parse(frame + at).PacketBytes();
+    const uint32_t bytes = FrameHeader::Of({frame + at, length - at}).PacketBytes();
     StoreLe32(frame + at + 28, uint32_t(timeBase_));
     if (bytes < FrameHeader::kSize || bytes > length - at) break;
     at += bytes;
@@ -312,7 +312,7 @@ void BackupJob::UpdatePercent(uint32_t seconds) {
 
 bool BackupJob::SteadyFrame(uint8_t* frame, uint32_t length, bool video) {
   SetOffset(frame, length);
-  const FrameHeader h = FrameHeader::Parse(frame);
+  const FrameHeader h = FrameHeader::Of({frame, length});
   int limit = writer_.CheckFrameLimits(frame, length);
   if (limit < 0) {
     failed_ = true;  // far past the end time

@@ -243,7 +243,7 @@ int64_t MovieWriter::SlotOf(uint32_t seconds, uint32_t frame) const {
 
 int MovieWriter::CheckFrameLimits(const uint8_t* frame, uint32_t length) {
   if (length < FrameHeader::kSize) return 0;
-  const FrameHeader h = FrameHeader::Parse(frame);
+  const FrameHeader h = FrameHeader::Of({frame, length});
   const uint32_t n = h.extraPackets + 1;
   int result = 0;
   if (keyFrames_ + n >= kKeyFrames) {
@@ -286,7 +286,7 @@ int MovieWriter::CheckFrameLimits(const uint8_t* frame, uint32_t length) {
 bool MovieWriter::StartMovie(const uint8_t* header, const uint8_t* payload, uint32_t payloadBytes) {
   (void)payload;
   (void)payloadBytes;
-  const FrameHeader h = FrameHeader::Parse(header);
+  const FrameHeader h = FrameHeader::Of({header, FrameHeader::kSize});
   uint8_t sets[ParamSetPrefix::kMaxBytes];
   const uint32_t setBytes = ParamSetPrefix::Build(h.widthMb, h.heightMb, sets, 2);
   if (setBytes < 4) return false;
@@ -351,7 +351,7 @@ int MovieWriter::WriteFrames(uint8_t* frame, uint32_t length) {
   if (!file_ || failed_) return 1;
   uint32_t at = 0;
   while (length - at >= FrameHeader::kSize) {
-    const FrameHeader h = FrameHeader::Parse(frame + at);
+    const FrameHeader h = FrameHeader::Of({frame + at, length - at});
     const uint32_t bytes = h.PacketBytes();
     if (!h.Valid() || bytes < FrameHeader::kSize || bytes > length - at) break;
     if (h.type == FrameHeader::kAudio) {
@@ -362,7 +362,7 @@ int MovieWriter::WriteFrames(uint8_t* frame, uint32_t length) {
     // A video frame: this packet and the following ones of the same frame.
     uint32_t end = at + bytes, packets = 1;
     while (length - end >= FrameHeader::kSize) {
-      const FrameHeader n = FrameHeader::Parse(frame + end);
+      const FrameHeader n = FrameHeader::Of({frame + end, length - end});
       const uint32_t nb = n.PacketBytes();
       if (!n.Valid() || n.type != FrameHeader::kVideo || n.seconds != h.seconds ||
           n.frame != h.frame || nb < FrameHeader::kSize || nb > length - end)
@@ -380,7 +380,7 @@ int MovieWriter::WriteFrames(uint8_t* frame, uint32_t length) {
 int MovieWriter::WriteVideoFrame(uint8_t* frame, uint32_t length, uint32_t packets) {
   uint8_t header[FrameHeader::kSize];
   std::memcpy(header, frame, sizeof header);
-  const FrameHeader h = FrameHeader::Parse(header);
+  const FrameHeader h = FrameHeader::Of(header);
   const bool key = h.IsKeyFrame();
   const int done = int64_t(h.seconds) >= endTime_ ? 0 : 1;
   if (int64_t(h.seconds) < startTime_) return 1;
@@ -391,7 +391,7 @@ int MovieWriter::WriteVideoFrame(uint8_t* frame, uint32_t length, uint32_t packe
   uint32_t joined = h.PacketBytes() - FrameHeader::kSize;
   uint32_t at = h.PacketBytes();
   for (uint32_t i = 1; i < packets; ++i) {
-    const FrameHeader n = FrameHeader::Parse(frame + at);
+    const FrameHeader n = FrameHeader::Of({frame + at, length - at});
     const uint32_t nb = n.PacketBytes() - FrameHeader::kSize;
     std::memmove(payload + joined, frame + at + FrameHeader::kSize, nb);
     joined += nb;
@@ -535,7 +535,7 @@ int MovieWriter::WriteAudioPacket(const uint8_t* header, const uint8_t* payload,
                                   uint32_t payloadBytes) {
   // Sound starts with the movie's first I-frame.
   if (!started_) return 1;
-  const FrameHeader h = FrameHeader::Parse(header);
+  const FrameHeader h = FrameHeader::Of({header, FrameHeader::kSize});
   if (int64_t(h.seconds) > endTime_) return 1;
   if (audioChunks_ + 2 >= kAudioChunks || audioEntries_ + 2 >= kAudioChunkEntries) return 1;
   const uint32_t n = (payloadBytes / 64 * 64) / 2;

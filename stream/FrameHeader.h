@@ -35,6 +35,13 @@ struct FrameHeader {
   // the reader's position as they were, when fewer than 32 bytes are left.
   static bool Parse(ByteReader& r, FrameHeader& out);
   // The same over the first 32 bytes of `bytes`.
+  // The header at the start of `bytes`; an empty header (not Valid()) when
+  // fewer than 32 bytes are there.
+  static FrameHeader Of(std::span<const uint8_t> bytes) {
+    FrameHeader h;
+    Parse(bytes, h);
+    return h;
+  }
   static bool Parse(std::span<const uint8_t> bytes, FrameHeader& out) {
     ByteReader r(bytes);
     return Parse(r, out);
@@ -66,6 +73,13 @@ struct TransportHeader {
   // Reads the 128 header bytes from `r` into `out`. False, with `out` and
   // the reader's position as they were, when fewer than 128 bytes are left.
   static bool Parse(ByteReader& r, TransportHeader& out);
+  // The header at the start of `bytes`; all zero when fewer than 128 bytes
+  // are there.
+  static TransportHeader Of(std::span<const uint8_t> bytes) {
+    TransportHeader t;
+    Parse(bytes, t);
+    return t;
+  }
   static bool Parse(std::span<const uint8_t> bytes, TransportHeader& out) {
     ByteReader r(bytes);
     return Parse(r, out);
