@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/RecorderTime.h"
+#include "host/FormText.h"
 
 namespace tevrano::host {
 
@@ -18,7 +19,10 @@ bool HoldsText(const Component& c) {
   }
 }
 
-std::string JsonString(std::string_view s) {
+std::string JsonString(std::string_view text) {
+  // JSON is UTF-8: the form's Big5 pairs and stray bytes are turned into
+  // characters first.
+  const std::string s = FormTextUtf8(text);
   std::string out = "\"";
   for (unsigned char c : s) {
     switch (c) {

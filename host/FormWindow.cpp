@@ -18,13 +18,14 @@
 #include <QVBoxLayout>
 
 #include "host/FormRenderer.h"
+#include "host/FormText.h"
 #include "host/UserActions.h"
 
 namespace tevrano::host {
 
 namespace {
 QString Q(const std::string& s) {
-  return QString::fromStdString(s);
+  return FormText(s);
 }
 QColor Rgb(uint32_t c) {
   return QColor::fromRgb(c | 0xFF000000u);
