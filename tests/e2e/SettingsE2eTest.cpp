@@ -317,5 +317,63 @@ TEST(SettingsE2e, EveryPageAppliedThroughTheWidgetsReachesTheRecorderAndTheOther
   EXPECT_EQ(SuccessCount(seen), 0);
 }
 
+// A recorder of service variant 1 with a model of family 6: no PPPoE and
+// no Update tab, the maker's DDNS as the only provider (code 2) and the
+// "Default" mail mode, which sends mode "2" with the account fields empty.
+TEST(SettingsE2e, ServiceVariantOneSendsTheMakersDdnsAndTheDefaultMailMode) {
+  const std::string out = TestOutputDir();
+  Simulator sim;
+  ASSERT_TRUE(sim.Start({"--service-variant", "1", "--model", "6104"})) << sim.Output();
+  const std::string script = out + "/variant1.txt";
+  {
+    std::ofstream f(script);
+    f << "wait-until logged-in\n"
+         "click-target TevranoKeyForm IE_Page2#SD 4\n"
+         "wait 1\n"
+         "tab 3\nwait 2\nselect ComboBox_ddns1 1\n"
+         "set-text LabeledEdit_ddns2 guest1\nset-text LabeledEdit_ddns3 pass\n"
+         "set-text LabeledEdit_ddns4 guest\nclick Button_DDNS\nwait 2\n"
+         "tab 4\nwait 2\nselect ComboBox_smtp1 2\n"
+         "set-text LabeledEdit_smtp4 dvr@example.net\n"
+         "set-text LabeledEdit_smtp5 guard@example.net\nclick Button_SMTP\n";
+    for (int i = 0; i < 120; ++i) f << "wait 1\ndump " << out << "/now.json\n";
+    f << "quit\n";
+  }
+  Viewer user;
+  QStringList args = RecorderArgs(sim);
+  args << "--script" << QString::fromStdString(script) << "--run-for"
+       << "200";
+  ASSERT_TRUE(user.Start(args, "variant1"));
+  const auto done = WaitForDump(
+      out + "/now.json", [](const QJsonObject& d) { return SuccessCount(d) >= 2; }, seconds(150));
+  user.Terminate();
+  const ViewerResult r = user.Finish();
+  ASSERT_TRUE(done.has_value()) << r.output << sim.Output();
+  const QJsonObject& dump = *done;
+  EXPECT_EQ(SuccessCount(dump), 2);
+  EXPECT_FALSE(ComponentOf(dump, "TabSheet3").value("visible").toBool());  // PPPoE
+  EXPECT_FALSE(ComponentOf(dump, "TabSheet8").value("visible").toBool());  // Update
+  EXPECT_FALSE(ComponentOf(dump, "Label_ddns2").value("visible").toBool());
+  EXPECT_EQ(Text(dump, "LabeledEdit_ddns4"), "guest");
+  // Default leaves the account fields off and the addresses on.
+  EXPECT_FALSE(ComponentOf(dump, "LabeledEdit_smtp1").value("enabled").toBool());
+  EXPECT_TRUE(ComponentOf(dump, "LabeledEdit_smtp4").value("enabled").toBool());
+  EXPECT_TRUE(ComponentOf(dump, "Button_SMTP3").value("enabled").toBool());
+
+  QJsonObject ddns, mail;
+  for (const QJsonObject& l : sim.Log()) {
+    if (PageSet(l, 4)) ddns = l;
+    if (PageSet(l, 8)) mail = l;
+  }
+  PageBytes ddnsPage(116);
+  ddnsPage.Le16(2, 2).Text(4, "guest1").Text(36, "pass").Text(68, "guest");
+  EXPECT_EQ(ddns.value("bytes").toString(), ddnsPage.Hex());
+  PageBytes mailPage(256);
+  mailPage.bytes[0] = 20, mailPage.bytes[1] = 9;
+  mailPage.Texts(
+      2, {"2", "", "", "", "", "0", "dvr@example.net", "guard@example.net", "", "", "", ""});
+  EXPECT_EQ(mail.value("bytes").toString(), mailPage.Hex());
+}
+
 }  // namespace
 }  // namespace tevrano::e2e
