@@ -154,7 +154,9 @@ TEST(SettingsE2e, EveryPageAppliedThroughTheWidgetsReachesTheRecorderAndTheOther
     auto snap = [&](const char* name) {
       f << "snapshot " << out << "/" << name << ".png PageControl1\n";
     };
+    // The key panel takes the Setup click once the recorder streams.
     f << "wait-until logged-in\n"
+         "wait-until picture\n"
          "click-target TevranoKeyForm IE_Page2#SD 4\n"
          "wait 1\n";
     snap("tab0_system");
@@ -230,7 +232,10 @@ TEST(SettingsE2e, EveryPageAppliedThroughTheWidgetsReachesTheRecorderAndTheOther
   EXPECT_TRUE(ComponentOf(dump, "TabSheet3").value("visible").toBool());
   EXPECT_TRUE(ComponentOf(dump, "TabSheet8").value("visible").toBool());
 
-  // The recorder received each page byte for byte.
+  // The recorder received each page byte for byte (the last message, the
+  // UPnP query sent on the last tab change, is in its log too).
+  EXPECT_TRUE(
+      sim.WaitForLog([](const QJsonObject& l) { return UpnpWrite(l, 0xC0001F90u); }, seconds(30)));
   const auto log = sim.Log();
   auto lastSet = [&](int mask) -> QJsonObject {
     QJsonObject found;
@@ -327,7 +332,9 @@ TEST(SettingsE2e, ServiceVariantOneSendsTheMakersDdnsAndTheDefaultMailMode) {
   const std::string script = out + "/variant1.txt";
   {
     std::ofstream f(script);
+    // The key panel takes the Setup click once the recorder streams.
     f << "wait-until logged-in\n"
+         "wait-until picture\n"
          "click-target TevranoKeyForm IE_Page2#SD 4\n"
          "wait 1\n"
          "tab 3\nwait 2\nselect ComboBox_ddns1 1\n"
@@ -351,6 +358,7 @@ TEST(SettingsE2e, ServiceVariantOneSendsTheMakersDdnsAndTheDefaultMailMode) {
   ASSERT_TRUE(done.has_value()) << r.output << sim.Output();
   const QJsonObject& dump = *done;
   EXPECT_EQ(SuccessCount(dump), 2);
+  EXPECT_EQ(ControlOf(dump).value("view_mode").toInt(), 3);
   EXPECT_FALSE(ComponentOf(dump, "TabSheet3").value("visible").toBool());  // PPPoE
   EXPECT_FALSE(ComponentOf(dump, "TabSheet8").value("visible").toBool());  // Update
   EXPECT_FALSE(ComponentOf(dump, "Label_ddns2").value("visible").toBool());
