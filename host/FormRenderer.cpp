@@ -60,6 +60,9 @@ void DrawLabel(QPainter& p, const Component& c, const QRect& r) {
 }
 
 void DrawTabs(QPainter& p, const PageControl& pc, const QRect& r) {
+  // The page control is a window of its own: its tab row is drawn in the face
+  // colour, not left showing whatever lies behind it (the video).
+  p.fillRect(QRect(r.left(), r.top(), r.width(), 21), kFace);
   Frame(p, r.adjusted(0, 20, 0, 0), kWindow);
   p.setFont(UiFont());
   int x = r.left() + 2;
