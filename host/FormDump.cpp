@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/RecorderTime.h"
+#include "host/FormText.h"
 
 namespace tevrano::host {
 

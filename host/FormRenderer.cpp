@@ -3,6 +3,8 @@
 
 #include <QPainter>
 
+#include "host/FormText.h"
+
 namespace tevrano::host {
 
 namespace {
@@ -46,7 +48,10 @@ void DrawLabel(QPainter& p, const Component& c, const QRect& r) {
   QFont f = UiFont();
   if (label) f.setPixelSize(label->fontHeight > 0 ? label->fontHeight : 11);
   p.setFont(f);
-  if (label && !label->transparentBackground) p.fillRect(r, kFace);
+  // A label takes its parent's colour: white on a tab sheet, the face colour
+  // on the form.
+  const bool onTab = c.parent && c.parent->kind == ComponentKind::TabSheet;
+  if (label && !label->transparentBackground) p.fillRect(r, onTab ? kWindow : kFace);
   p.setPen(!c.enabled ? kGreyText : label ? Rgb(label->fontColor) : kText);
   int align = (label && label->centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop;
   // Labels grow to their text: draw past the rectangle as an auto-sized label would.
@@ -56,6 +61,9 @@ void DrawLabel(QPainter& p, const Component& c, const QRect& r) {
 }
 
 void DrawTabs(QPainter& p, const PageControl& pc, const QRect& r) {
+  // The page control is a window of its own: its tab row is drawn in the face
+  // colour, not left showing whatever lies behind it (the video).
+  p.fillRect(QRect(r.left(), r.top(), r.width(), 21), kFace);
   Frame(p, r.adjusted(0, 20, 0, 0), kWindow);
   p.setFont(UiFont());
   int x = r.left() + 2;
@@ -99,10 +107,10 @@ void DrawComponent(QPainter& p, const Component& c, const QRect& r) {
       p.setPen(c.enabled ? kText : kGreyText);
       p.drawText(QRect(r.left(), r.top() - 16, 400, 16), Qt::AlignLeft | Qt::AlignBottom,
                  Q(c.caption));
-      DrawBox(p, c, r, c.text);
+      DrawBox(p, c, r, FormRenderer::ShownText(c));
       break;
     case ComponentKind::Edit:
-      DrawBox(p, c, r, c.text);
+      DrawBox(p, c, r, FormRenderer::ShownText(c));
       break;
     case ComponentKind::Memo: {
       Frame(p, r, c.enabled ? kWindow : kFace);
@@ -191,6 +199,14 @@ bool IsFormComponent(const TTevranoX& form, const Component& c) {
   return &c != &form.SpeedDome.Image5;
 }
 }  // namespace
+
+std::string FormRenderer::ShownText(const Component& c) {
+  if (!c.passwordChar) return c.text;
+  size_t characters = 0;
+  for (unsigned char ch : c.text)
+    if ((ch & 0xC0) != 0x80) ++characters;  // count lead bytes, not continuation bytes
+  return std::string(characters, c.passwordChar);
+}
 
 QImage FormRenderer::View(const Bitmap& picture) {
   return QImage(reinterpret_cast<const uchar*>(picture.Data()), picture.Width(), picture.Height(),

@@ -35,6 +35,9 @@ class FormRenderer {
   static bool Showing(const Component& component);
   // The component's rectangle in form coordinates.
   static QRect FormRect(const Component& component);
+  // An edit's text as drawn: a password edit shows its mask character once
+  // per character typed.
+  static std::string ShownText(const Component& component);
   // A picture's pixels as a QImage that shares them (valid while the bitmap lives).
   static QImage View(const Bitmap& picture);
 };

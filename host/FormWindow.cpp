@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "host/FormRenderer.h"
+#include "host/FormText.h"
 #include "host/UserActions.h"
 
 namespace tevrano::host {

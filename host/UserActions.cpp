@@ -1,5 +1,7 @@
 #include "host/UserActions.h"
 
+#include <algorithm>
+
 #include "host/ControlCall.h"
 
 namespace tevrano::host::UserActions {
@@ -8,6 +10,29 @@ namespace {
 template <typename F, typename... Args>
 void Run(const F& handler, Args... args) {
   if (handler) handler(args...);
+}
+
+// The part of UTF-8 `text` an edit box of `maxLength` takes, counted as the
+// window's edit box counts (UTF-16 units: a character beyond the basic plane
+// takes two) and never cut inside a character. 0 takes everything.
+std::string_view LimitedText(std::string_view text, int maxLength) {
+  if (maxLength <= 0) return text;
+  size_t at = 0;
+  int units = 0;
+  while (at < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    length = std::min(length, text.size() - at);
+    const int cost = length == 4 ? 2 : 1;
+    if (units + cost > maxLength) break;
+    units += cost;
+    at += length;
+  }
+  return text.substr(0, at);
+}
+
+bool TakesTyping(const Component& c) {
+  return c.kind == ComponentKind::Edit || c.kind == ComponentKind::LabeledEdit;
 }
 }  // namespace
 
@@ -46,7 +71,7 @@ void Click(Component& c) {
 
 void SetText(Component& c, std::string_view text) {
   ControlCall call;
-  c.SetText(text);
+  c.SetText(TakesTyping(c) ? LimitedText(text, c.maxLength) : text);
   Run(c.onChange);
 }
 

@@ -20,7 +20,8 @@ void Release(Component& image, int x, int y, bool inside = true);
 // A click without a position: images at their centre, check boxes toggle,
 // anything else its onClick.
 void Click(Component& component);
-// Typed text: the component's text, then its onChange.
+// Typed text: the component's text, then its onChange. An edit box with a
+// maxLength keeps only as many characters as its widget would take.
 void SetText(Component& component, std::string_view text);
 // A chosen item (combo box, radio group): the index (and a combo box's text),
 // then onChange (a radio group's onClick).

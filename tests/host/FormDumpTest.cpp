@@ -110,5 +110,23 @@ TEST_F(FormDumpTest, EventsAndThePadWindowAreListed) {
   EXPECT_TRUE(Dump()["events"].toArray().isEmpty());
 }
 
+// Password edits are drawn masked, one mask character per character typed.
+TEST(FormRendererTest, PasswordEditsShowTheirMaskCharacter) {
+  struct Case {
+    char mask;
+    std::string text, shown;
+  };
+  const Case cases[] = {{'*', "secret", "******"},
+                        {'*', "", ""},
+                        {'*', "\xC3\xA9t\xC3\xA9", "***"},
+                        {0, "plain text", "plain text"}};
+  for (const Case& c : cases) {
+    Component edit("LabeledEdit_x", ComponentKind::LabeledEdit, 0, 0, 100, 20);
+    edit.passwordChar = c.mask;
+    edit.text = c.text;
+    EXPECT_EQ(FormRenderer::ShownText(edit), c.shown) << c.text;
+  }
+}
+
 }  // namespace
 }  // namespace tevrano::host
