@@ -85,6 +85,8 @@ void Audiothread1::ResetFeeder() {
   playback_.LastPlayCursor = 0;
   playback_.BlockCounter = 0;
   playback_.CursorWraps = 0;
+  fillerPending_ = 0;
+  fillerPlayed_ = 0;
 }
 
 void Audiothread1::RestartAudio() {
@@ -333,7 +335,14 @@ int Audiothread1::ReadAudioPacket(StreamConnection& c, uint32_t mode) {
 // bias, into the staging ring at its write position.
 void Audiothread1::Stage(const uint8_t* payload, uint32_t samples, uint32_t bias, int64_t timeMs) {
   AudioPlayback& p = playback_;
-  const uint64_t start = p.Written.load(std::memory_order_relaxed);
+  uint64_t start = p.Written.load(std::memory_order_relaxed);
+  // Padding only bridges a gap until sound arrives: what of it is still
+  // unread is taken back, or it would delay this sound and everything after
+  // it for good (sound comes in no faster than it plays).
+  if (fillerPending_ != 0) {
+    start -= std::min<uint64_t>(fillerPending_, start - p.Read.load(std::memory_order_relaxed));
+    fillerPending_ = 0;
+  }
   uint32_t w = uint32_t(start % p.Size);
   for (uint32_t i = 0; i < samples; ++i) {
     p.Base[w] = uint8_t(payload[2 * i + 1] + bias);
@@ -350,10 +359,12 @@ void Audiothread1::Pad(uint32_t samples) {
   const uint64_t start = p.Written.load(std::memory_order_relaxed);
   uint32_t w = uint32_t(start % p.Size);
   const uint8_t last = p.Base[(w + p.Size - 1) % p.Size];
+  if (fillerPending_ == 0) fillerFrom_ = start;
   for (uint32_t i = 0; i < samples; ++i) {
     p.Base[w] = last;
     if (++w == p.Size) w = 0;
   }
+  fillerPending_ += samples;
   p.Written.store(start + samples, std::memory_order_release);
 }
 
@@ -415,6 +426,34 @@ int Audiothread1::FeedAudio() {
     if (avail >= kBlock) p.Read.store(read + kBlock);  // full: drop a block
     return 1;
   }
+  // Catching up: a staged block is dropped instead of queued when it would
+  // be heard more than 100 ms after its picture and the device holds enough
+  // to bridge a late cycle without it; without a picture to go by, once the
+  // device holds more than the bound and padding played in front of the
+  // staged sound delayed it by a block.
+  if (avail >= kBlock && ahead >= int64_t(kLagBound - kBlock)) {
+    constexpr int64_t kLipSyncMs = 100;
+    const uint32_t shown = heardChannel_ >= 0 && heardChannel_ < kChannels
+                               ? SharedWord(connection_.Pacers[heardChannel_].FrameCount)
+                               : 0;
+    const StagedTime* at = nullptr;  // the packet holding the read position
+    for (const StagedTime& s : staged_)
+      if (stagedNext_ != 0 && s.sample <= read && (!at || s.sample > at->sample)) at = &s;
+    bool late = false;
+    if (shown != 0 && at) {
+      const int64_t audioMs = at->ms + int64_t(read - at->sample) / 8;
+      const int64_t pictureMs =
+          int64_t(shown / uint32_t(fps_)) * 1000 + (shown % fps_) * 1000 / fps_;
+      late = pictureMs - audioMs + ahead / 8 > kLipSyncMs;
+    } else {
+      late = ahead >= int64_t(kLagBound) && fillerPlayed_ >= kBlock;
+    }
+    if (late) {
+      p.Read.store(read + kBlock);
+      fillerPlayed_ -= std::min<uint64_t>(fillerPlayed_, kBlock);
+      return 1;
+    }
+  }
   if (ahead <= 256) {
     Pad(1024);
     avail += 1024;
@@ -430,6 +469,12 @@ int Audiothread1::FeedAudio() {
   // Short of a block: the rest holds the last sample, never bytes not yet written.
   const uint8_t last = n ? block[n - 1] : p.Base[(r + p.Size - 1) % p.Size];
   std::memset(block + n, last, kBlock - n);
+  // Padding played stands in for sound that comes later: it is made up by
+  // the catch-up rule above.
+  const uint64_t fillerEnd = fillerFrom_ + fillerPending_;
+  const uint64_t from = std::max(read, fillerFrom_), to = std::min(read + n, fillerEnd);
+  if (fillerPending_ != 0 && to > from) fillerPlayed_ += to - from;
+  fillerPlayed_ += kBlock - n;
   p.Read.store(read + n, std::memory_order_release);
   SubmitBlock(block, kBlock);
   MeasureLag(p.BytesSubmitted - played);

@@ -77,6 +77,10 @@ class Audiothread1 {
   static constexpr uint32_t kScratchSize = 32 * 1024;
   static constexpr uint32_t kMaxTotal = 0x2000;  // longer audio packets mean lost step
   static constexpr int kMaxHold = 30;
+  // Sound queued in the device beyond this (160 ms: two blocks and a late
+  // cycle) is more than lip sync allows when what waits is already behind
+  // the picture: a staged block is dropped instead of queued.
+  static constexpr uint32_t kLagBound = 1280;
 
   Audiothread1(platform::AudioDeviceFactory& factory, StreamConnection& connection,
                PictureGlobals& picture);
@@ -156,6 +160,10 @@ class Audiothread1 {
   int bytesPerSample_ = 1;     // 1: the device takes 8-bit unsigned; 2: 16-bit signed
   int restartStyle_ = 0;
   int hold_ = 0;
+  uint64_t fillerFrom_ = 0;     // staging count where that padding starts
+  uint64_t fillerPending_ = 0;  // padding appended to the staging ring since the last real sound
+  uint64_t fillerPlayed_ =
+      0;  // padding (and short-block rest) given to the device, not yet made up
   int32_t lastSequence_ = -1;           // 10-bit counter of the previous marker-framed packet
   std::unique_ptr<uint8_t[]> scratch_;  // one packet, as framed
   std::unique_ptr<uint8_t[]> convert_;  // one block as 16-bit samples

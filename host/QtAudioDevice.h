@@ -1,74 +1,50 @@
 #pragma once
-#include <QIODevice>
 #include <QObject>
 #include <QThread>
-#include <atomic>
-#include <cstdio>
+#include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "host/WavFileAudioDevice.h"
 #include "platform/AudioDevice.h"
 
-class QAudioSink;
-
 namespace tevrano::host {
 
-// The looping buffer that the sound output pulls from. The writer (the
-// control's audio thread) and the puller (the output thread) share it under
-// a mutex; the pull position is the play cursor (the output pulls only a
-// short lead ahead of what it has played).
-class LoopBuffer {
+// The bookkeeping that makes a push-mode output look like a looping buffer
+// with a play cursor: the control's blocks wait here, in order, until the
+// output has room for them; the bytes played are those pushed less those
+// the output still holds, and the cursor is that count round the loop.
+class PushStream {
  public:
-  void Reset(int bytes);
-  void Write(int offset, const uint8_t* bytes, int count);
-  // Copies count bytes from the pull position onwards and advances it.
-  void Pull(char* into, int count);
-  int Cursor() const { return cursor_.load(); }
-  void Rewind() { cursor_.store(0); }
-  int Size() const { return size_; }
+  // A loop of `loopBytes`; nothing pending, nothing pushed.
+  void Reset(int loopBytes);
+  // The play position goes back to the loop's start; pending bytes stay.
+  void Rewind() { pushed_ = 0; }
+  void Clear() { head_ = used_ = 0; }
+  // Bytes given by the control, to be pushed in order. False (and nothing
+  // kept) when more than a loop's worth would be waiting.
+  bool Queue(const uint8_t* bytes, int count);
+  // Hands pending bytes to `write` (which returns how many it took, or -1)
+  // until it takes no more.
+  void Flush(const std::function<int64_t(const char*, int64_t)>& write);
+  // The play cursor when the output still holds `queued` bytes.
+  int Cursor(int64_t queued) const;
+  int Pending() const { return used_; }
+  int64_t Pushed() const { return pushed_; }
 
  private:
-  std::mutex mutex_;
-  std::vector<uint8_t> bytes_;
-  int size_ = 0;
-  std::atomic<int> cursor_{0};
+  std::vector<uint8_t> bytes_;  // pending bytes, a ring of one loop
+  int head_ = 0;                // first pending byte
+  int used_ = 0;
+  int64_t pushed_ = 0;  // bytes the output took since the last Rewind
 };
 
-// The output's view of the looping buffer: an endless sequential device that
-// hands out data only a short lead ahead of what has been played. Qt's
-// outputs would otherwise take the whole buffer at once, and the pull
-// position could not serve as a play cursor: the control writes just ahead
-// of the cursor, and those bytes must not have been taken yet.
-class LoopReader : public QIODevice {
- public:
-  explicit LoopReader(LoopBuffer& buffer) : buffer_(buffer) {}
-  // playedBytes tells how much the output has played since Start.
-  void Start(std::function<qint64()> playedBytes, qint64 leadBytes) {
-    playedBytes_ = std::move(playedBytes);
-    lead_ = leadBytes;
-    pulled_ = 0;
-  }
-  bool isSequential() const override { return true; }
-  qint64 bytesAvailable() const override { return buffer_.Size() + QIODevice::bytesAvailable(); }
-
- protected:
-  qint64 readData(char* data, qint64 maxSize) override;
-  qint64 writeData(const char*, qint64) override { return -1; }
-
- private:
-  LoopBuffer& buffer_;
-  std::function<qint64()> playedBytes_;
-  qint64 lead_ = 0;
-  qint64 pulled_ = 0;  // bytes handed to the output since Start
-};
-
-// Speakers through Qt Multimedia: a QAudioSink on an output thread of its own
-// (it needs an event loop, which the control's audio thread does not have)
-// pulls the looping buffer round and round.
+// Speakers through Qt Multimedia: a QAudioSink in push mode on an output
+// thread of its own (it needs an event loop, which the control's audio
+// thread does not have). Its buffer is the device buffer (4,096 bytes of
+// 8-bit sound); the bytes it still holds tell where the play cursor is.
 class QtAudioDevice : public platform::AudioDevice {
  public:
   QtAudioDevice();
@@ -76,14 +52,13 @@ class QtAudioDevice : public platform::AudioDevice {
   bool Create(const platform::AudioFormat& format, int bufferBytes) override;
   bool PlayLooping() override;
   void Stop() override;
-  int PlayCursor() const override { return buffer_.Cursor(); }
+  int PlayCursor() const override;
   bool Write(int offset, const uint8_t* bytes, int count) override;
   bool Lost() const override { return false; }
   bool Restore() override { return true; }
 
  private:
   class Output;
-  LoopBuffer buffer_;
   QThread thread_;
   Output* output_ = nullptr;  // lives on thread_
 };

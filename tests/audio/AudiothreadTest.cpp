@@ -2,11 +2,14 @@
 // test moves; no thread runs: each test drives the cycle itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "audio/Audiothread1.h"
 #include "platform/fake/FakeAudioDevice.h"
+#include "platform/fake/ManualClock.h"
 #include "stream/StreamSystem.h"
 #include "tests/stream/StreamPackets.h"
 #include "view/ViewRecords.h"
@@ -253,6 +256,82 @@ TEST(Audiothread1, DeviceThatPlayedPastTheSubmittedSoundResynchronises) {
   EXPECT_EQ(r.audio->FeedAudio(), 0);
   EXPECT_EQ(r.audio->Playback().CursorWraps, 1u);
   EXPECT_EQ(r.audio->Playback().BytesSubmitted, 4196 + 512);
+}
+
+TEST(Audiothread1, PaddingStillUnreadWhenSoundArrivesIsTakenBack) {
+  AudioRig r;
+  r.ChooseCamera();
+  r.audio->FeedAudio();  // nothing staged, the device dry: 1024 padded, 512 of it submitted
+  EXPECT_EQ(r.Staged(), 1024u);
+  EXPECT_EQ(r.audio->Playback().Read.load(), 512u);
+  r.Push(AudioRig::Audio(1, 0x4000));
+  r.Read();
+  // The sound follows what was played, not the rest of the padding.
+  EXPECT_EQ(r.Staged(), 512u + 480u);
+  EXPECT_EQ(r.audio->Playback().Base[512], 0x40);
+}
+
+// A minute of sound at the real rate against the device's real-rate cursor,
+// the picture shown at the time the packets carry, the audio thread's cycle
+// about every 50 ms (some late, which the thread does not make up): what is
+// queued ahead of the sound being heard stays short, and the sound stays
+// near its picture.
+TEST(Audiothread1, QueueAndLagStayShortOverAMinuteAtTheRealRate) {
+  struct Case {
+    const char* name;
+    uint32_t packetBytes;  // 1024: 480 samples, 1088: 512 samples
+    uint32_t packetMs;     // how often the recorder sends one
+    uint32_t lateEvery;    // every n-th cycle and packet comes late
+    uint32_t lateMs;
+  } cases[] = {{"480 samples, steady", 1024, 60, 0, 0},
+               {"512 samples, steady", 1088, 64, 0, 0},
+               {"480 samples, late cycles and packets", 1024, 60, 7, 40},
+               {"512 samples, late cycles and packets", 1088, 64, 5, 30}};
+  for (const Case& k : cases) {
+    AudioRig r;
+    platform::ManualClock clock;
+    const uint32_t t0 = clock.TickCountMs();
+    const auto now = [&] { return clock.TickCountMs() - t0; };
+    // Recorder time of a moment of the run, as a frame position (25 fps).
+    const auto position = [](uint32_t ms) { return (1000 + ms / 1000) * 25 + ms % 1000 / 40; };
+    uint32_t nextPacket = 0, nextCycle = 0, cycles = 0, sent = 0;
+    int64_t maxAhead = 0;
+    r.ChooseCamera();
+    while (now() < 60000) {
+      clock.AdvanceMs(std::min(nextPacket, nextCycle) - now());
+      // The device plays 8 samples a millisecond round its 4,096-sample
+      // loop; the picture shows the present.
+      r.Device().SetPlayCursor(int((uint64_t(now()) * 8) % 4096));
+      r.c.Pacers[0].FrameCount = position(now());
+      if (now() == nextPacket) {
+        const uint32_t at = sent * k.packetMs;  // the packet's own time
+        PacketSpec packet = AudioRig::Audio(at % 1000 / 40, 0x1000, k.packetBytes);
+        packet.seconds = 1000 + at / 1000;
+        r.Push(packet);
+        ASSERT_EQ(r.Read(), 0);
+        ++sent;
+        // Packets keep the recorder's rate, some of them late.
+        nextPacket = sent * k.packetMs + (k.lateEvery && sent % k.lateEvery == 0 ? k.lateMs : 0);
+      }
+      if (now() == nextCycle) {
+        r.audio->FeedAudio();
+        ++cycles;
+        nextCycle += 50 + (k.lateEvery && cycles % k.lateEvery == 0 ? k.lateMs : 0);
+        if (now() < 2000) continue;  // settled
+        const AudioPlayback& p = r.audio->Playback();
+        const int64_t played = int64_t(p.LastPlayCursor) + int64_t(p.CursorWraps) * 4096;
+        maxAhead = std::max(maxAhead, p.BytesSubmitted - played);
+      }
+    }
+    const AudioLagStats lag = r.audio->Lag();
+    std::printf("%s: device queue at most %lld samples; lag mean %d ms, max %d ms\n", k.name,
+                (long long)maxAhead, lag.meanAbsMs, lag.maxAbsMs);
+    // The device never fills towards its full mark (3,584 samples, the
+    // half second the sound used to lag by); the sound stays near its picture.
+    EXPECT_LT(maxAhead, int64_t(Audiothread1::kLagBound + Audiothread1::kBlock)) << k.name;
+    EXPECT_LE(lag.meanAbsMs, 130) << k.name;
+    EXPECT_LE(lag.maxAbsMs, 250) << k.name;
+  }
 }
 
 TEST(Audiothread1, DeviceWithoutEightBitGetsSixteenBitSamples) {

@@ -153,7 +153,10 @@ TEST(AudioE2e, SpeakerPlaysTheShownCamerasToneAndFallsSilentWhenOffOrChanged) {
   // How far the sound was from the picture over the minute (measured, not asserted).
   QFile lagFile(QString::fromStdString(dir + "/lag.json"));
   if (lagFile.open(QIODevice::ReadOnly)) {
-    const QJsonObject control = ControlOf(QJsonDocument::fromJson(lagFile.readAll()).object());
+    // The dump may carry texts that are not UTF-8 (a memo's own bytes): they
+    // become replacement characters so the rest still parses.
+    const QJsonObject control =
+        ControlOf(QJsonDocument::fromJson(QString::fromUtf8(lagFile.readAll()).toUtf8()).object());
     std::printf(
         "sound against picture over a minute: mean %d ms, max %d ms, last %d ms (%d feeds)\n",
         control.value("audio_lag_mean_ms").toInt(), control.value("audio_lag_max_ms").toInt(),

@@ -3,7 +3,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
+#include <functional>
 #include <thread>
+#include <vector>
 
 #include "host/QtAudioDevice.h"
 #include "host/WavFileAudioDevice.h"
@@ -57,40 +60,65 @@ TEST(WavFileAudioDevice, PlaysTheLoopingBufferIntoAWaveFile) {
   EXPECT_EQ(uint8_t(wav[start + 255]), 0x40);
 }
 
-TEST(LoopBuffer, WritesWrapAtTheEndAndTheCursorFollowsThePulls) {
-  LoopBuffer buffer;
-  buffer.Reset(8);
-  const uint8_t bytes[] = {1, 2, 3, 4};
-  buffer.Write(6, bytes, 4);   // 6, 7, then 0, 1
-  buffer.Write(-6, bytes, 1);  // an offset before the start counts from the end
-  char pulled[10];
-  buffer.Pull(pulled, 10);
-  EXPECT_EQ(std::vector<int>(pulled, pulled + 10),
-            (std::vector<int>{3, 4, 1, 0, 0, 0, 1, 2, 3, 4}));
-  EXPECT_EQ(buffer.Cursor(), 2);
-  buffer.Rewind();
-  EXPECT_EQ(buffer.Cursor(), 0);
+// What a push-mode output takes, with a room that the test sets.
+struct ScriptedOutput {
+  int64_t room = 0;
+  std::vector<uint8_t> took;
+  std::function<int64_t(const char*, int64_t)> Writer() {
+    return [this](const char* data, int64_t n) {
+      const int64_t k = std::min(n, room);
+      took.insert(took.end(), data, data + k);
+      room -= k;
+      return k;
+    };
+  }
+};
+
+TEST(PushStream, BlocksWaitInOrderUntilTheOutputHasRoom) {
+  PushStream stream;
+  stream.Reset(8);
+  ScriptedOutput out;
+  const uint8_t a[] = {1, 2, 3, 4, 5}, b[] = {6, 7, 8};
+  ASSERT_TRUE(stream.Queue(a, 5));
+  out.room = 3;
+  stream.Flush(out.Writer());
+  ASSERT_TRUE(stream.Queue(b, 3));  // wraps round the pending ring
+  const uint8_t c[4] = {9, 9, 9, 9};
+  EXPECT_FALSE(stream.Queue(c, 4));  // more than a loop's worth would wait: refused
+  out.room = 100;
+  stream.Flush(out.Writer());
+  EXPECT_EQ(out.took, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(stream.Pending(), 0);
+  EXPECT_EQ(stream.Pushed(), 8);
 }
 
-TEST(LoopReader, HandsOutOnlyALeadAheadOfWhatWasPlayed) {
-  LoopBuffer buffer;
-  buffer.Reset(4096);
-  LoopReader reader(buffer);
-  qint64 played = 0;
-  reader.Start([&] { return played; }, 1024);
-  reader.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-  char data[8192];
-  EXPECT_EQ(reader.read(data, 8192), 1024);  // an output asking for much gets the lead
-  EXPECT_EQ(buffer.Cursor(), 1024);
-  EXPECT_EQ(reader.read(data, 8192), 0);  // nothing more until some is played
-  played = 3000;
-  EXPECT_EQ(reader.read(data, 100), 100);
-  EXPECT_EQ(reader.read(data, 8192), 4024 - 1124);
-  EXPECT_EQ(buffer.Cursor(), 4024);
-  played = 10000;  // the cursor wraps with the looping buffer
-  EXPECT_EQ(reader.read(data, 8192), 4096);
-  EXPECT_EQ(reader.read(data, 8192), 11024 - 8120);
-  EXPECT_EQ(buffer.Cursor(), 11024 % 4096);
+TEST(PushStream, CursorIsWhatWasPushedLessWhatTheOutputHoldsRoundTheLoop) {
+  struct Case {
+    int64_t pushed, queued;
+    int cursor;
+  } cases[] = {{0, 0, 0},          {512, 512, 0},    {1024, 300, 724}, {4096, 0, 0},
+               {5000, 1000, 4000}, {9000, 100, 708}, {100, 400, 0}};
+  for (const Case& k : cases) {
+    PushStream stream;
+    stream.Reset(4096);
+    ScriptedOutput out;
+    std::vector<uint8_t> bytes(512, 0x80);
+    for (int64_t left = k.pushed; left > 0; left -= 512) {
+      ASSERT_TRUE(stream.Queue(bytes.data(), int(std::min<int64_t>(left, 512))));
+      out.room = 512;
+      stream.Flush(out.Writer());
+    }
+    EXPECT_EQ(stream.Pushed(), k.pushed);
+    EXPECT_EQ(stream.Cursor(k.queued), k.cursor) << k.pushed << " " << k.queued;
+  }
+  PushStream stream;  // a new start plays from the loop's start again
+  stream.Reset(4096);
+  ScriptedOutput out;
+  out.room = 1000;
+  const uint8_t byte = 0;
+  for (int i = 0; i < 700; ++i) stream.Queue(&byte, 1), stream.Flush(out.Writer());
+  stream.Rewind();
+  EXPECT_EQ(stream.Cursor(0), 0);
 }
 
 TEST(QtAudioDevice, IsDrivenFromTheControlsAudioThread) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include "host/QtAudioDevice.h"
 
@@ -81,18 +82,32 @@ TEST(QtAudioPulse, PlaysIntoANullSinkAndItsCursorAdvances) {
     }
     uint8_t block[512];
     for (int i = 0; i < 512; ++i) block[i] = uint8_t(128 + 60 * ((i / 10) % 2));
-    for (int b = 0; b < 8; ++b) ASSERT_TRUE(device.Write(b * 512, block, 512));
+    // Fed as the control feeds it: a block whenever less than two are
+    // queued ahead of the play cursor, which the output's fill tells.
+    const int size = format.bitsPerSample == 8 ? 4096 : 8192;
+    const int blockBytes = format.bitsPerSample == 8 ? 512 : 1024;
+    std::vector<uint8_t> sound(size_t(blockBytes), 0);
+    for (int i = 0; i < blockBytes; ++i) sound[size_t(i)] = block[i % 512];
+    int64_t submitted = 0, played = 0;
+    int last = 0, moves = 0;
+    ASSERT_TRUE(device.Write(0, sound.data(), blockBytes));
+    submitted += blockBytes;
     ASSERT_TRUE(device.PlayLooping());
-    const int start = device.PlayCursor();
-    // Wait for the cursor to move on: the sink consumed bytes.
-    int moved = 0, last = start;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (moved < 3 && std::chrono::steady_clock::now() < end) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    while (played < 3 * size && std::chrono::steady_clock::now() < end) {
       const int cursor = device.PlayCursor();
-      if (cursor != last) ++moved, last = cursor;
+      if (cursor != last) ++moves;
+      played += (cursor - last + size) % size;
+      last = cursor;
+      while (submitted - played < 2 * blockBytes) {
+        ASSERT_TRUE(device.Write(int(submitted % size), sound.data(), blockBytes));
+        submitted += blockBytes;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    EXPECT_GE(moved, 3) << "the play cursor stayed at " << start;
+    // The sink consumed three loops' worth and the cursor went round.
+    EXPECT_GE(played, 3 * size) << "the play cursor moved " << moves << " times";
+    EXPECT_GE(moves, 3);
     device.Stop();
   });
   audio.join();
