@@ -18,9 +18,32 @@ bool HoldsText(const Component& c) {
   }
 }
 
+namespace {
+
+// Bytes of the whole UTF-8 sequence starting at s[i], or 0 when none starts
+// there (a stray continuation byte, a cut or overlong sequence).
+size_t Utf8SequenceAt(std::string_view s, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  const size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+  if (n == 0 || c > 0xF4 || i + n > s.size()) return 0;
+  for (size_t k = 1; k < n; ++k)
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+  const unsigned char d = static_cast<unsigned char>(s[i + 1]);
+  if ((c == 0xE0 && d < 0xA0) || (c == 0xED && d > 0x9F) || (c == 0xF0 && d < 0x90) ||
+      (c == 0xF4 && d > 0x8F))
+    return 0;
+  return n;
+}
+
+}  // namespace
+
+// Texts of the form may hold the recorder's own code page: a byte that
+// starts no whole UTF-8 sequence is written as the character of that byte
+// value (\u00XX), so that the dump stays valid JSON.
 std::string JsonString(std::string_view s) {
   std::string out = "\"";
-  for (unsigned char c : s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
     switch (c) {
       case '"':
         out += "\\\"";
@@ -42,8 +65,15 @@ std::string JsonString(std::string_view s) {
           char esc[8];
           std::snprintf(esc, sizeof esc, "\\u%04x", c);
           out += esc;
+        } else if (c < 0x80) {
+          out += static_cast<char>(c);
+        } else if (const size_t n = Utf8SequenceAt(s, i); n != 0) {
+          out.append(s.substr(i, n));  // UTF-8 passes through
+          i += n - 1;
         } else {
-          out += static_cast<char>(c);  // UTF-8 passes through
+          char esc[8];
+          std::snprintf(esc, sizeof esc, "\\u%04x", c);
+          out += esc;
         }
     }
   }

@@ -89,5 +89,31 @@ TEST_F(FormDumpTest, TabContentsShowOnlyOnTheActivePageOfAVisiblePageControl) {
   EXPECT_EQ(FormRenderer::FormRect(edit), QRect(34 + 4 + 120, 43 + 24 + 40, 160, 21));
 }
 
+// Texts in the recorder's code page (the UPnP help's Big5 quotation marks)
+// keep the dump valid JSON: bytes that start no whole UTF-8 sequence are
+// written as the character of their value; UTF-8 passes through.
+TEST(FormDumpText, EveryTextIsWrittenAsValidJson) {
+  struct Case {
+    const char* what;
+    std::string text;
+    std::string json;
+  } cases[] = {
+      {"ASCII and escapes", "a\"b\\\n\x01", "\"a\\\"b\\\\\\n\\u0001\""},
+      {"UTF-8", "\xC3\xA9\xE2\x80\x9C\xF0\x9F\x98\x80", "\"\xC3\xA9\xE2\x80\x9C\xF0\x9F\x98\x80\""},
+      {"Big5 quotes",
+       "\xA1\xA7"
+       "Enable\xA1\xA8",
+       "\"\\u00a1\\u00a7Enable\\u00a1\\u00a8\""},
+      {"cut sequence", "x\xE2\x80", "\"x\\u00e2\\u0080\""},
+      {"overlong", "\xC0\xAF", "\"\\u00c0\\u00af\""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(JsonString(c.text), c.json) << c.what;
+    QJsonParseError error;
+    QJsonDocument::fromJson(QByteArray::fromStdString("[" + JsonString(c.text) + "]"), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace tevrano::host
