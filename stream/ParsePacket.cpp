@@ -39,6 +39,12 @@ bool KindAccepted(uint32_t mode, uint32_t kind, bool marker) {
   }
 }
 
+// The playback buttons' states that tell the recorder to stop: 1, and any
+// state outside 0 to 4 (the states that play).
+bool PlaybackStopped(uint32_t playbackControl) {
+  return playbackControl == 1 || playbackControl > 4;
+}
+
 }  // namespace
 
 int StreamSystem::ParsePacket(StreamConnection& c) {
@@ -135,6 +141,11 @@ int StreamSystem::HandlePacket(StreamConnection& c, ViewState& view, const Trans
   if (!h.Valid() || h.PacketBytes() - FrameHeader::kSize > remaining)
     return SkipPacket(c, t, remaining);
   if (h.type != FrameHeader::kVideo) return SkipPacket(c, t, remaining);
+  // Paused playback shows nothing more: the frames still arriving were sent
+  // before the recorder got the pause, and would carry the picture and the
+  // time past the point that playback resumes from.
+  if (view.Mode == kModePlayback && PlaybackStopped(view.PlaybackControl))
+    return SkipPacket(c, t, remaining);
   const bool backup = view.Mode == kModeBackup;
 
   if (c.AssemblyMissing != 0) {

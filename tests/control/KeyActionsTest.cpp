@@ -117,6 +117,51 @@ TEST(StartUp, TitlePicturesAreNamedAndNeverShown) {
   }
 }
 
+// A held time arrow of the calendar repeats through the control's own
+// wiring (the calendar marks the arrow held): first on the twelfth run of
+// the 33 ms job after the press, then on every run, until the release. The
+// month arrow does not repeat.
+TEST(KeyActions, HeldCalendarTimeArrowRepeatsAndTheMonthArrowDoesNot) {
+  Started s;
+  s.LogIn(16);
+  ASSERT_TRUE(s.Click("Key_PB#SD"));
+  ASSERT_TRUE(s.Click("IE_SET_T#SD"));  // the calendar for the playback time
+  ASSERT_EQ(s.ui.vars.IE_Month_T, 1);
+  const auto hoursUp = s.control.FindSkinTarget("TevranoKeyForm", "TimeUp", 1);
+  ASSERT_TRUE(hoursUp);
+  s.Tick(40);  // draws what the calendar changed before the press
+  const int hour = s.ui.vars.Mon_h;
+  auto stepped = [&] { return (s.ui.vars.Mon_h - hour + 24) % 24; };
+  auto runs = [&] { return s.control.MainLoop().thirtyThreeMsRuns; };
+  auto holdFor = [&](uint64_t n) {
+    const uint64_t until = runs() + n;
+    while (runs() < until) s.Tick(10);
+  };
+  s.form.Image1.onMouseDown(hoursUp->x, hoursUp->y);
+  EXPECT_EQ(stepped(), 1);
+  EXPECT_EQ(s.ui.HeldKey, 9999);
+  holdFor(11);
+  EXPECT_EQ(stepped(), 1) << "no repeat before the twelfth run";
+  holdFor(1);
+  EXPECT_EQ(stepped(), 2) << "the first repeat";
+  holdFor(3);
+  EXPECT_EQ(stepped(), 5);
+  s.form.Image1.onMouseUp(hoursUp->x, hoursUp->y);
+  holdFor(20);
+  EXPECT_EQ(stepped(), 5) << "the release ends the repeat";
+
+  const auto nextMonth = s.control.FindSkinTarget("TevranoKeyForm", "MonNext", 1);
+  ASSERT_TRUE(nextMonth);
+  s.Tick(40);
+  s.form.Image1.onMouseDown(nextMonth->x, nextMonth->y);
+  EXPECT_EQ(s.ui.HeldKey, 0);
+  EXPECT_EQ(s.ui.RepeatState(), 0);
+  const int32_t firstCell = s.ui.vars.Mon_Day[0];
+  holdFor(30);
+  EXPECT_EQ(s.ui.vars.Mon_Day[0], firstCell) << "the month arrow stepped again";
+  s.form.Image1.onMouseUp(nextMonth->x, nextMonth->y);
+}
+
 // The 33 ms job keeps its own rhythm on the 10 ms loop: its twelfth run (the
 // first repeat of a held calendar arrow) comes at 0.4 s, not at 0.48 s.
 TEST(MainLoopRhythm, TwelfthThirtyThreeMsStepFallsAtAboutFourTenthsOfASecond) {

@@ -2,6 +2,8 @@
 
 #include "control/TevranoImpl1.h"
 #include "platform/fake/FakePlatform.h"
+#include "tests/stream/StreamPackets.h"
+#include "view/ViewRecords.h"
 
 namespace tevrano {
 namespace {
@@ -73,13 +75,31 @@ TEST_F(MainLoopTest, TicksWrapWithoutStoppingTheJobs) {
   EXPECT_NE(c2.MainLoop().stamps[0], s);  // ran across the wrap
 }
 
-TEST_F(MainLoopTest, SpeakerImagesReturnTwoSecondsAfterTheLastMovement) {
+// The speaker button shows while the pointer is over it and the shown
+// camera's sound is heard, and goes two seconds after the last movement.
+TEST_F(MainLoopTest, SpeakerImagesShowWhileSoundIsHeardAndGoTwoSecondsAfterTheLastMovement) {
+  // Camera 1's sound arrives (live, channel 1 alone). The audio thread is
+  // stopped and its reading step run here, so that nothing races the test.
+  control.AudioThread().Terminate();
+  StreamConnection& c = control.Streams().Stream().Connection(0);
+  test::PacketSpec sound;
+  sound.type = 2;
+  sound.payload.resize(1024 - 32);
+  const std::vector<uint8_t> packet = test::TransportPacket(sound);
+  ASSERT_EQ(c.AudioRing.Write(packet.data(), uint32_t(packet.size())), 0);
+  control.Audio().ReadAudioPacket(c, kModeLive);
+  ASSERT_TRUE(control.Audio().AudioHeard());
+
   SpeakerState& sp = control.Speaker();
   sp.hot = true;
   sp.lastMovement = control.ElapsedTicks();
   RunFor(1990);
   EXPECT_TRUE(sp.hot);
   EXPECT_TRUE(sp.lastShownHot);
+  EXPECT_TRUE(sp.audioHeard);
+  // The speaker is off: its "off" picture offers to switch it on.
+  EXPECT_TRUE(control.Form().Image_Trumpet_Off.visible);
+  EXPECT_FALSE(control.Form().Image_Trumpet_On.visible);
   RunFor(20);
   EXPECT_FALSE(sp.hot);
   EXPECT_FALSE(sp.lastShownHot);

@@ -80,7 +80,10 @@ TEST(PlaybackE2e, CalendarMarksTheArchiveAndTheTransportSteersPlayback) {
   const std::string script = dir + "/playback.txt";
   {
     std::ofstream f(script);
-    f << "wait 5\n"
+    // A press while the key panel's redraw after the login is pending is
+    // ignored; by the first live picture it has been drawn.
+    f << "wait-until logged-in\n"
+         "wait-until picture\n"
          "click-target TevranoKeyForm IE_Page2#SD 2\n"
          "wait 1\n"
          // Camera 3 on the Playback page, then the calendar for the playback time.
@@ -143,16 +146,19 @@ TEST(PlaybackE2e, CalendarMarksTheArchiveAndTheTransportSteersPlayback) {
   const int64_t chosen = RecorderSeconds(recorded, 8, 30);
   const auto log = sim.Log();
   bool askedFromChosen = false, paused = false, reversed = false;
+  int64_t pausedAt = -1;  // where the recorder was told to stand
   for (const QJsonObject& l : log) {
     if (!PlaybackSet(l)) continue;
     askedFromChosen = askedFromChosen || (l.value("start_seconds").toInteger() == chosen &&
                                           l.value("playback_channel").toInt() == 2);
-    if (l.value("play_flag").toInt() == 0 && l.value("start_seconds").toInteger() > chosen)
+    if (l.value("play_flag").toInt() == 0 && l.value("start_seconds").toInteger() > chosen) {
       paused = true;
+      pausedAt = l.value("start_seconds").toInteger();
+    }
     if (l.value("play_flag").toInt() == 1 && l.value("direction").toInt() == -1) reversed = true;
   }
   EXPECT_TRUE(askedFromChosen) << "no playback record from the chosen time";
-  EXPECT_TRUE(paused) << "pause did not reach the recorder";
+  ASSERT_TRUE(paused) << "pause did not reach the recorder";
   EXPECT_TRUE(reversed) << "reverse did not reach the recorder";
 
   // Playing: the time runs on from the chosen time, on camera 3.
@@ -167,20 +173,24 @@ TEST(PlaybackE2e, CalendarMarksTheArchiveAndTheTransportSteersPlayback) {
   EXPECT_LT(play.front(), chosen + 1800);
   EXPECT_GT(play.back(), play.front()) << "the playback time did not advance";
 
-  // Paused: the time stands. Frames the recorder had already sent ahead
-  // (still in the socket when the pause went out) are shown first, so the
-  // early dumps may be later than the pause point.
+  // Paused: from the first dump after the pause the time stands at the point
+  // the recorder was told to pause at. Frames it had already sent ahead
+  // (still in the socket when the pause went out) are not shown.
   std::vector<int64_t> pause;
-  for (int i = 0; i < 4; ++i)
-    pause.push_back(PlaybackSeconds(ReadJson(dir + "/pause" + std::to_string(i) + ".json")));
-  EXPECT_EQ(pause[2], pause[3]) << "the time ran on while paused";
-  EXPECT_GE(pause[3], play.back());
+  for (int i = 0; i < 4; ++i) {
+    const QJsonObject d = ReadJson(dir + "/pause" + std::to_string(i) + ".json");
+    EXPECT_EQ(d.value("playback").toObject().value("state").toInt(), 1) << "pause " << i;
+    pause.push_back(PlaybackSeconds(d));
+  }
+  EXPECT_EQ(pause[0], pausedAt) << "the shown time is not where the recorder stands";
+  for (int i = 1; i < 4; ++i) EXPECT_EQ(pause[i], pause[0]) << "the time ran on while paused";
+  EXPECT_GE(pause[0], play.back());
 
   // Reverse: the time runs backwards from where it stood.
   std::vector<int64_t> reverse;
   for (int i = 0; i < 5; ++i)
     reverse.push_back(PlaybackSeconds(ReadJson(dir + "/reverse" + std::to_string(i) + ".json")));
-  EXPECT_LT(reverse.back(), pause[3]) << "the time did not run backwards";
+  EXPECT_LT(reverse.back(), pause[0]) << "the time did not run backwards";
   EXPECT_LT(reverse.back(), reverse[1]);
 
   // The picture is camera 3's (blue), not the live channel 1's.

@@ -178,6 +178,71 @@ TEST_F(PacedStream, PacketsOfOtherCamerasAndKindsAreConsumedAndDropped) {
   EXPECT_TRUE(conn().MainRing.Empty());
 }
 
+// After a pause the recorder's frames already under way still arrive; they
+// must not move the picture or the playback time past the paused point.
+TEST_F(PacedStream, FramesArrivingWhilePlaybackIsPausedAreConsumedAndNotShown) {
+  struct Case {
+    const char* what;
+    uint32_t control;  // the playback buttons' state
+    bool shown;
+  } cases[] = {
+      {"reverse", 0, true},
+      {"forward", 3, true},
+      {"pause", 1, false},
+      {"unnamed state", 7, false},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    stream.ResetView(conn(), 0);
+    decoded.clear();
+    EnterPlayback();
+    view.PlaybackControl = 3;
+    PacketSpec s = Key();
+    s.kind = 1;
+    s.seconds = 5000;
+    Step(s);
+    ASSERT_EQ(decoded.size(), 1u) << c.what;
+    ASSERT_EQ(view.DisplayedPlaybackTime, 5000u) << c.what;
+
+    view.PlaybackControl = c.control;
+    for (uint32_t i = 1; i <= 3; ++i) {
+      clock.AdvanceMs(40);
+      PacketSpec later = i == 1 ? Key() : Predicted();
+      later.kind = 1;
+      later.seconds = 5000 + 80 * i;
+      Step(later);
+    }
+    EXPECT_EQ(decoded.size(), c.shown ? 4u : 1u) << c.what;
+    EXPECT_EQ(view.DisplayedPlaybackTime, c.shown ? 5240u : 5000u) << c.what;
+    EXPECT_EQ(conn().Timestamp, c.shown ? 5240u : 5000u) << c.what;
+    EXPECT_TRUE(conn().MainRing.Empty()) << c.what << ": the packets are consumed";
+  }
+}
+
+TEST_F(PacedStream, PlaybackResumedAfterAPauseShowsTheRecordersNextIFrame) {
+  EnterPlayback();
+  view.PlaybackControl = 3;
+  PacketSpec s = Key();
+  s.kind = 1;
+  Step(s);
+  view.PlaybackControl = 1;
+  for (int i = 0; i < 2; ++i) {
+    PacketSpec p = Predicted();
+    p.kind = 1;
+    Step(p);
+  }
+  ASSERT_EQ(decoded.size(), 1u);
+  view.PlaybackControl = 3;
+  clock.AdvanceMs(40);
+  PacketSpec p = Predicted();
+  p.kind = 1;
+  Step(p);
+  EXPECT_EQ(decoded.size(), 1u) << "a predicted frame cannot follow the dropped ones";
+  s.seconds = 1000;
+  Step(s);
+  EXPECT_EQ(decoded.size(), 2u) << "the I-frame the recorder resumes with is shown";
+}
+
 TEST_F(PacedStream, Channel16IsShownOnlyLive) {
   EnterPlayback();
   PacketSpec s = Key();
@@ -384,7 +449,7 @@ TEST_F(FramePacingTest, PlaybackBuffersBetween64KiBAnd512KiBAndAnimatesTheLoader
 TEST_F(FramePacingTest, AMarkerPacketHeldByBufferingKeepsItsPlaceInTheCount) {
   UseMarkerFraming();
   view.Mode = kModePlayback;
-  view.PlaybackControl = 1;
+  view.PlaybackControl = 3;  // forward: plays without buffering
   uint32_t seq = 0;
   auto packet = [&](bool key, uint32_t nalBytes) {
     PacketSpec s;

@@ -176,6 +176,7 @@ TEST(SkinHit, PagedListOffsetsItemsAndStaysWithinItsArray) {
   Fixture f(b);
   int x, y;
   f.ui.ItemCenter(f.ui.Element(1), 0, x, y);
+  f.ui.vars.Dm_Pre = -7;  // the first item writes 0 over it
   f.ui.Skin_Mouse(1, x, y, "TevranoKeyForm");
   EXPECT_EQ(f.ui.vars.Dm_Pre, 0);
   f.ui.vars.A_Num = 2;

@@ -301,15 +301,6 @@ TEST(KeyRepeat, HeldArrowRepeatsFirstOnTheTwelfthStep) {
   EXPECT_EQ(f.ui.RepeatState(), 0);
 }
 
-TEST(KeyRepeat, OnlyACalendarArrowRepeats) {
-  KeyFormFixture f;
-  f.ui.SetUpRecorder(16, 0, 0);
-  const auto split = f.ui.FindTarget("TevranoKeyForm", "IE_DOING#SD", 1);
-  f.ui.ThirtyThreeMsStep();
-  f.ui.Image1MouseDown(split->x, split->y);
-  EXPECT_EQ(f.ui.RepeatState(), 0);
-}
-
 TEST(SpeedDomeButton, OpensAndClosesThePad) {
   KeyFormFixture f;
   std::vector<std::pair<int, int>> messages;
