@@ -13,6 +13,7 @@ const char* const kViewerUsage =
     "                       [--user DIGITS --password DIGITS | --token TEXT] [--http-page N]]\n"
     "                      [--headless] [--run-for SECONDS] [--snapshot FILE.png]\n"
     "                      [--dump FILE.json] [--script FILE] [--audio-out FILE.wav]\n"
+    "                      [--update-port N]\n"
     "  --dvr-ip HOST        the recorder's address; without it nothing is put and the\n"
     "                       viewer stays at \"Connecting ...\"\n"
     "  --port N             the recorder's web port (default 80)\n"
@@ -26,7 +27,8 @@ const char* const kViewerUsage =
     "  --dump FILE.json     at exit, every component's state and the control's\n"
     "  --script FILE        run the commands of FILE (see README)\n"
     "  --audio-out FILE.wav the sound into a WAV file, at the real rate, instead of\n"
-    "                       the speakers (TEVRANO_AUDIO_WAV does the same)\n";
+    "                       the speakers (TEVRANO_AUDIO_WAV does the same)\n"
+    "  --update-port N      the recorder's firmware update port (default 21)\n";
 
 namespace {
 bool IsDigits(const std::string& s) {
@@ -73,9 +75,9 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
       o.headless = true;
       continue;
     }
-    static const char* const kWithValue[] = {"--dvr-ip", "--port",      "--user",     "--password",
-                                             "--token",  "--http-page", "--run-for",  "--snapshot",
-                                             "--dump",   "--script",    "--audio-out"};
+    static const char* const kWithValue[] = {
+        "--dvr-ip",  "--port",     "--user", "--password", "--token",     "--http-page",
+        "--run-for", "--snapshot", "--dump", "--script",   "--audio-out", "--update-port"};
     if (std::find(std::begin(kWithValue), std::end(kWithValue), a) == std::end(kWithValue))
       return fail("unknown option: " + a);
     if (i + 1 >= args.size()) return fail(a + " needs a value");
@@ -111,6 +113,9 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
     } else if (a == "--audio-out") {
       if (v.empty()) return fail("--audio-out needs a file name");
       o.audioOutPath = v;
+    } else if (a == "--update-port") {
+      if (!ParseInt(v, 1, 65535, o.updatePort))
+        return fail("--update-port needs a number from 1 to 65535");
     }
   }
   if (o.user.has_value() != o.password.has_value())

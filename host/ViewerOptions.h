@@ -16,6 +16,7 @@ struct ViewerOptions {
   std::optional<double> runForSeconds;
   std::optional<std::string> snapshotPath, dumpPath, scriptPath;
   std::optional<std::string> audioOutPath;  // sound into this WAV file instead of the speakers
+  int updatePort = 21;                      // the recorder's firmware update port
 };
 
 struct OptionsResult {

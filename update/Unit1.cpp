@@ -174,7 +174,8 @@ void TForm_Update::StepConnect() {
   Button_Update_No.SetCaption("STOP");
   lastAnswerMs_ = platform_.clock.TickCountMs();
 
-  // An empty file or one without the version marker is never offered.
+  // An empty file is never offered (the Update tab refuses images without
+  // the version marker before the dialog opens).
   if (!CheckImage()) return;
   socket_ = platform_.sockets.CreateBlockingSocket();
   if (!socket_ || !socket_->Connect(form_.LabeledEdit_System1.text, platform_.sockets.UpdatePort(),
@@ -199,8 +200,9 @@ bool TForm_Update::CheckImage() {
     Fail("Open file failed !");
     return false;
   }
-  if (info.size <= 0 || !info.marker) {
-    Fail("Not an OS update file !");
+  // An empty file has nothing to send and no percentage to show.
+  if (info.size <= 0) {
+    Fail("The file is empty !");
     return false;
   }
   return true;

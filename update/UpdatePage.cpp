@@ -1,8 +1,11 @@
 #include "update/UpdatePage.h"
 
+#include "update/FirmwareImage.h"
+
 namespace tevrano {
 
 namespace {
+constexpr int kMbIconStop = 0x10;
 constexpr int kMbIconExclamation = 0x30;
 
 constexpr const char* kHelpLines[] = {
@@ -48,6 +51,16 @@ void UpdatePage::Button_Updata3Click() {
   if (tab_.LabeledEdit_Updata3.text.empty()) {
     platform_.host.MessageBox("Plese select the file !", "No file",
                               platform::kMbOk | kMbIconExclamation);
+    return;
+  }
+  // Only a recorder image (its version marker present, not empty) is offered;
+  // nothing is sent for any other file.
+  const firmware::ImageInfo info =
+      firmware::ReadImageInfo(platform_.files, tab_.LabeledEdit_Updata3.text);
+  if (!info.opened || info.size <= 0 || !info.marker) {
+    platform_.host.MessageBox(
+        info.opened ? "Not a DVR OS update file !" : "Can not open the file !", "File error",
+        platform::kMbOk | kMbIconStop);
     return;
   }
   form_.PageControl1.SetEnabled(false);
