@@ -33,6 +33,8 @@ class TForm_Update {
   static constexpr int kAnswerWaitMs = 500;
   static constexpr uint32_t kSilenceMs = 30000;
   static constexpr int kConnectTimeoutMs = 5000;
+  // A fixed dialog centred on the screen, without border icons.
+  const std::string Caption = "Update";
   static constexpr int kWidth = 360;
   static constexpr int kHeight = 150;
 
