@@ -17,9 +17,9 @@
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
 #include "settings/SettingsPages.h"
-#include "update/UpdatePage.h"
 #include "ui/NamedItems.h"
 #include "ui/Ui.h"
+#include "update/UpdatePage.h"
 #include "video/Video.h"
 
 namespace tevrano {
