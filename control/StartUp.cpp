@@ -50,9 +50,13 @@ void WireSettings(TevranoX& c) {
   ih.receiveSettingsPage = [&settings](ViewState& v, uint32_t op, const uint8_t* p, uint32_t n) {
     return settings.ReceivePage(v, op, p, n);
   };
-  net.Hooks().SystemInfoArrived.push_back([&settings](RecorderContext& rc, const uint8_t* info) {
-    if (rc.Index == 0) settings.SystemInfoArrived(info, system_info::kSize);
-  });
+  UpdatePage& update = c.Update();
+  net.Hooks().SystemInfoArrived.push_back(
+      [&settings, &update](RecorderContext& rc, const uint8_t* info) {
+        if (rc.Index != 0) return;
+        settings.SystemInfoArrived(info, system_info::kSize);
+        update.SystemInfoArrived();  // its help shows the OS text just set
+      });
   c.Items().SetArrivalAction("Zell_Upnp_C_Data_R",
                              [&settings](uint32_t) { settings.UpnpArrived(); });
 }

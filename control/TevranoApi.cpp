@@ -82,11 +82,15 @@ int32_t TevranoX_GetProperty(TevranoXHandle* handle, int32_t dispid, uint16_t* v
 }
 
 void TevranoX_Timer(TevranoXHandle* handle) {
-  if (handle) Control(handle)->Timer1Timer();
+  if (!handle) return;
+  // The firmware upload dialog stops the main loop and runs its own timer.
+  if (Control(handle)->Form().Timer1.enabled) Control(handle)->Timer1Timer();
+  Control(handle)->Update().Poll();
 }
 
 int TevranoX_TimerEnabled(TevranoXHandle* handle) {
-  return handle && Control(handle)->Form().Timer1.enabled ? 1 : 0;
+  if (!handle) return 0;
+  return Control(handle)->Form().Timer1.enabled || Control(handle)->Update().TimerWanted() ? 1 : 0;
 }
 
 void* TevranoX_Form(TevranoXHandle* handle) {

@@ -22,6 +22,7 @@
 #include "ui/NamedItems.h"
 #include "ui/Speed_dome_form.h"
 #include "ui/Ui.h"
+#include "update/UpdatePage.h"
 #include "video/Video.h"
 
 namespace tevrano {
@@ -144,6 +145,8 @@ class TevranoX {
   SettingsPages& Settings() { return settings_; }
   // The backup into movie files.
   BackupSubsystem& Backup() { return backup_; }
+  // The Update tab and the firmware upload dialog.
+  UpdatePage& Update() { return update_; }
 
   // Where a scripted click on a skin element lands: the centre of item
   // `item` (1-based) of the first element of the skin whose file name
@@ -202,6 +205,7 @@ class TevranoX {
   ui::Speed_dome_form pad_{ui_, form_.SpeedDome, net_.Context(0)};
   uint8_t padBuffer_[1024] = {};
   BackupSubsystem backup_{platform_, stream_, items_, ui_, form_};
+  UpdatePage update_{form_, platform_};
 };
 
 }  // namespace tevrano

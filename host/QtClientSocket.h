@@ -83,10 +83,13 @@ class QtSocketFactory : public platform::SocketFactory {
  public:
   std::unique_ptr<platform::ClientSocket> CreateClientSocket() override;
   std::unique_ptr<platform::BlockingSocket> CreateBlockingSocket() override;
+  int UpdatePort() const override { return updatePort_; }
+  void SetUpdatePort(int port) { updatePort_ = port; }
   SocketEventQueue& Queue() { return queue_; }
 
  private:
   SocketEventQueue queue_;
+  int updatePort_ = kDefaultUpdatePort;
 };
 
 }  // namespace tevrano::host

@@ -37,6 +37,7 @@ Viewer::Viewer(const ViewerOptions& options, std::optional<std::string> scriptTe
       scriptText_(std::move(scriptText)),
       platform_(options.headless, WavPath(options)),
       host_(platform_.platform) {
+  platform_.sockets.SetUpdatePort(options.updatePort);
   scriptTimer_.setSingleShot(true);
   connect(&scriptTimer_, &QTimer::timeout, this, [this] { ContinueScript(); });
 }

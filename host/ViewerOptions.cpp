@@ -13,6 +13,7 @@ const char* const kViewerUsage =
     "                       [--user DIGITS --password DIGITS | --token TEXT] [--http-page N]]\n"
     "                      [--headless] [--run-for SECONDS] [--snapshot FILE.png]\n"
     "                      [--dump FILE.json] [--script FILE] [--audio-out FILE.wav]\n"
+    "                      [--update-port N]\n"
     "  --dvr-ip HOST        the recorder's address; without it nothing is put and the\n"
     "                       viewer stays at \"Connecting ...\"\n"
     "  --port N             the recorder's web port (default 80)\n"
@@ -31,7 +32,9 @@ const char* const kViewerUsage =
     "  --backup CHANNEL --from TIME --to TIME --out FILE.mov\n"
     "                       headless: write camera CHANNEL (from 1) from TIME to TIME\n"
     "                       (YYYY-MM-DDTHH:MM:SS, recorder time) into FILE.mov, FILE(1).mov\n"
-    "                       ... (30 minutes each); exit 0 when complete, 1 when not\n";
+    "                       ... (30 minutes each); exit 0 when complete, 1 when not\n"
+
+    "  --update-port N      the recorder's firmware update port (default 21)\n";
 
 namespace {
 bool IsDigits(const std::string& s) {
@@ -79,10 +82,10 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
       o.headless = true;
       continue;
     }
-    static const char* const kWithValue[] = {"--dvr-ip", "--port",      "--user",      "--password",
-                                             "--token",  "--http-page", "--run-for",   "--snapshot",
-                                             "--dump",   "--script",    "--audio-out", "--backup",
-                                             "--from",   "--to",        "--out"};
+    static const char* const kWithValue[] = {
+        "--dvr-ip",  "--port",     "--user", "--password",   "--token",     "--http-page",
+        "--run-for", "--snapshot", "--dump", "--script",     "--audio-out", "--backup",
+        "--from",    "--to",       "--out",  "--update-port"};
     if (std::find(std::begin(kWithValue), std::end(kWithValue), a) == std::end(kWithValue))
       return fail("unknown option: " + a);
     if (i + 1 >= args.size()) return fail(a + " needs a value");
@@ -126,6 +129,9 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
       backupTo = v;
     } else if (a == "--out") {
       backupOut = v;
+    } else if (a == "--update-port") {
+      if (!ParseInt(v, 1, 65535, o.updatePort))
+        return fail("--update-port needs a number from 1 to 65535");
     }
   }
   if (o.user.has_value() != o.password.has_value())

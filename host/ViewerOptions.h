@@ -20,6 +20,7 @@ struct ViewerOptions {
   std::optional<std::string> audioOutPath;  // sound into this WAV file instead of the speakers
   // --backup CHANNEL --from TIME --to TIME --out FILE.mov (headless).
   std::optional<BackupOptions> backup;
+  int updatePort = 21;  // the recorder's firmware update port
 };
 
 struct OptionsResult {

@@ -75,6 +75,10 @@ class SocketFactory {
   virtual ~SocketFactory() = default;
   virtual std::unique_ptr<ClientSocket> CreateClientSocket() = 0;
   virtual std::unique_ptr<BlockingSocket> CreateBlockingSocket() = 0;
+  // The TCP port of the recorder's firmware update service (21; a test
+  // recorder may listen elsewhere).
+  virtual int UpdatePort() const { return kDefaultUpdatePort; }
+  static constexpr int kDefaultUpdatePort = 21;
 };
 
 }  // namespace tevrano::platform

@@ -69,12 +69,12 @@ void JsonLog::Write(const JsonEvent& e, double seconds) {
   std::snprintf(t, sizeof t, "{\"t\":%.3f,", seconds);
   std::string line = e.text();
   line.replace(0, 1, t);
+  line += '\n';  // one call per line: the update service's thread logs too
   if (file_) {
     std::fputs(line.c_str(), file_);
-    std::fputc('\n', file_);
     std::fflush(file_);
   }
-  if (echo_) std::fprintf(stderr, "sim: %s\n", line.c_str());
+  if (echo_) std::fprintf(stderr, "sim: %s", line.c_str());
 }
 
 }  // namespace tevrano::sim

@@ -96,6 +96,21 @@ Events and speed domes:
   --preset-marker yes|no   the stored preset table carries its "Ufw3"
                            marker (default yes)
 
+Firmware update (a TCP port of its own; see the README for the wire layout):
+  --update-port N          serve firmware uploads on the listen address,
+                           port N (default: no update service)
+  --update-version accept|refuse
+                           answer the announce with 1 (go ahead, default)
+                           or 0xFFFF (the version is refused)
+  --update-repeat N        ask for chunk N a second time (once)
+  --update-silent-at announce|upload|write
+                           go silent (read on, answer nothing) once that
+                           phase is reached: the announce, the first
+                           chunk, or the end of the upload
+  --update-silent-for S    the silence's length (default 30)
+  --update-save FILE       write each image received whole to FILE (its
+                           size, byte sum and FNV-1a are logged anyway)
+
 Diagnostics:
   --log FILE.jsonl         one JSON object a line: every frame and module
                            message received, decoded, and connection events
@@ -323,6 +338,23 @@ int ParseOptions(int argc, char** argv, SimOptions& o, std::string& error) {
       }
     } else if (name == "--preset-marker") {
       ok = ParseYesNo(v, o.presetMarker);
+    } else if (name == "--update-port") {
+      ok = ParseInt(v, 1, 65535, n);
+      o.updatePort = int(n);
+    } else if (name == "--update-version") {
+      ok = v == "accept" || v == "refuse";
+      o.updateVersion = v;
+    } else if (name == "--update-repeat") {
+      ok = ParseInt(v, 1, 0x7FFFFFFF, n);
+      o.updateRepeat = uint32_t(n);
+    } else if (name == "--update-silent-at") {
+      ok = v == "announce" || v == "upload" || v == "write";
+      o.updateSilentAt = v;
+    } else if (name == "--update-silent-for") {
+      ok = ParseSeconds(v, o.updateSilentFor);
+    } else if (name == "--update-save") {
+      ok = !v.empty();
+      o.updateSavePath = v;
     } else if (name == "--seed") {
       ok = ParseInt(v, 0, 0x7FFFFFFF, n);
       o.seed = uint32_t(n);

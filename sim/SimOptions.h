@@ -52,6 +52,13 @@ struct SimOptions {
   double backupStallAfter = -1;
   bool watermarkAnswer = true;
   int64_t watermark = -1;  // <0: 0x57A70000 + the channel
+  // Firmware update service (off without a port).
+  int updatePort = 0;
+  std::string updateVersion = "accept";  // accept | refuse
+  uint32_t updateRepeat = 0;             // a chunk asked for twice
+  std::string updateSilentAt;            // announce | upload | write
+  double updateSilentFor = 30;
+  std::string updateSavePath;
 
   // The "[N] " model text sent in the system information.
   std::string ModelText() const;

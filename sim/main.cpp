@@ -1,6 +1,7 @@
 // tevrano-recorder-sim: a recorder for the tests and the demo.
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 #include "JsonLog.h"
 #include "LiveEvents.h"
@@ -8,6 +9,7 @@
 #include "RecorderTime.h"
 #include "RecordingArchive.h"
 #include "SimOptions.h"
+#include "UpdateServer.h"
 
 namespace {
 
@@ -68,6 +70,23 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tevrano-recorder-sim: cannot listen: %s\n", error.c_str());
     return 1;
   }
+  std::unique_ptr<UpdateServer> update;
+  if (options.updatePort != 0) {
+    UpdateServerOptions u;
+    u.address = options.listenAddress;
+    u.port = uint16_t(options.updatePort);
+    u.refuseVersion = options.updateVersion == "refuse";
+    u.repeatChunk = options.updateRepeat;
+    u.silentAt = options.updateSilentAt;
+    u.silentSeconds = options.updateSilentFor;
+    u.savePath = options.updateSavePath;
+    update = std::make_unique<UpdateServer>(u, log);
+    if (!update->Start(error)) {
+      std::fprintf(stderr, "tevrano-recorder-sim: cannot listen: %s\n", error.c_str());
+      return 1;
+    }
+  }
   recorder.Run(g_stop);
+  if (update) update->Stop();
   return 0;
 }

@@ -6,10 +6,11 @@ namespace tevrano::host {
 namespace {
 
 TEST(ViewerOptions, TakesEveryOption) {
-  OptionsResult r =
-      ParseViewerOptions({"--dvr-ip", "127.0.0.2", "--port", "8000", "--user", "1234", "--password",
-                          "5678", "--http-page", "3", "--headless", "--run-for", "1.5",
-                          "--snapshot", "f.png", "--dump", "f.json", "--script", "s.txt"});
+  OptionsResult r = ParseViewerOptions(
+      {"--dvr-ip",   "127.0.0.2",     "--port",      "8000",   "--user",     "1234",
+       "--password", "5678",          "--http-page", "3",      "--headless", "--run-for",
+       "1.5",        "--snapshot",    "f.png",       "--dump", "f.json",     "--script",
+       "s.txt",      "--update-port", "2121"});
   ASSERT_TRUE(r.options) << r.error;
   const ViewerOptions& o = *r.options;
   EXPECT_EQ(o.dvrIp, "127.0.0.2");
@@ -22,6 +23,7 @@ TEST(ViewerOptions, TakesEveryOption) {
   EXPECT_EQ(o.snapshotPath, "f.png");
   EXPECT_EQ(o.dumpPath, "f.json");
   EXPECT_EQ(o.scriptPath, "s.txt");
+  EXPECT_EQ(o.updatePort, 2121);
 }
 
 TEST(ViewerOptions, DefaultsPutNothingAndShowAWindow) {
@@ -30,6 +32,7 @@ TEST(ViewerOptions, DefaultsPutNothingAndShowAWindow) {
   EXPECT_FALSE(r.options->dvrIp);
   EXPECT_FALSE(r.options->headless);
   EXPECT_EQ(r.options->httpPage, 0);
+  EXPECT_EQ(r.options->updatePort, 21);
 }
 
 TEST(ViewerOptions, RefusesBadCommandLines) {
@@ -49,6 +52,9 @@ TEST(ViewerOptions, RefusesBadCommandLines) {
       {"--run-for", "soon"},
       {"--run-for", "1e9"},
       {"--headless", "extra"},
+      {"--update-port", "0"},
+      {"--update-port", "65536"},
+      {"--update-port", "ftp"},
   };
   for (const auto& args : bad) {
     OptionsResult r = ParseViewerOptions(args);
