@@ -17,6 +17,7 @@
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
 #include "settings/SettingsPages.h"
+#include "titles/ChannelTitles.h"
 #include "ui/NamedItems.h"
 #include "ui/Ui.h"
 #include "video/Video.h"
@@ -121,6 +122,8 @@ class TevranoX {
   PlaybackSubsystem& Playback() { return playback_; }
   // The settings tabs.
   SettingsPages& Settings() { return settings_; }
+  // Channel titles and their "VDTT" exchange (made at start-up).
+  ChannelTitles& Titles() { return *titles_; }
 
   // Where a scripted click on a skin element lands: the centre of item
   // `item` (1-based) of the first element of the skin whose file name
@@ -170,6 +173,7 @@ class TevranoX {
   std::unique_ptr<TAudioThread1> audioThread_;
   bool lastAudioHeard_ = false;
   SettingsPages settings_{form_, platform_.host, stream_.Icmd().View(0), items_.UpnpSetting};
+  std::unique_ptr<ChannelTitles> titles_;
 };
 
 }  // namespace tevrano
