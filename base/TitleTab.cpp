@@ -13,9 +13,9 @@ void TTevranoX::PlaceTitleComponents() {
     const char* caption;
   };
   const Place places[] = {
-      {Label_Title, "Language : "},  {ComboBox_Title, ""},       {Button_TOption, "Font Option"},
-      {Label_TFS, "Font Size : "},   {ComboBox_TFS, ""},         {Edit_TFS, ""},
-      {ScrollBar_TFS, ""},           {Button_TLoad, "Load File"}, {Button_TSave, "Save File"},
+      {Label_Title, "Language : "}, {ComboBox_Title, ""},        {Button_TOption, "Font Option"},
+      {Label_TFS, "Font Size : "},  {ComboBox_TFS, ""},          {Edit_TFS, ""},
+      {ScrollBar_TFS, ""},          {Button_TLoad, "Load File"}, {Button_TSave, "Save File"},
       {Button_Title1, "Apply"},
   };
   for (const Place& p : places) {

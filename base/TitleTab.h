@@ -10,12 +10,15 @@ struct TitleLanguage {
   int charset;
 };
 inline constexpr TitleLanguage kTitleLanguages[19] = {
-    {"0 English", 1},     {"1 Traditional Chinese", 1}, {"2 Spanish", 162},
-    {"3 Russian", 204},   {"4 Italian", 162},           {"5 Simplified Chinese  ", 134},
-    {"6 Japanese", 128},  {"7 German", 162},            {"8 French", 1},
-    {"9 Dutch", 162},     {"10 Czech", 1},              {"11 Polish", 238},
-    {"12 Hebrew", 177},   {"13 Thai", 222},             {"14 Danish", 162},
-    {"15 Finnish", 162},  {"16 Swedish", 162},          {"17 Vitnamese article", 163},
+    {"0 English", 1},    {"1 Traditional Chinese", 1},
+    {"2 Spanish", 162},  {"3 Russian", 204},
+    {"4 Italian", 162},  {"5 Simplified Chinese  ", 134},
+    {"6 Japanese", 128}, {"7 German", 162},
+    {"8 French", 1},     {"9 Dutch", 162},
+    {"10 Czech", 1},     {"11 Polish", 238},
+    {"12 Hebrew", 177},  {"13 Thai", 222},
+    {"14 Danish", 162},  {"15 Finnish", 162},
+    {"16 Swedish", 162}, {"17 Vitnamese article", 163},
     {"18 Korean", 129}};
 
 // The size presets of ComboBox_TFS, in percent of the bitmap height.

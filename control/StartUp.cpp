@@ -165,9 +165,8 @@ void TevranoX::InitializeViewer() {
   net_.RegisterZell();
   stream_.RegisterModules();
   net_.Modules().RegisterModule(
-      ChannelTitles::kTag,
-      [this](const uint8_t* body, uint32_t n) { titles_->Receive(body, n); }, nullptr,
-      titles_->ReceiveBuffer(), ChannelTitles::kReceiveBufferSize);
+      ChannelTitles::kTag, [this](const uint8_t* body, uint32_t n) { titles_->Receive(body, n); },
+      nullptr, titles_->ReceiveBuffer(), ChannelTitles::kReceiveBufferSize);
   items_.RegisterModule();
   items_.RegisterItems();
   playback_.RegisterModule();

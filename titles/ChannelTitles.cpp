@@ -1,10 +1,10 @@
 #include "titles/ChannelTitles.h"
 
 #include <charconv>
-#include <iterator>
-#include <span>
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <span>
 
 #include "base/ByteReader.h"
 #include "net/ModuleTable.h"
@@ -68,7 +68,9 @@ void ChannelTitles::Bind() {
   ProgressBarReset();
 }
 
-void ChannelTitles::ProgressBarReset() { form_.ProgressBar_title.SetPosition(0); }
+void ChannelTitles::ProgressBarReset() {
+  form_.ProgressBar_title.SetPosition(0);
+}
 
 void ChannelTitles::SetChannelCount(int channels) {
   channels_ = channels < 0 ? 0 : channels > kChannels ? kChannels : channels;
@@ -378,8 +380,7 @@ void ChannelTitles::Apply() {
   state_.bytesSent = 0;
   state_.total = kSetSize;
   StoreLe32(state_.record + kChecksumAt, 0);
-  const uint32_t sum =
-      ByteSum(state_.record, kRecordSize) + ByteSum(state_.bitmaps, kBitmapsSize);
+  const uint32_t sum = ByteSum(state_.record, kRecordSize) + ByteSum(state_.bitmaps, kBitmapsSize);
   StoreLe32(state_.record + kChecksumAt, sum);
   EnableControls(false);
 }
@@ -458,8 +459,7 @@ void ChannelTitles::Receive(const uint8_t* body, uint32_t length) {
     ReceivePiece(form, type, offset, pieceLength, sum, r);
 }
 
-void ChannelTitles::ReceiveRequest(uint32_t form, uint32_t type, uint32_t offset,
-                                   uint32_t length) {
+void ChannelTitles::ReceiveRequest(uint32_t form, uint32_t type, uint32_t offset, uint32_t length) {
   if (form == 0) {
     Send(1, kData, kWholeRecord, 0, kRecordSize, state_.record);
     return;

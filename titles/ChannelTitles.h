@@ -24,8 +24,12 @@ constexpr int kSizes = 4;
 // Bitmap sizes by size index (record types 1 to 4).
 constexpr int kWidth[kSizes] = {448, 352, 288, 224};
 constexpr int kHeight[kSizes] = {56, 44, 36, 28};
-constexpr uint32_t BytesPerChannel(int size) { return uint32_t(kWidth[size] * kHeight[size] / 8); }
-constexpr uint32_t BitmapBytes(int size) { return BytesPerChannel(size) * kChannels; }
+constexpr uint32_t BytesPerChannel(int size) {
+  return uint32_t(kWidth[size] * kHeight[size] / 8);
+}
+constexpr uint32_t BitmapBytes(int size) {
+  return BytesPerChannel(size) * kChannels;
+}
 constexpr uint32_t kBitmapsSize = BitmapBytes(0) + BitmapBytes(1) + BitmapBytes(2) + BitmapBytes(3);
 // The record and the four bitmaps together.
 constexpr uint32_t kSetSize = kRecordSize + kBitmapsSize;  // 115,592

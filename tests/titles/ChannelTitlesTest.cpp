@@ -43,13 +43,20 @@ class TitlesTest : public ::testing::Test {
       EXPECT_EQ(LoadLe32(m + 4), Tag("VDTT"));
       const uint8_t* b = m + kModuleHeaderSize;
       EXPECT_EQ(LoadLe32(m + 8), ModuleChecksum(b, n - kModuleHeaderSize));
-      Message msg{LoadLe32(b + 4),  LoadLe32(b + 8),  LoadLe32(b + 12),
-                  LoadLe32(b + 32), LoadLe32(b + 36), LoadLe32(b + 40), {}};
+      Message msg{LoadLe32(b + 4),
+                  LoadLe32(b + 8),
+                  LoadLe32(b + 12),
+                  LoadLe32(b + 32),
+                  LoadLe32(b + 36),
+                  LoadLe32(b + 40),
+                  {}};
       msg.piece.assign(b + 64, m + n);
       sent.push_back(msg);
       return 0;
     };
     h.handle = [] { return 77u; };
+    files.AddFolder("/titles");
+    files.AddFolder("/t");
     h.connected = [this] { return connected; };
     titles.Bind();
   }
@@ -111,10 +118,8 @@ TEST_F(TitlesTest, FontSizeFollowsThePercentOfTheBitmapHeight) {
   struct Case {
     int percent, size, height72, points;
   } cases[] = {
-      {100, 0, 72, 56},  // aims at the whole 56-pixel height
-      {60, 0, 72, 33},
-      {100, 3, 72, 28},
-      {10, 3, 72, 8},    // 2 points is held at 8
+      {100, 0, 72, 56},                                    // aims at the whole 56-pixel height
+      {60, 0, 72, 33},  {100, 3, 72, 28}, {10, 3, 72, 8},  // 2 points is held at 8
       {100, 0, 10, 72},  // a small text height would ask for 403: held at 72
   };
   for (const Case& c : cases) {
@@ -195,7 +200,7 @@ TEST_F(TitlesTest, ForeignOrDamagedTitleFilesLoadNothingOrStopAtTheDamage) {
   const std::vector<uint8_t> good = *files.Contents("/t/good.ttl");
   struct Case {
     const char* name;
-    size_t at;        // byte changed (or the file cut there when cut)
+    size_t at;  // byte changed (or the file cut there when cut)
     uint32_t value;
     bool cut;
     bool loads;
@@ -233,9 +238,8 @@ TEST_F(TitlesTest, RequestedPiecesAreCutToTheBuffer) {
     uint32_t type, offset, length;
     int answered;  // -1: no answer
   } cases[] = {
-      {2, 30000, 1152, 976}, {2, 30976, 1152, 0},  {2, 40000, 1152, 0},
-      {2, 0xFFFFFF00u, 1152, 0}, {16, 1152, 1152, 8}, {1, 0, 5000, 1152},
-      {4, 12000, 1152, 544}, {5, 0, 100, -1},
+      {2, 30000, 1152, 976}, {2, 30976, 1152, 0}, {2, 40000, 1152, 0},   {2, 0xFFFFFF00u, 1152, 0},
+      {16, 1152, 1152, 8},   {1, 0, 5000, 1152},  {4, 12000, 1152, 544}, {5, 0, 100, -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.type * 100000 + c.offset);
