@@ -117,9 +117,6 @@ void TevranoX::ActiveFormCreate() {
   form_.Image_Trumpet_Off.SetVisible(false);
   // 7. Off-screen surfaces for drawing channel titles.
   CreateTitleImages();
-  if (!titles_)
-    titles_ = std::make_unique<ChannelTitles>(form_, platform_.host, platform_.files,
-                                              *titleImages_[0], *titleImages_[1]);
   // 8. The overlay layer.
   form_.Image2.picture.SetSize(704, 576);
   form_.Image2.picture.Fill(0x00FFFFFF);
@@ -164,6 +161,11 @@ void TevranoX::InitializeViewer() {
   //    PBBA, SPDM, RK9P.
   net_.RegisterZell();
   stream_.RegisterModules();
+  // Channel titles render on title surfaces 0 (measuring) and 1 (the box).
+  CreateTitleImages();
+  if (!titles_)
+    titles_ = std::make_unique<ChannelTitles>(form_, platform_.host, platform_.files,
+                                              *titleImages_[0], *titleImages_[1]);
   net_.Modules().RegisterModule(
       ChannelTitles::kTag, [this](const uint8_t* body, uint32_t n) { titles_->Receive(body, n); },
       nullptr, titles_->ReceiveBuffer(), ChannelTitles::kReceiveBufferSize);
@@ -221,7 +223,9 @@ void TevranoX::CreateTitleImages() {
       picture.picture.SetSize(704, 576);
       picture.picture.Fill(0x00FFFFFF);
     }
-    titleImages_[i] = platform_.text.CreateTextSurface(large ? 704 : 0, large ? 576 : 0);
+    // Made once: the channel titles keep drawing on surfaces 0 and 1.
+    if (!titleImages_[i])
+      titleImages_[i] = platform_.text.CreateTextSurface(large ? 704 : 0, large ? 576 : 0);
     platform::FontSpec font;
     font.style = platform::kFontBold;
     font.color = 0x000000;
