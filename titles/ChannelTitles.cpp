@@ -231,14 +231,18 @@ void ChannelTitles::Render(int channel, int size) {
     if (preview) showPreview(nullptr);
     return;
   }
-  measure_.Resize(extent.width, extent.height);
+  // Drawn with a margin all round, so that glyphs reaching past their
+  // advance (overhangs, negative bearings) are measured whole.
+  const int pad = extent.height / 2 + 1;
+  const int mw = extent.width + 2 * pad, mh = extent.height + 2 * pad;
+  measure_.Resize(mw, mh);
   measure_.Fill(kWhite);
-  measure_.DrawText(0, 0, text);
+  measure_.DrawText(pad, pad, text);
   const uint32_t* pixels = measure_.Pixels();
-  int top = -1, bottom = -1, left = extent.width, right = -1;
-  for (int y = 0; y < extent.height; ++y) {
-    const uint32_t* row = pixels + size_t(y) * extent.width;
-    for (int x = 0; x < extent.width; ++x) {
+  int top = -1, bottom = -1, left = mw, right = -1;
+  for (int y = 0; y < mh; ++y) {
+    const uint32_t* row = pixels + size_t(y) * mw;
+    for (int x = 0; x < mw; ++x) {
       if ((row[x] & kWhite) == kWhite) continue;
       if (top < 0) top = y;
       bottom = y;
@@ -250,10 +254,12 @@ void ChannelTitles::Render(int channel, int size) {
     if (preview) showPreview(nullptr);
     return;
   }
+  // Offsets from the drawing position (negative when ink lies before it).
+  left -= pad, right -= pad, top -= pad, bottom -= pad;
   ink = {right - left + 1, bottom - top + 1, left, top};
 
   // Centred in the box; ink wider than the box starts at its left edge.
-  const int x = ink.width <= W ? (W - ink.width) / 2 - ink.left : -ink.left;
+  const int x = ink.width <= W ? (W - ink.width) / 2 - ink.left : 0;
   const int y = (H - ink.height) / 2 - ink.top;
   if (box_.Width() != W || box_.Height() != H) box_.Resize(W, H);
   box_.SetFont(font);
