@@ -82,6 +82,7 @@ TTevranoX::TTevranoX()
   components_.push_back(&LabeledEdit_System1);
   components_.push_back(&LabeledEdit_System2);
   PlaceSettingsComponents();
+  PlaceTitleComponents();
   components_.push_back(&SpeedDome.Image5);
 }
 

@@ -6,6 +6,7 @@
 
 #include "base/Component.h"
 #include "base/SettingsTabs.h"
+#include "base/TitleTab.h"
 
 namespace tevrano {
 
@@ -20,7 +21,7 @@ struct TSpeedDome {
 
 // The control's form and its components, named and placed as the recorder's
 // web page knows them. Creation order is kept: later components lie on top.
-class TTevranoX : public TSettingsTabs {
+class TTevranoX : public TSettingsTabs, public TTitleTab {
  public:
   TTevranoX();
   TTevranoX(const TTevranoX&) = delete;
@@ -73,6 +74,8 @@ class TTevranoX : public TSettingsTabs {
  private:
   // Puts the settings tabs' components on their sheets with their captions.
   void PlaceSettingsComponents();
+  // Puts the Title tab's components on its sheet.
+  void PlaceTitleComponents();
 
   std::vector<Component*> components_;
   std::vector<std::unique_ptr<Component>> owned_;

@@ -36,6 +36,7 @@ void TevranoX::Timer1Timer() {
 
   // 4. 300 ms job: title rows, the title progress bar, the playback search.
   if (Due(now, loop_.stamps[1], MainLoopState::kThreeHundredMs)) {
+    if (titles_) titles_->ThreeHundredMsStep();
     playback_.ThreeHundredMsStep();
   }
 

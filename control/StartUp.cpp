@@ -60,6 +60,31 @@ void WireSettings(TevranoX& c) {
   c.Items().SetArrivalAction("Zell_Upnp_C_Data_R",
                              [&settings](uint32_t) { settings.UpnpArrived(); });
 }
+// Channel titles: "VDTT" on the first connection, the Title tab's load and
+// Apply, its title boxes by the recorder's channel count.
+void WireTitles(TevranoX& c) {
+  ChannelTitles& titles = c.Titles();
+  RecorderNet& net = c.Net();
+  TTevranoX& form = c.Form();
+  ChannelTitles::Hooks& h = titles.GetHooks();
+  h.queue = [&net](const uint8_t* message, uint32_t n) {
+    return net.QueueMessage(net.Context(0), message, n);
+  };
+  h.handle = [&net] { return net.Context(0).SessionId; };
+  h.connected = [&net] { return net.Context(0).LoggedIn == 1; };
+  h.tabShowing = [&form] {
+    constexpr int kTitleTab = 5;
+    return form.PageControl1.visible && form.PageControl1.activePageIndex == kTitleTab;
+  };
+  SettingsPages::Hooks& sh = c.Settings().GetHooks();
+  sh.loadTitles = [&titles] { titles.LoadTitles(); };
+  sh.applyTitles = [&titles] { titles.Apply(); };
+  net.Hooks().SystemInfoArrived.push_back([&titles](RecorderContext& rc, const uint8_t* info) {
+    if (rc.Index == 0) titles.SetChannelCount(static_cast<int>(LoadLe32(info)));
+  });
+  net.Context(0).Vdtt = &titles.State();
+  titles.Bind();
+}
 }  // namespace
 
 TevranoX::TevranoX(platform::Platform platform, int* startUpCount)
@@ -142,6 +167,14 @@ void TevranoX::InitializeViewer() {
   //    PBBA, SPDM, RK9P.
   net_.RegisterZell();
   stream_.RegisterModules();
+  // Channel titles render on title surfaces 0 (measuring) and 1 (the box).
+  CreateTitleImages();
+  if (!titles_)
+    titles_ = std::make_unique<ChannelTitles>(form_, platform_.host, platform_.files,
+                                              *titleImages_[0], *titleImages_[1]);
+  net_.Modules().RegisterModule(
+      ChannelTitles::kTag, [this](const uint8_t* body, uint32_t n) { titles_->Receive(body, n); },
+      nullptr, titles_->ReceiveBuffer(), ChannelTitles::kReceiveBufferSize);
   items_.RegisterModule();
   items_.RegisterItems();
   playback_.RegisterModule();
@@ -165,6 +198,7 @@ void TevranoX::InitializeViewer() {
   playback_.Wire();
   WireSettings(*this);
   backup_.Wire();
+  WireTitles(*this);
 
   // 13. The key panel and speed-dome skins, the form's small pictures and
   //     the playback loader frames.
@@ -200,7 +234,9 @@ void TevranoX::CreateTitleImages() {
       picture.picture.SetSize(704, 576);
       picture.picture.Fill(0x00FFFFFF);
     }
-    titleImages_[i] = platform_.text.CreateTextSurface(large ? 704 : 0, large ? 576 : 0);
+    // Made once: the channel titles keep drawing on surfaces 0 and 1.
+    if (!titleImages_[i])
+      titleImages_[i] = platform_.text.CreateTextSurface(large ? 704 : 0, large ? 576 : 0);
     platform::FontSpec font;
     font.style = platform::kFontBold;
     font.color = 0x000000;

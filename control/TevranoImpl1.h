@@ -18,6 +18,7 @@
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
 #include "settings/SettingsPages.h"
+#include "titles/ChannelTitles.h"
 #include "ui/Alarm_list.h"
 #include "ui/NamedItems.h"
 #include "ui/Speed_dome_form.h"
@@ -147,6 +148,8 @@ class TevranoX {
   BackupSubsystem& Backup() { return backup_; }
   // The Update tab and the firmware upload dialog.
   UpdatePage& Update() { return update_; }
+  // Channel titles and their "VDTT" exchange (made at start-up).
+  ChannelTitles& Titles() { return *titles_; }
 
   // Where a scripted click on a skin element lands: the centre of item
   // `item` (1-based) of the first element of the skin whose file name
@@ -206,6 +209,7 @@ class TevranoX {
   uint8_t padBuffer_[1024] = {};
   BackupSubsystem backup_{platform_, stream_, items_, ui_, form_};
   UpdatePage update_{form_, platform_};
+  std::unique_ptr<ChannelTitles> titles_;
 };
 
 }  // namespace tevrano

@@ -108,6 +108,12 @@ std::string QtHostServices::QtFilter(std::string_view filter) {
 
 std::optional<std::string> QtHostServices::OpenFileDialog(std::string_view filter,
                                                           std::string_view initialDir) {
+  if (!openPaths_.empty()) {
+    std::string path = std::move(openPaths_.front());
+    openPaths_.pop_front();
+    std::fprintf(stderr, "tevrano-viewer: open dialog: %s\n", path.c_str());
+    return path;
+  }
   if (headless_) return std::nullopt;
   QString file =
       QFileDialog::getOpenFileName(ActiveWindow(), QString(), Q(initialDir), Q(QtFilter(filter)));
@@ -118,6 +124,12 @@ std::optional<std::string> QtHostServices::OpenFileDialog(std::string_view filte
 std::optional<std::string> QtHostServices::SaveFileDialog(std::string_view filter,
                                                           std::string_view initialDir,
                                                           std::string_view fileName) {
+  if (!savePaths_.empty()) {
+    std::string path = std::move(savePaths_.front());
+    savePaths_.pop_front();
+    std::fprintf(stderr, "tevrano-viewer: save dialog: %s\n", path.c_str());
+    return path;
+  }
   if (headless_) return std::nullopt;
   QString start = QDir(Q(initialDir)).filePath(Q(fileName));
   QString file =

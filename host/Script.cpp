@@ -177,6 +177,15 @@ struct LineParser {
         return Fail("bad answer: '" + std::string(w) + "' (yes, no, ok or cancel)");
       return End();
     }
+    if (name == "choose-file" || name == "save-file") {
+      cmd.op = name == "save-file" ? Op::SaveFile : Op::ChooseFile;
+      // The path is the rest of the line (it may hold blanks).
+      std::string_view path = Trim(rest);
+      while (!path.empty() && path.back() == '\r') path.remove_suffix(1);
+      if (path.empty()) return Fail(std::string(name) + " needs a PATH");
+      cmd.text = path;
+      return true;
+    }
     if (name == "quit") {
       cmd.op = Op::Quit;
       return End();

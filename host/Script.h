@@ -22,6 +22,10 @@ namespace tevrano::host {
 //   snapshot FILE.png [COMPONENT]  the whole form, or one component
 //   dump FILE.json                 the --dump object
 //   answer yes|no|ok|cancel        the answer of the next message box shown
+//   choose-file PATH               the file the next open dialog chooses
+//   save-file PATH                 the file the next save dialog chooses
+//                                  (PATH is the rest of the line; a dialog
+//                                  with no path queued is cancelled)
 //   quit                           exit 0 now
 // A line whose first non-blank character is '#' is a comment; there are no
 // comments at the end of a line ('#' appears in binding names).
@@ -40,6 +44,8 @@ struct ScriptCommand {
     Snapshot,
     Dump,
     Answer,
+    ChooseFile,
+    SaveFile,
     Quit
   };
   // What wait-until waits for. LoggedIn: the recorder accepted the viewer
@@ -55,9 +61,10 @@ struct ScriptCommand {
   std::string component;  // the component named, if any
   int x = 0, y = 0;
   bool hasPosition = false;
-  double seconds = 0;   // wait's time, wait-until's time-out
-  int index = 0;        // select, tab, click-target's item; answer's platform::kIdXxx
-  std::string text;     // set-text's text, snapshot's and dump's file, click-target's skin
+  double seconds = 0;  // wait's time, wait-until's time-out
+  int index = 0;       // select, tab, click-target's item; answer's platform::kIdXxx
+  std::string text;    // set-text's text, choose-file's and save-file's path, snapshot's and dump's
+                       // file, click-target's skin
   std::string binding;  // click-target's binding
 };
 

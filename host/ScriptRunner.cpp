@@ -140,6 +140,13 @@ std::string ScriptRunner::Execute(const ScriptCommand& cmd) {
       if (!host_) return "no message boxes to answer here";
       host_->QueueAnswer(cmd.index);
       break;
+    case Op::ChooseFile:
+    case Op::SaveFile:
+      if (!host_) return "no file dialogs to answer here";
+      host_->QueueFile(cmd.op == Op::SaveFile ? QtHostServices::FileDialog::kSave
+                                              : QtHostServices::FileDialog::kOpen,
+                       cmd.text);
+      break;
     case Op::Wait:
     case Op::WaitUntil:
     case Op::Quit:

@@ -34,6 +34,15 @@ struct SettingsPage {
   std::vector<uint8_t> data;
 };
 
+// A title set the viewer offers, pulled piece by piece ("VDTT").
+struct TitlePull {
+  bool active = false;
+  uint32_t type = 0;             // the record type asked for last
+  uint32_t offset = 0;           // and its offset
+  int retries = 0;               // how often that piece came damaged
+  std::vector<uint8_t> staging;  // record and bitmaps as they arrive
+};
+
 struct Session {
   uint32_t id = 0;
   std::string peerIp;
@@ -68,6 +77,7 @@ struct Session {
   uint32_t playbackGeneration = 0;            // raised with every playback record received
   uint32_t backupGeneration = 0;              // raised with every backup record received
   std::unique_ptr<BackupSource> videoBackup;  // Backup over the command channel
+  TitlePull titles;
 
   LiveView liveView() const;
   PlaybackRequest playbackRequest() const;
@@ -144,6 +154,13 @@ class Recorder {
   void HandleVido(Session& s, const ByteReader& body, JsonEvent& e);
   void HandlePbba(Session& s, const ByteReader& body, JsonEvent& e);
   void HandleSpdm(Session& s, const ByteReader& body, JsonEvent& e);
+  // Channel titles (TitleExchange.cpp).
+  void HandleVdtt(Session& s, const ByteReader& body, JsonEvent& e);
+  void QueueVdtt(Session& s, uint32_t form, uint32_t kind, uint32_t type, uint32_t offset,
+                 uint32_t length, const uint8_t* piece);
+  void RequestTitlePiece(Session& s, uint32_t type, uint32_t offset);
+  void FinishTitlePull(Session& s);
+  std::vector<uint8_t>& TitleSet();
   void ReportEvents(double now);
   void LogPlayback(int connection, uint32_t session, const PlaybackNote& note);
   void LogBackup(int connection, uint32_t session, const BackupNote& note);
@@ -165,6 +182,7 @@ class Recorder {
   const RecordingArchive& archive_;
   const EventScript& events_;
   std::array<uint8_t, 112> presetTable_{};  // 100 slots, "Ufw3", 8 slider bytes
+  std::vector<uint8_t> titleSet_;           // the title record and the four bitmaps
   LoopLibrary loops_;
   int listenFd_ = -1;
   int nextConnectionId_ = 1;

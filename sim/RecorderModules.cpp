@@ -1,5 +1,6 @@
 // The command protocol of the simulated recorder: frames, login, the
-// module messages "ZELL", "ICTL", "ICMD", "VIDO", "PBBA" and "SPDM",
+// module messages "ZELL", "ICTL", "ICMD", "VIDO", "PBBA" and "SPDM" ("VDTT"
+// in TitleExchange.cpp),
 // and the answers.
 #include <algorithm>
 #include <cstring>
@@ -290,6 +291,8 @@ void Recorder::HandleModule(Connection& c, Session& s, const ModuleMessageView& 
     HandlePbba(s, m.body, e);
   else if (m.tag == Tag("SPDM"))
     HandleSpdm(s, m.body, e);
+  else if (m.tag == Tag("VDTT"))
+    HandleVdtt(s, m.body, e);
   else
     e.Add("ignored", "unknown tag");
   Log(e);

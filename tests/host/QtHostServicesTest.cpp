@@ -28,6 +28,19 @@ TEST(QtHostServices, HeadlessNeverBlocks) {
   EXPECT_FALSE(host.FontDialog(font));
 }
 
+TEST(QtHostServices, FileDialogsTakeTheQueuedPathOfTheirKindInOrder) {
+  QtHostServices host(true);
+  using D = QtHostServices::FileDialog;
+  host.QueueFile(D::kSave, "/tmp/out one.ttl");
+  host.QueueFile(D::kOpen, "/tmp/a.ttl");
+  host.QueueFile(D::kOpen, "/tmp/b.ttl");
+  EXPECT_EQ(host.OpenFileDialog("Title|*.ttl", ""), "/tmp/a.ttl");
+  EXPECT_EQ(host.SaveFileDialog("Title|*.ttl", "", "x.ttl"), "/tmp/out one.ttl");
+  EXPECT_FALSE(host.SaveFileDialog("Title|*.ttl", "", "x.ttl"));  // none left: cancelled
+  EXPECT_EQ(host.OpenFileDialog("Title|*.ttl", ""), "/tmp/b.ttl");
+  EXPECT_FALSE(host.OpenFileDialog("Title|*.ttl", ""));
+}
+
 TEST(QtEnvironment, ReadsVariablesAndHome) {
   QtEnvironment environment;
   ::setenv("TEVRANO_TEST_VARIABLE", "value", 1);

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "control/TevranoImpl1.h"
+#include "host/QtHostServices.h"
 #include "host/Script.h"
 #include "host/ScriptRunner.h"
 #include "platform/fake/FakePlatform.h"
@@ -176,6 +177,35 @@ TEST_F(ScriptTest, RunsCommandsThroughTheComponentsHandlers) {
   EXPECT_EQ(runner.Continue().kind, Kind::Quit);
   EXPECT_EQ(calls, (std::vector<std::string>{"down 7,8", "click", "up 7,8"}));
   EXPECT_EQ(form().PageControl1.activePageIndex, 3);
+}
+
+TEST_F(ScriptTest, QueuedFilesAnswerTheDialogsThatTheNextClicksOpen) {
+  ParsedScript bad = ParseScript("choose-file\n", form());
+  ASSERT_TRUE(bad.error);
+  EXPECT_EQ(bad.error->line, 1);
+
+  ParsedScript s = ParseScript(
+      "save-file /tmp/my titles.ttl\nclick Button_TSave\nchoose-file /tmp/in.ttl\n"
+      "click Button_TLoad\nclick Button_TLoad\n",
+      form());
+  ASSERT_FALSE(s.error);
+  ASSERT_EQ(s.commands.size(), 5u);
+  EXPECT_EQ(s.commands[0].op, Op::SaveFile);
+  EXPECT_EQ(s.commands[0].text, "/tmp/my titles.ttl");
+  EXPECT_EQ(s.commands[2].op, Op::ChooseFile);
+
+  QtHostServices host(true);
+  std::vector<std::string> chosen;
+  form().Button_TSave.onClick = [&] {
+    chosen.push_back(host.SaveFileDialog("Title|*.ttl", "", "t.ttl").value_or("cancelled"));
+  };
+  form().Button_TLoad.onClick = [&] {
+    chosen.push_back(host.OpenFileDialog("Title|*.ttl", "").value_or("cancelled"));
+  };
+  ScriptRunner runner(
+      direct, s.commands, [this] { return nowMs; }, &host);
+  EXPECT_EQ(runner.Continue().kind, Kind::Finished);
+  EXPECT_EQ(chosen, (std::vector<std::string>{"/tmp/my titles.ttl", "/tmp/in.ttl", "cancelled"}));
 }
 
 TEST_F(ScriptTest, WritesSnapshotsAndDumps) {
