@@ -155,7 +155,7 @@ class Parser {
       Space();
       if (at_ >= s_.size() || s_[at_] != ':') return Fail("expected ':'");
       ++at_;
-      v.members.emplace_back(std::move(name), JsonValue{});
+      v.members.push_back({std::move(name), JsonValue{}});
       if (!Value(v.members.back().second, depth + 1)) return false;
       Space();
       if (at_ < s_.size() && s_[at_] == ',') {

@@ -10,6 +10,8 @@
 
 namespace tevrano::sim {
 
+struct JsonMember;
+
 struct JsonValue {
   enum class Type { Null, Bool, Number, String, Array, Object };
   Type type = Type::Null;
@@ -17,7 +19,14 @@ struct JsonValue {
   double number = 0;
   std::string text;
   std::vector<JsonValue> items;                            // Array
-  std::vector<std::pair<std::string, JsonValue>> members;  // Object, in file order
+  std::vector<JsonMember> members;  // Object, in file order
+};
+
+// One member of an object: its name and value (named as a pair's, since a
+// pair of an incomplete type cannot be a member of the type itself).
+struct JsonMember {
+  std::string first;
+  JsonValue second;
 };
 
 // Parses the whole text; false with "line N: what" in error.
