@@ -57,6 +57,9 @@ typedef struct {
   int32_t speedDomeTop;
   // 1 while the recorder's stream flows on the stream socket.
   int32_t streamFlowing;
+  // 1 while a redraw of the key panel is due: a press on it now is dropped,
+  // as it is for a user who clicks before the panel has been drawn.
+  int32_t keyPanelRedrawPending;
 } TevranoScriptingView;
 
 // A backup into movie files: `outcome` 0 none, 1 running, 2 complete, 3

@@ -129,6 +129,7 @@ int32_t TevranoX_GetScriptingView(TevranoXHandle* handle, TevranoScriptingView* 
   view->speedDomeLeft = status.speedDome.left;
   view->speedDomeTop = status.speedDome.top;
   view->streamFlowing = control.Streams().Stream().StreamState() == 3 ? 1 : 0;
+  view->keyPanelRedrawPending = control.OnScreen().RedrawPending() ? 1 : 0;
   return tevrano::kSOk;
 }
 

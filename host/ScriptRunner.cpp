@@ -13,6 +13,12 @@ ScriptRunner::ScriptRunner(ScriptedControl& control, std::vector<ScriptCommand> 
                            std::function<int64_t()> nowMs, QtHostServices* host)
     : control_(control), commands_(std::move(commands)), nowMs_(std::move(nowMs)), host_(host) {}
 
+bool ScriptRunner::PressesKeyPanel(const ScriptCommand& cmd) {
+  using Op = ScriptCommand::Op;
+  if (cmd.op == Op::ClickTarget) return cmd.text.find("TevranoKeyForm") != std::string::npos;
+  return (cmd.op == Op::Press || cmd.op == Op::Click) && cmd.component == "Image1";
+}
+
 bool ScriptRunner::WaitUntilHolds(const ScriptCommand& cmd, std::string& why) {
   const TevranoScriptingView view = control_.ScriptingView();
   if (!waiting_) {
@@ -59,6 +65,20 @@ ScriptRunner::Outcome ScriptRunner::Continue() {
       outcome.waitMs = kWaitUntilPollMs;
       return outcome;
     }
+    // A press on the key panel waits (1 s at most) until the panel has been
+    // drawn, as a user's would: the control drops a press while a redraw is due.
+    if (PressesKeyPanel(commands_[next_]) && control_.ScriptingView().keyPanelRedrawPending) {
+      if (!waiting_) {
+        waiting_ = true;
+        waitStartMs_ = nowMs_();
+      }
+      if (nowMs_() - waitStartMs_ < kKeyPanelWaitMs) {
+        outcome.kind = Outcome::Kind::Wait;
+        outcome.waitMs = kWaitUntilPollMs;
+        return outcome;
+      }
+    }
+    waiting_ = false;
     const ScriptCommand& cmd = commands_[next_++];
     if (cmd.op == Op::Wait) {
       outcome.kind = Outcome::Kind::Wait;

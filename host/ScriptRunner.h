@@ -42,6 +42,8 @@ class ScriptRunner {
   };
   // How often a wait-until looks at its condition.
   static constexpr int kWaitUntilPollMs = 10;
+  // How long a press on the key panel waits for a due redraw.
+  static constexpr int64_t kKeyPanelWaitMs = 1000;
 
   // `nowMs` is a monotonic clock in milliseconds (the wait-until time-outs);
   // `host` (may be null) takes the answers of `answer` and gives the message
@@ -58,6 +60,7 @@ class ScriptRunner {
   std::string Execute(const ScriptCommand& command);
   // For the wait-until at next_: true when it holds; sets `why` when it timed out.
   bool WaitUntilHolds(const ScriptCommand& command, std::string& why);
+  static bool PressesKeyPanel(const ScriptCommand& command);
 
   ScriptedControl& control_;
   std::vector<ScriptCommand> commands_;

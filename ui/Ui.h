@@ -164,6 +164,8 @@ class Ui {
   void KeyFormStep(bool arraysOnly = false);
   void SetPlaybackState(int state);
 
+  // A redraw of the key panel is due; a press waits for it (it is dropped).
+  bool RedrawPending() const { return redrawPending_; }
   int Page() const { return page_; }
   int Layout() const { return layout_; }
   int LastSplitLayout() const { return lastSplit_; }

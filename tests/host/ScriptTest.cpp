@@ -256,6 +256,25 @@ TEST_F(ScriptTest, WaitUntilParsesItsConditionAndTimeOut) {
   EXPECT_EQ(s.commands[2].seconds, 0);
 }
 
+// A press on the key panel while its redraw is due would be dropped: the
+// script holds it until the panel is drawn, or 1 s at most.
+TEST_F(ScriptTest, KeyPanelPressesWaitForADueRedraw) {
+  ParsedScript s = ParseScript("press Image1 10 20\nclick Image_Trumpet_Off\n", form());
+  ASSERT_FALSE(s.error) << s.error->message;
+  ScriptRunner runner = Runner(s.commands);
+  direct.view.keyPanelRedrawPending = 1;
+  EXPECT_EQ(runner.Continue().kind, ScriptRunner::Outcome::Kind::Wait);
+  EXPECT_EQ(runner.Continue().kind, ScriptRunner::Outcome::Kind::Wait);
+  direct.view.keyPanelRedrawPending = 0;
+  EXPECT_EQ(runner.Continue().kind, ScriptRunner::Outcome::Kind::Finished);
+
+  ScriptRunner late = Runner(s.commands);
+  direct.view.keyPanelRedrawPending = 1;
+  EXPECT_EQ(late.Continue().kind, ScriptRunner::Outcome::Kind::Wait);
+  nowMs += ScriptRunner::kKeyPanelWaitMs;  // never drawn: the press goes ahead
+  EXPECT_EQ(late.Continue().kind, ScriptRunner::Outcome::Kind::Finished);
+}
+
 TEST_F(ScriptTest, WaitUntilLoggedInPollsUntilTheControlSaysSo) {
   int clicks = 0;
   form().Image1.onClick = [&] { ++clicks; };
