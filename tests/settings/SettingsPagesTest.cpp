@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -81,7 +83,7 @@ struct Rig {
     StoreLe32(p.data() + 8,
               settings_page::ByteSum(data.data(), static_cast<uint32_t>(data.size())) +
                   static_cast<uint32_t>(sumOffset));
-    std::memcpy(p.data() + kHeaderBytes, data.data(), data.size());
+    std::copy(data.begin(), data.end(), p.begin() + kHeaderBytes);
     return p;
   }
   bool Receive(const std::vector<uint8_t>& p, uint32_t op = IcmdModule::kData) {
