@@ -56,6 +56,7 @@ void TevranoX::Timer1Timer() {
   stream_.ParseStreams();
   audio_->MainThreadStep(stream_.ViewOf(0).Mode);
   backup_.Poll();
+  VideoStateStep();
 
   // 8. Event marks into the overlay.
   if (eventMarks_.Changed()) {

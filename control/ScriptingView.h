@@ -60,6 +60,12 @@ typedef struct {
   // 1 while a redraw of the key panel is due: a press on it now is dropped,
   // as it is for a user who clicks before the panel has been drawn.
   int32_t keyPanelRedrawPending;
+  // The link and picture state the user is shown: "connecting" (not logged
+  // in), "logged in", or "no video" (logged in, and the view has drawn no
+  // picture for 5 s while it should), zero-terminated; and the whole
+  // seconds since the last picture was drawn.
+  char videoState[16];
+  uint32_t secondsWithoutPicture;
 } TevranoScriptingView;
 
 // A backup into movie files: `outcome` 0 none, 1 running, 2 complete, 3

@@ -130,6 +130,9 @@ int32_t TevranoX_GetScriptingView(TevranoXHandle* handle, TevranoScriptingView* 
   view->speedDomeTop = status.speedDome.top;
   view->streamFlowing = control.Streams().Stream().StreamState() == 3 ? 1 : 0;
   view->keyPanelRedrawPending = control.OnScreen().RedrawPending() ? 1 : 0;
+  const tevrano::VideoStateMonitor& watch = control.VideoStateWatch();
+  CopyText(view->videoState, sizeof view->videoState, tevrano::VideoStateText(watch.State()));
+  view->secondsWithoutPicture = watch.SecondsWithoutPicture(control.Platform().clock.TickCountMs());
   return tevrano::kSOk;
 }
 

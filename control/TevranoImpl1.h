@@ -13,8 +13,10 @@
 #include "control/BackupSubsystem.h"
 #include "control/EventMarks.h"
 #include "control/MainLoop.h"
+#include "control/NoVideoPicture.h"
 #include "control/PlaybackSubsystem.h"
 #include "control/StreamSubsystem.h"
+#include "control/VideoState.h"
 #include "net/RecorderNet.h"
 #include "platform/Platform.h"
 #include "settings/SettingsPages.h"
@@ -133,6 +135,10 @@ class TevranoX {
 
   ControlStatus Status() const;
 
+  // The link and picture state the user is shown ("connecting", "logged
+  // in", "no video") and the time since the last picture.
+  const VideoStateMonitor& VideoStateWatch() const { return videoState_; }
+
   // The recorder connection and the named items exchanged with it.
   RecorderNet& Net() { return net_; }
   const RecorderNet& Net() const { return net_; }
@@ -173,6 +179,9 @@ class TevranoX {
   void LoadMainFormBitmap();
   void SpeakerTimeout();
   bool ViewCarriesAudio() const;
+  // Main loop, after the streams were parsed: the frozen-picture watch, the
+  // dimmed picture and the connection indicator.
+  void VideoStateStep();
 
   platform::Platform platform_;
   int ownStartUpCount_ = 0;
@@ -210,6 +219,8 @@ class TevranoX {
   BackupSubsystem backup_{platform_, stream_, items_, ui_, form_};
   UpdatePage update_{form_, platform_};
   std::unique_ptr<ChannelTitles> titles_;
+  VideoStateMonitor videoState_;
+  NoVideoPicture noVideo_{form_};
 };
 
 }  // namespace tevrano

@@ -138,6 +138,9 @@ std::string FormDumpJson(const TTevranoX& form, const DumpState& state) {
   out += ", \"audio_lag_max_ms\": " + std::to_string(status.audioLagMaxMs);
   out += ", \"audio_lag_mean_ms\": " + std::to_string(status.audioLagMeanMs);
   out += ", \"audio_lag_samples\": " + std::to_string(status.audioLagSamples);
+  // The link and picture state ("connecting", "logged in", "no video").
+  out += ", \"video_state\": " + JsonString(status.videoState);
+  out += ", \"seconds_without_picture\": " + std::to_string(status.secondsWithoutPicture);
   out += "}";
   AppendInterfaceAndPlayback(out, status, state.interfaceVariables);
   out += ",\n  \"messages\": [";

@@ -86,6 +86,16 @@ struct LineParser {
     if (!Trim(rest).empty()) return Fail("unexpected '" + std::string(Trim(rest)) + "'");
     return true;
   }
+  // A video state as a script writes it (a hyphen for the blank), kept as
+  // the dump spells it.
+  bool VideoStateWord(std::string_view w, std::string& out) {
+    if (w == "connecting" || w == "logged-in" || w == "no-video") {
+      out = w;
+      if (const size_t hyphen = out.find('-'); hyphen != std::string::npos) out[hyphen] = ' ';
+      return true;
+    }
+    return Fail("bad STATE: '" + std::string(w) + "' (connecting, logged-in or no-video)");
+  }
   bool Position() {
     cmd.hasPosition = true;
     return Int(cmd.x, "X") && Int(cmd.y, "Y");
@@ -105,6 +115,9 @@ struct LineParser {
         cmd.condition = ScriptCommand::Condition::LoggedIn;
       } else if (what == "picture") {
         cmd.condition = ScriptCommand::Condition::Picture;
+      } else if (what == "video-state") {
+        cmd.condition = ScriptCommand::Condition::VideoState;
+        if (!VideoStateWord(NextWord(rest), cmd.text)) return false;
       } else {
         return Fail("bad CONDITION: '" + std::string(what) + "' (logged-in or picture)");
       }

@@ -13,6 +13,9 @@ namespace tevrano::host {
 //   wait-until CONDITION [TIMEOUT] let the event loop run until CONDITION
 //                                  holds (logged-in, picture); fails after
 //                                  TIMEOUT seconds (default 30)
+//   wait-until video-state STATE [TIMEOUT]
+//                                  the same, until the dump's video_state is
+//                                  STATE: connecting, logged-in, no-video
 //   press|move|release IMAGE X Y   mouse on an image, in its pixels
 //   click COMPONENT [X Y]          press and release (images), or its click
 //   click-target SKIN BINDING ITEM press and release on a skin element's item
@@ -51,8 +54,9 @@ struct ScriptCommand {
   // What wait-until waits for. LoggedIn: the recorder accepted the viewer
   // (the dump's logged_in is 1) and its system information arrived, so the
   // key panel offers what the recorder has. Picture: a decoded picture was
-  // drawn into the video area after the wait began.
-  enum class Condition { LoggedIn, Picture };
+  // drawn into the video area after the wait began. VideoState: the dump's
+  // video_state is `text` ("connecting", "logged in", "no video").
+  enum class Condition { LoggedIn, Picture, VideoState };
   static constexpr double kDefaultWaitUntilSeconds = 30;
 
   Op op = Op::Quit;
@@ -64,7 +68,7 @@ struct ScriptCommand {
   double seconds = 0;  // wait's time, wait-until's time-out
   int index = 0;       // select, tab, click-target's item; answer's platform::kIdXxx
   std::string text;    // set-text's text, choose-file's and save-file's path, snapshot's and dump's
-                       // file, click-target's skin
+                       // file, click-target's skin, wait-until video-state's state
   std::string binding;  // click-target's binding
 };
 

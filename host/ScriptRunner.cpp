@@ -26,18 +26,23 @@ bool ScriptRunner::WaitUntilHolds(const ScriptCommand& cmd, std::string& why) {
     waitStartMs_ = nowMs_();
     waitStartPictures_ = view.picturesShown;
   }
-  const bool holds = cmd.condition == ScriptCommand::Condition::LoggedIn
-                         ? view.loggedIn != 0 && view.recorderKnown != 0
-                         : view.picturesShown > waitStartPictures_;
+  using Condition = ScriptCommand::Condition;
+  bool holds = cmd.condition == Condition::LoggedIn ? view.loggedIn != 0 && view.recorderKnown != 0
+                                                    : view.picturesShown > waitStartPictures_;
+  if (cmd.condition == Condition::VideoState) holds = cmd.text == view.videoState;
   if (holds) {
     waiting_ = false;
     return true;
   }
   if (nowMs_() - waitStartMs_ >= std::llround(cmd.seconds * 1000)) {
     char text[96];
-    std::snprintf(text, sizeof text, "wait-until %s: not within %g s",
-                  cmd.condition == ScriptCommand::Condition::LoggedIn ? "logged-in" : "picture",
-                  cmd.seconds);
+    std::string what = cmd.condition == Condition::LoggedIn ? "logged-in" : "picture";
+    if (cmd.condition == Condition::VideoState) {
+      std::string state = cmd.text;  // as the script wrote it
+      for (char& c : state) c = c == ' ' ? '-' : c;
+      what = "video-state " + state;
+    }
+    std::snprintf(text, sizeof text, "wait-until %s: not within %g s", what.c_str(), cmd.seconds);
     why = text;
     waiting_ = false;
   }

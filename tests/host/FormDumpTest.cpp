@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cstdio>
 
 #include "control/TevranoImpl1.h"
 #include "host/FormRenderer.h"
@@ -63,20 +64,25 @@ TEST_F(FormDumpTest, CarriesTextsAndTheControlsState) {
   status.viewMode = 1;
   status.page = 2;
   status.layout = 9;
+  std::snprintf(status.videoState, sizeof status.videoState, "no video");
+  status.secondsWithoutPicture = 7;
   QJsonObject dump = Dump();
   QJsonObject components = dump["components"].toObject();
   EXPECT_EQ(components["LabeledEdit_System1"].toObject()["text"].toString(), "say \"hi\"\\\n\x01");
   EXPECT_EQ(components["PageControl1"].toObject()["item_index"].toInt(), 4);
   QJsonObject c = dump["control"].toObject();
-  EXPECT_EQ(c.keys(), (QStringList{"audio_lag_last_ms", "audio_lag_max_ms", "audio_lag_mean_ms",
-                                   "audio_lag_samples", "layout", "logged_in", "login_state",
-                                   "page", "session_id", "view_mode"}));
+  EXPECT_EQ(c.keys(),
+            (QStringList{"audio_lag_last_ms", "audio_lag_max_ms", "audio_lag_mean_ms",
+                         "audio_lag_samples", "layout", "logged_in", "login_state", "page",
+                         "seconds_without_picture", "session_id", "video_state", "view_mode"}));
   EXPECT_EQ(c["logged_in"].toInt(), 1);
   EXPECT_EQ(c["session_id"].toDouble(), 1733820000.0);
   EXPECT_EQ(c["login_state"].toInt(), 4);
   EXPECT_EQ(c["view_mode"].toInt(), 1);
   EXPECT_EQ(c["page"].toInt(), 2);
   EXPECT_EQ(c["layout"].toInt(), 9);
+  EXPECT_EQ(c["video_state"].toString(), "no video");
+  EXPECT_EQ(c["seconds_without_picture"].toInt(), 7);
 }
 
 TEST_F(FormDumpTest, TabContentsShowOnlyOnTheActivePageOfAVisiblePageControl) {

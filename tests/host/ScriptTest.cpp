@@ -122,6 +122,10 @@ TEST_F(ScriptTest, ReportsTheFirstBadLineByNumber) {
       {"wait-until ready\n", 1, "bad CONDITION"},
       {"wait-until picture soon\n", 1, "bad TIMEOUT"},
       {"wait-until logged-in 5 6\n", 1, "unexpected '6'"},
+      {"wait-until video-state\n", 1, "bad STATE"},
+      {"wait-until video-state no video\n", 1, "bad STATE: 'no'"},
+      {"wait-until video-state frozen\n", 1, "bad STATE"},
+      {"wait-until video-state no-video soon\n", 1, "bad TIMEOUT"},
       {"tab 8\n", 1, "no tab"},
       {"select LabeledEdit_System1\n", 1, "bad INDEX"},
       {"quit now\n", 1, "unexpected"},
@@ -256,6 +260,47 @@ TEST_F(ScriptTest, WaitUntilParsesItsConditionAndTimeOut) {
   EXPECT_EQ(s.commands[2].seconds, 0);
 }
 
+// The states as the dump spells them, a hyphen standing for the blank.
+TEST_F(ScriptTest, WaitUntilVideoStateTakesTheStateAsTheDumpSpellsIt) {
+  struct Case {
+    const char* line;
+    const char* state;
+    double seconds;
+  };
+  const Case cases[] = {
+      {"wait-until video-state connecting\n", "connecting",
+       ScriptCommand::kDefaultWaitUntilSeconds},
+      {"wait-until video-state logged-in 12\n", "logged in", 12},
+      {"wait-until video-state no-video 0.5\n", "no video", 0.5},
+  };
+  for (const Case& c : cases) {
+    ParsedScript s = ParseScript(c.line, form());
+    ASSERT_FALSE(s.error) << s.error->message;
+    ASSERT_EQ(s.commands.size(), 1u);
+    EXPECT_EQ(s.commands[0].op, Op::WaitUntil);
+    EXPECT_EQ(s.commands[0].condition, ScriptCommand::Condition::VideoState);
+    EXPECT_EQ(s.commands[0].text, c.state);
+    EXPECT_EQ(s.commands[0].seconds, c.seconds);
+  }
+}
+
+TEST_F(ScriptTest, WaitUntilVideoStatePollsUntilTheStateIsReached) {
+  int clicks = 0;
+  form().Image1.onClick = [&] { ++clicks; };
+  ParsedScript s = ParseScript("wait-until video-state no-video 20\nclick Image1\n", form());
+  ASSERT_FALSE(s.error);
+  ScriptRunner runner = Runner(s.commands);
+  for (const char* state : {"connecting", "logged in", "no vide"}) {
+    std::snprintf(direct.view.videoState, sizeof direct.view.videoState, "%s", state);
+    EXPECT_EQ(runner.Continue().kind, Kind::Wait) << state;
+    nowMs += 1000;
+  }
+  EXPECT_EQ(clicks, 0);
+  std::snprintf(direct.view.videoState, sizeof direct.view.videoState, "no video");
+  EXPECT_EQ(runner.Continue().kind, Kind::Finished);
+  EXPECT_EQ(clicks, 1);
+}
+
 // A press on the key panel while its redraw is due would be dropped: the
 // script holds it until the panel is drawn, or 1 s at most.
 TEST_F(ScriptTest, KeyPanelPressesWaitForADueRedraw) {
@@ -319,6 +364,8 @@ TEST_F(ScriptTest, WaitUntilThatTimesOutFailsTheScriptWithItsLine) {
   const Case cases[] = {
       {"# first\nwait-until logged-in 2\nquit\n", "wait-until logged-in: not within 2 s"},
       {"# first\nwait-until picture 0.5\nquit\n", "wait-until picture: not within 0.5 s"},
+      {"# first\nwait-until video-state no-video 2\nquit\n",
+       "wait-until video-state no-video: not within 2 s"},
   };
   for (const Case& c : cases) {
     ParsedScript s = ParseScript(c.script, form());
