@@ -307,6 +307,11 @@ TEST_F(VideoStateControlTest, AFrozenPictureIsDimmedLabelledAndSaidUntilPictures
   for (int y = h / 2 - 40; y < h / 2 + 40; ++y)
     for (int x = w / 2 - 160; x < w / 2 + 160; ++x) white += Video().At(x, y) == 0x00FFFFFF;
   EXPECT_EQ(white, 0);
+  // The new picture (its square moved on), not the one saved at the freeze.
+  ASSERT_EQ(Video().Width(), before.Width());
+  EXPECT_NE(std::memcmp(Video().Data(), before.Data(),
+                        size_t(before.Width()) * before.Height() * sizeof(uint32_t)),
+            0);
   EXPECT_EQ(control.Form().Image_Conn.picture.At(4, 6), kDesignedGreen);
 }
 
@@ -326,6 +331,27 @@ TEST_F(VideoStateControlTest, TheSettingsTabsOverAFrozenPictureGiveItBackAsItWas
             0);
   Run(30000);
   EXPECT_EQ(State(), "logged in");
+}
+
+// The link goes while the picture is frozen: the state says "connecting",
+// the picture stays dimmed under its label until the pictures come back
+// after the new login.
+TEST_F(VideoStateControlTest, ALostLinkKeepsTheFrozenPictureUntilPicturesComeBack) {
+  Run(1000, true);
+  Run(5100);
+  ASSERT_EQ(State(), "no video");
+  const uint32_t revision = control.Form().Image_video.revision;
+  control.Net().Context(0).LoggedIn = 0;
+  Run(3000);
+  EXPECT_EQ(State(), "connecting");
+  EXPECT_EQ(Caption(), NoVideoPicture::kText);
+  EXPECT_EQ(control.Form().Image_video.revision, revision);
+  control.Net().Context(0).LoggedIn = 1;
+  Run(10);
+  EXPECT_EQ(State(), "no video");
+  Run(10, true);
+  EXPECT_EQ(State(), "logged in");
+  EXPECT_NE(Caption(), NoVideoPicture::kText);
 }
 
 TEST_F(VideoStateControlTest, AHeldPictureIsNotAFrozenOne) {
