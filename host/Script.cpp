@@ -119,7 +119,8 @@ struct LineParser {
         cmd.condition = ScriptCommand::Condition::VideoState;
         if (!VideoStateWord(NextWord(rest), cmd.text)) return false;
       } else {
-        return Fail("bad CONDITION: '" + std::string(what) + "' (logged-in or picture)");
+        return Fail("bad CONDITION: '" + std::string(what) +
+                    "' (logged-in, picture or video-state)");
       }
       cmd.seconds = ScriptCommand::kDefaultWaitUntilSeconds;
       std::string_view w = NextWord(rest);
