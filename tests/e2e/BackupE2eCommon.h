@@ -28,6 +28,19 @@ inline QString Stamp(const QDate& day, const char* time) {
   return day.toString("yyyy-MM-dd") + "T" + time;
 }
 
+// Starts `sim` with camera 1 recorded on `day` from `from` to `to` (the
+// archive lies beside the test's folder, which the simulator empties) and
+// the options `extra`.
+inline ::testing::AssertionResult StartRecorded(Simulator& sim, const std::string& dir,
+                                                const QDate& day, const char* from, const char* to,
+                                                const QStringList& extra) {
+  const std::string archive = dir + "_archive.json";
+  WriteArchive(archive, day, from, to);
+  if (sim.Start(QStringList{"--archive", QString::fromStdString(archive)} + extra))
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << sim.Output();
+}
+
 // Recorder seconds since 2000-01-01 (whose year 2000 counts 365 days).
 inline int64_t RecorderSeconds(const QDate& d, int hour, int minute, int second = 0) {
   int64_t days = QDate(2000, 1, 1).daysTo(d);

@@ -12,23 +12,24 @@ QJsonObject Interface(const QJsonObject& dump) {
   return dump.value("interface").toObject();
 }
 
-TEST(BackupPageE2e, ASpanChosenOnTheCalendarBecomesAMovieInDvrBackup) {
-  const std::string dir = TestOutputDir();
-  const QDate day = QDate::currentDate().addDays(-1);
-  const std::string archive = dir + "_archive.json";
-  WriteArchive(archive, day, "10:00:00", "12:00:00");
-  Simulator sim;
-  ASSERT_TRUE(sim.Start({"--archive", QString::fromStdString(archive), "--backup-speed", "20"}))
-      << sim.Output();
-
-  // 10:30:00 (slot 22) to 10:32:00 (slot 22 and two minute steps).
+// 10:30:00 (slot 22) to 10:32:00 (slot 22 and two minute steps) of `day`.
+PageSpan TwoMinutes(const QDate& day, int midPercent) {
   PageSpan span;
   span.day = day;
   span.fromSlot = 22;
   span.toSlot = 22;
   span.toMinutes = 2;
-  span.midPercent = 30;
-  const PageBackupResult r = RunPageBackup(sim, dir, span, std::chrono::seconds(200));
+  span.midPercent = midPercent;
+  return span;
+}
+
+TEST(BackupPageE2e, ASpanChosenOnTheCalendarBecomesAMovieInDvrBackup) {
+  const std::string dir = TestOutputDir();
+  const QDate day = QDate::currentDate().addDays(-1);
+  Simulator sim;
+  ASSERT_TRUE(StartRecorded(sim, dir, day, "10:00:00", "12:00:00", {"--backup-speed", "20"}));
+  const PageBackupResult r =
+      RunPageBackup(sim, dir, TwoMinutes(day, 30), std::chrono::seconds(200));
   ASSERT_TRUE(r.run.finished) << r.run.output;
   ASSERT_EQ(0, r.run.exitCode) << r.run.output;
 
@@ -77,20 +78,11 @@ TEST(BackupPageE2e, ASpanChosenOnTheCalendarBecomesAMovieInDvrBackup) {
 TEST(BackupPageE2e, ARecorderThatGoesSilentLeavesBackupIncomplete) {
   const std::string dir = TestOutputDir();
   const QDate day = QDate::currentDate().addDays(-1);
-  const std::string archive = dir + "_archive.json";
-  WriteArchive(archive, day, "10:00:00", "12:00:00");
   Simulator sim;
   // Silent after 20 s of the span: the job ends after 15 s without a frame.
-  ASSERT_TRUE(sim.Start({"--archive", QString::fromStdString(archive), "--backup-speed", "20",
-                         "--backup-stall-after", "20"}))
-      << sim.Output();
-
-  PageSpan span;
-  span.day = day;
-  span.fromSlot = 22;
-  span.toSlot = 22;
-  span.toMinutes = 2;
-  const PageBackupResult r = RunPageBackup(sim, dir, span, std::chrono::seconds(200));
+  ASSERT_TRUE(StartRecorded(sim, dir, day, "10:00:00", "12:00:00",
+                            {"--backup-speed", "20", "--backup-stall-after", "20"}));
+  const PageBackupResult r = RunPageBackup(sim, dir, TwoMinutes(day, 0), std::chrono::seconds(200));
   ASSERT_TRUE(r.run.finished) << r.run.output;
   ASSERT_EQ(0, r.run.exitCode) << r.run.output;
 

@@ -11,11 +11,8 @@ namespace {
 TEST(BackupLongE2e, A45MinuteSpanBecomesMovieAndMovie1) {
   const std::string dir = TestOutputDir();
   const QDate day = QDate::currentDate().addDays(-1);
-  const std::string archive = dir + "_archive.json";
-  WriteArchive(archive, day, "09:00:00", "11:00:00");
   Simulator sim;
-  ASSERT_TRUE(sim.Start({"--archive", QString::fromStdString(archive), "--backup-speed", "100"}))
-      << sim.Output();
+  ASSERT_TRUE(StartRecorded(sim, dir, day, "09:00:00", "11:00:00", {"--backup-speed", "100"}));
 
   const std::string out = dir + "/movie.mov";
   QStringList args = RecorderArgs(sim);
@@ -37,11 +34,8 @@ TEST(BackupLongE2e, A45MinuteSpanBecomesMovieAndMovie1) {
 TEST(BackupLongE2e, A45MinuteSpanThroughTheBackupPageBecomesTwoMovies) {
   const std::string dir = TestOutputDir();
   const QDate day = QDate::currentDate().addDays(-1);
-  const std::string archive = dir + "_archive.json";
-  WriteArchive(archive, day, "09:00:00", "11:00:00");
   Simulator sim;
-  ASSERT_TRUE(sim.Start({"--archive", QString::fromStdString(archive), "--backup-speed", "100"}))
-      << sim.Output();
+  ASSERT_TRUE(StartRecorded(sim, dir, day, "09:00:00", "11:00:00", {"--backup-speed", "100"}));
 
   // 09:00:00 (slot 19) to 09:45:00 (slot 20 and 15 minute steps).
   PageSpan span;
