@@ -46,12 +46,25 @@ void BackupSubsystem::Wire() {
     return true;
   };
   jobHooks.finished = [this](bool complete) { Finished(complete); };
+  jobHooks.showPreview = [this](const uint8_t* frame, uint32_t length) {
+    StreamHooks& stream = streams_.Stream().Hooks();
+    if (stream.decodeFrame) stream.decodeFrame(frame, length, 0);
+  };
   jobHooks.openFolder = [this](const std::string& folder) {
     if (openFolderAtEnd_) platform_.host.OpenFolderOrAddress(folder);
   };
 }
 
 void BackupSubsystem::Poll() {
+  // Backup state 2 of the view (the Backup page's preview): the recorder
+  // streams the span and the job shows its I-frames until the state or the
+  // mode changes. A running backup is never turned into a preview.
+  const ViewState& view = streams_.Icmd().View(0);
+  const bool preview = view.Mode == kModeBackup && view.Backup.State == 2;
+  if (preview && job_.State() == record::BackupJob::kIdle)
+    job_.SetState(record::BackupJob::kPreview);
+  else if (!preview && job_.State() == record::BackupJob::kPreview)
+    job_.SetState(record::BackupJob::kIdle);
   job_.Poll(streams_.Stream().Connection(0));
 }
 

@@ -59,7 +59,23 @@ DumpState ControlHost::CollectDumpState() {
   TevranoX_GetInterfaceVariables(handle_, state.interfaceVariables.data(),
                                  static_cast<int32_t>(state.interfaceVariables.size()));
   state.events = Events();
+  state.backup = BackupStatus();
   return state;
+}
+
+std::optional<int32_t> ControlHost::InterfaceValue(const std::string& name) {
+  std::vector<TevranoInterfaceVariable> variables(
+      TevranoX_GetInterfaceVariables(handle_, nullptr, 0));
+  TevranoX_GetInterfaceVariables(handle_, variables.data(), static_cast<int32_t>(variables.size()));
+  for (const TevranoInterfaceVariable& v : variables)
+    if (name == v.name && v.count > 0) return v.values[0];
+  return std::nullopt;
+}
+
+TevranoBackupStatus ControlHost::BackupStatus() {
+  TevranoBackupStatus status{};
+  TevranoX_GetBackupStatus(handle_, &status);
+  return status;
 }
 
 TevranoScriptingView ControlHost::ScriptingView() {

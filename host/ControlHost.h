@@ -34,6 +34,8 @@ class ControlHost : public QObject, public ScriptedControl {
   std::vector<TevranoEventItem> Events();
   std::optional<TevranoSkinTarget> FindSkinTarget(const std::string& skin,
                                                   const std::string& binding, int item) override;
+  std::optional<int32_t> InterfaceValue(const std::string& name) override;
+  TevranoBackupStatus BackupStatus() override;
 
   // Set when the data folder held no key panel skin or no background
   // picture: what the viewer says on standard error and keeps in the status

@@ -1,7 +1,7 @@
 #include "host/FormDump.h"
-#include "host/FormText.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "base/RecorderTime.h"
 #include "host/FormText.h"
@@ -102,6 +102,19 @@ void AppendEvents(std::string& out, const TevranoScriptingView& status,
          ", \"top\": " + std::to_string(status.speedDomeTop) + "}";
 }
 
+// The last backup into movie files: "outcome" none, running, complete or
+// incomplete; the progress in percent; the parts written and the last file.
+void AppendBackup(std::string& out, const TevranoBackupStatus& backup) {
+  static constexpr const char* kOutcome[4] = {"none", "running", "complete", "incomplete"};
+  const int32_t o = backup.outcome >= 0 && backup.outcome < 4 ? backup.outcome : 0;
+  char file[sizeof backup.fileName + 1] = {};
+  std::memcpy(file, backup.fileName, sizeof backup.fileName);
+  out += ",\n  \"backup\": {\"outcome\": " + JsonString(kOutcome[o]) +
+         ", \"percent\": " + std::to_string(backup.percent) +
+         ", \"parts_written\": " + std::to_string(backup.partsWritten) +
+         ", \"file\": " + JsonString(file) + "}";
+}
+
 }  // namespace
 
 std::string FormDumpJson(const TTevranoX& form, const DumpState& state) {
@@ -155,6 +168,7 @@ std::string FormDumpJson(const TTevranoX& form, const DumpState& state) {
   }
   out += "]";
   AppendEvents(out, status, state.events);
+  AppendBackup(out, state.backup);
   out += "\n}\n";
   return out;
 }

@@ -16,6 +16,7 @@ struct DumpState {
   TevranoScriptingView view{};
   std::vector<TevranoInterfaceVariable> interfaceVariables;
   std::vector<TevranoEventItem> events;
+  TevranoBackupStatus backup{};
   const MessageLog* messages = nullptr;
 };
 
@@ -23,7 +24,7 @@ struct DumpState {
 // kind, caption (or text for edits, memos and combo boxes), visible,
 // enabled, item_index, left, top, width, height; then "control" from the
 // scripting view, "interface", "playback", "messages" (every message box
-// shown, in order), "events" and "speed_dome".
+// shown, in order), "events", "speed_dome" and "backup".
 std::string FormDumpJson(const TTevranoX& form, const DumpState& state);
 
 // Whether a component's content is its text (edits, memos, combo boxes)

@@ -1,7 +1,9 @@
 #include "host/Script.h"
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace tevrano::host {
@@ -37,6 +39,18 @@ bool ToInt(std::string_view word, int& out) {
   errno = 0;
   long v = std::strtol(s.c_str(), &end, 10);
   if (errno != 0 || *end != 0 || v < -1000000 || v > 1000000) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+// A variable's value: the whole 32-bit range (recorder times are large).
+bool ToInt32(std::string_view word, int& out) {
+  if (word.empty()) return false;
+  std::string s(word);
+  char* end = nullptr;
+  errno = 0;
+  long long v = std::strtoll(s.c_str(), &end, 10);
+  if (errno != 0 || *end != 0 || v < INT32_MIN || v > INT32_MAX) return false;
   out = static_cast<int>(v);
   return true;
 }
@@ -118,9 +132,32 @@ struct LineParser {
       } else if (what == "video-state") {
         cmd.condition = ScriptCommand::Condition::VideoState;
         if (!VideoStateWord(NextWord(rest), cmd.text)) return false;
+      } else if (what == "backup-ended") {
+        cmd.condition = ScriptCommand::Condition::BackupEnded;
+      } else if (what == "interface") {
+        cmd.condition = ScriptCommand::Condition::Interface;
+        if (!Word(cmd.binding, "NAME")) return false;
+        std::string_view op = NextWord(rest);
+        using C = ScriptCommand::Compare;
+        if (op == "=" || op == "==")
+          cmd.compare = C::Equal;
+        else if (op == "!=")
+          cmd.compare = C::NotEqual;
+        else if (op == "<")
+          cmd.compare = C::Less;
+        else if (op == "<=")
+          cmd.compare = C::LessOrEqual;
+        else if (op == ">")
+          cmd.compare = C::Greater;
+        else if (op == ">=")
+          cmd.compare = C::GreaterOrEqual;
+        else
+          return Fail("bad OP: '" + std::string(op) + "' (=, !=, <, <=, > or >=)");
+        std::string_view v = NextWord(rest);
+        if (!ToInt32(v, cmd.value)) return Fail("bad VALUE: '" + std::string(v) + "'");
       } else {
         return Fail("bad CONDITION: '" + std::string(what) +
-                    "' (logged-in, picture or video-state)");
+                    "' (logged-in, picture, video-state, backup-ended or interface)");
       }
       cmd.seconds = ScriptCommand::kDefaultWaitUntilSeconds;
       std::string_view w = NextWord(rest);

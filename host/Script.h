@@ -11,7 +11,8 @@ namespace tevrano::host {
 // One line of a viewer script. Commands:
 //   wait SECONDS                   let the event loop run that long
 //   wait-until CONDITION [TIMEOUT] let the event loop run until CONDITION
-//                                  holds (logged-in, picture); fails after
+//                                  holds (logged-in, picture, backup-ended,
+//                                  interface NAME OP VALUE); fails after
 //                                  TIMEOUT seconds (default 30)
 //   wait-until video-state STATE [TIMEOUT]
 //                                  the same, until the dump's video_state is
@@ -56,20 +57,26 @@ struct ScriptCommand {
   // key panel offers what the recorder has. Picture: a decoded picture was
   // drawn into the video area after the wait began. VideoState: the dump's
   // video_state is `text` ("connecting", "logged in", "no video").
-  enum class Condition { LoggedIn, Picture, VideoState };
+  // BackupEnded: the last backup started has ended, complete or not.
+  // Interface: the key panel's variable `binding` compares with `value` as
+  // `compare` says.
+  enum class Condition { LoggedIn, Picture, VideoState, BackupEnded, Interface };
+  enum class Compare { Equal, NotEqual, Less, LessOrEqual, Greater, GreaterOrEqual };
   static constexpr double kDefaultWaitUntilSeconds = 30;
 
   Op op = Op::Quit;
   Condition condition = Condition::LoggedIn;
-  int line = 0;           // 1-based line in the file
-  std::string component;  // the component named, if any
+  Compare compare = Compare::Equal;  // wait-until interface
+  int value = 0;                     // wait-until interface
+  int line = 0;                      // 1-based line in the file
+  std::string component;             // the component named, if any
   int x = 0, y = 0;
   bool hasPosition = false;
   double seconds = 0;  // wait's time, wait-until's time-out
   int index = 0;       // select, tab, click-target's item; answer's platform::kIdXxx
   std::string text;    // set-text's text, choose-file's and save-file's path, snapshot's and dump's
                        // file, click-target's skin, wait-until video-state's state
-  std::string binding;  // click-target's binding
+  std::string binding;  // click-target's binding, wait-until interface's variable
 };
 
 struct ScriptError {

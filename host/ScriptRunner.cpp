@@ -19,6 +19,25 @@ bool ScriptRunner::PressesKeyPanel(const ScriptCommand& cmd) {
   return (cmd.op == Op::Press || cmd.op == Op::Click) && cmd.component == "Image1";
 }
 
+bool ScriptRunner::Compares(int32_t value, ScriptCommand::Compare compare, int32_t against) {
+  using C = ScriptCommand::Compare;
+  switch (compare) {
+    case C::Equal:
+      return value == against;
+    case C::NotEqual:
+      return value != against;
+    case C::Less:
+      return value < against;
+    case C::LessOrEqual:
+      return value <= against;
+    case C::Greater:
+      return value > against;
+    case C::GreaterOrEqual:
+      return value >= against;
+  }
+  return false;
+}
+
 bool ScriptRunner::WaitUntilHolds(const ScriptCommand& cmd, std::string& why) {
   const TevranoScriptingView view = control_.ScriptingView();
   if (!waiting_) {
@@ -27,23 +46,51 @@ bool ScriptRunner::WaitUntilHolds(const ScriptCommand& cmd, std::string& why) {
     waitStartPictures_ = view.picturesShown;
   }
   using Condition = ScriptCommand::Condition;
-  bool holds = cmd.condition == Condition::LoggedIn ? view.loggedIn != 0 && view.recorderKnown != 0
-                                                    : view.picturesShown > waitStartPictures_;
-  if (cmd.condition == Condition::VideoState) holds = cmd.text == view.videoState;
+  bool holds = false;
+  std::string what;
+  switch (cmd.condition) {
+    case Condition::LoggedIn:
+      holds = view.loggedIn != 0 && view.recorderKnown != 0;
+      what = "logged-in";
+      break;
+    case Condition::Picture:
+      holds = view.picturesShown > waitStartPictures_;
+      what = "picture";
+      break;
+    case Condition::VideoState: {
+      holds = cmd.text == view.videoState;
+      std::string state = cmd.text;  // as the script wrote it
+      for (char& c : state) c = c == ' ' ? '-' : c;
+      what = "video-state " + state;
+      break;
+    }
+    case Condition::BackupEnded: {
+      // TevranoBackupStatus outcomes: 2 complete, 3 incomplete.
+      const int32_t outcome = control_.BackupStatus().outcome;
+      holds = outcome == 2 || outcome == 3;
+      what = "backup-ended";
+      break;
+    }
+    case Condition::Interface: {
+      const std::optional<int32_t> value = control_.InterfaceValue(cmd.binding);
+      if (!value) {
+        why = "wait-until interface: no variable " + cmd.binding;
+        waiting_ = false;
+        return false;
+      }
+      holds = Compares(*value, cmd.compare, cmd.value);
+      what = "interface " + cmd.binding;
+      break;
+    }
+  }
   if (holds) {
     waiting_ = false;
     return true;
   }
   if (nowMs_() - waitStartMs_ >= std::llround(cmd.seconds * 1000)) {
-    char text[96];
-    std::string what = cmd.condition == Condition::LoggedIn ? "logged-in" : "picture";
-    if (cmd.condition == Condition::VideoState) {
-      std::string state = cmd.text;  // as the script wrote it
-      for (char& c : state) c = c == ' ' ? '-' : c;
-      what = "video-state " + state;
-    }
-    std::snprintf(text, sizeof text, "wait-until %s: not within %g s", what.c_str(), cmd.seconds);
-    why = text;
+    char text[48];
+    std::snprintf(text, sizeof text, ": not within %g s", cmd.seconds);
+    why = "wait-until " + what + text;
     waiting_ = false;
   }
   return false;

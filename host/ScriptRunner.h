@@ -28,6 +28,14 @@ class ScriptedControl {
   }
   virtual std::optional<TevranoSkinTarget> FindSkinTarget(const std::string& skin,
                                                           const std::string& binding, int item) = 0;
+  // The first value of the key panel's variable `name` ("IE_percentage#SD"),
+  // or nothing when the binding table has no such variable.
+  virtual std::optional<int32_t> InterfaceValue(const std::string& name) {
+    (void)name;
+    return std::nullopt;
+  }
+  // The last backup into movie files (control/ScriptingView.h).
+  virtual TevranoBackupStatus BackupStatus() { return {}; }
 };
 
 // Carries out a parsed script on the control, on the UI thread between runs
@@ -61,6 +69,7 @@ class ScriptRunner {
   // For the wait-until at next_: true when it holds; sets `why` when it timed out.
   bool WaitUntilHolds(const ScriptCommand& command, std::string& why);
   static bool PressesKeyPanel(const ScriptCommand& command);
+  static bool Compares(int32_t value, ScriptCommand::Compare compare, int32_t against);
 
   ScriptedControl& control_;
   std::vector<ScriptCommand> commands_;

@@ -7,6 +7,7 @@
 
 #include "record/BackupNames.h"
 #include "stream/FrameHeader.h"
+#include "stream/ParamSetPrefix.h"
 #include "stream/StreamConnection.h"
 #include "view/ViewRecords.h"
 
@@ -50,6 +51,10 @@ void BackupJob::SetState(int state) {
   }
   if (state == kEnd) {
     if (state_ == kIdle) return;
+    if (state_ == kPreview) {
+      state_ = kIdle;
+      return;
+    }
     // Stopped before the end: the movie written so far is finished (and
     // playable), the backup counts as incomplete.
     part_ = 0;
@@ -179,6 +184,11 @@ int BackupJob::Step(StreamConnection& c) {
   ViewState& view = *c.Context->view;
   Run(c, view);
   if (c.FrameLength == 0) return 0;
+  if (state_ == kPreview) {
+    Preview(c);
+    c.FrameLength = 0;
+    return 0;
+  }
   if (state_ == kStart || state_ == kWaitWatermark || state_ == kFinish || state_ == kEnd) {
     // Held until the next file is open.
     if (Active(view) || state_ == kFinish || state_ == kEnd) return 1;
@@ -226,6 +236,25 @@ int BackupJob::Step(StreamConnection& c) {
   Run(c, view);
   // Taken: the parser goes on with the next packet in the same pass.
   return 0;
+}
+
+void BackupJob::Preview(StreamConnection& c) {
+  if (!c.FrameBuffer || !hooks_.showPreview) return;
+  uint8_t* p = c.FrameBuffer.get();
+  const uint32_t length = std::min(c.FrameLength, StreamConnection::kBufferSize);
+  if (length <= FrameHeader::kSize) return;
+  const FrameHeader h = FrameHeader::Of({p, length});
+  // Only a whole I-frame decodes by itself; the first packet of a frame of
+  // several packets is not shown.
+  if (h.type != FrameHeader::kVideo || !h.IsKeyFrame() || h.extraPackets != 0) return;
+  // The parameter sets go in front of the payload, over the FrameHeader's
+  // 32 bytes (every supported size fits).
+  uint8_t prefix[ParamSetPrefix::kMaxBytes];
+  const uint32_t n = ParamSetPrefix::Build(h.widthMb, h.heightMb, prefix);
+  if (n == 0 || n > FrameHeader::kSize) return;
+  uint8_t* at = p + FrameHeader::kSize - n;
+  std::memcpy(at, prefix, n);
+  hooks_.showPreview(at, length - FrameHeader::kSize + n);
 }
 
 void BackupJob::StepAudio(StreamConnection& c, const uint8_t* packet, uint32_t bytes) {

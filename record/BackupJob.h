@@ -28,6 +28,9 @@ struct BackupHooks {
   std::function<void(bool complete)> finished;
   // Opens the folder the movie was written to.
   std::function<void(const std::string& folder)> openFolder;
+  // The preview: decodes a frame (length-prefixed H.264, an I-frame led by
+  // its parameter sets) on display slot 0.
+  std::function<void(const uint8_t* frame, uint32_t length)> showPreview;
 };
 
 // How the last backup went.
@@ -59,7 +62,9 @@ class BackupJob {
   ~BackupJob();
   BackupHooks& Hooks() { return hooks_; }
 
-  // The view's start and stop (SetBackupRunning): state 1 or 4.
+  // The view's start and stop (SetBackupRunning): state 1 or 4; the preview
+  // (5) and back to idle (0) while no backup runs. Stopping a preview
+  // (state 4) leaves it idle: no movie was written, nothing is reported.
   void SetState(int state);
   int State() const { return state_; }
   void SetBasePath(std::string_view path) { basePath_ = std::string(path); }
@@ -95,6 +100,8 @@ class BackupJob {
   bool SteadyFrame(uint8_t* frame, uint32_t length, bool video);
   void EndJob(bool failed);
   void SetOffset(uint8_t* frame, uint32_t length);
+  // The preview state: shows the pending frame when it is a whole I-frame.
+  void Preview(StreamConnection& c);
   void UpdatePercent(uint32_t seconds);
 
   platform::FileSystem& files_;

@@ -123,6 +123,87 @@ void Stco(Atoms& a, const uint32_t* offsets, uint32_t count) {
   a.End();
 }
 
+// What differs between the tracks' headers ("tkhd", flags 0x0F: enabled,
+// in the movie, the preview and the poster). Sizes and matrix in 16.16.
+struct TrackHeader {
+  uint32_t created = 0, modified = 0, id = 0, duration = 0;
+  uint16_t layer = 0, volume = 0;
+  uint32_t scaleY = 0x00010000, moveX = 0, moveY = 0;
+  uint32_t width = 0, height = 0;
+};
+
+// Opens a track: "trak" and its "tkhd".
+void BeginTrack(Atoms& a, const TrackHeader& t) {
+  ByteWriter& w = a.W();
+  a.Begin("trak");
+  a.Begin("tkhd");
+  a.FullHeader(0x0F);
+  w.Be32(t.created);
+  w.Be32(t.modified);
+  w.Be32(t.id);
+  w.Be32(0);
+  w.Be32(t.duration);
+  w.Zeros(8);
+  w.Be16(t.layer);
+  w.Be16(0);  // alternate group
+  w.Be16(t.volume);
+  w.Be16(0);
+  a.Matrix(0x00010000, t.scaleY, t.moveX, t.moveY);
+  w.Be32(t.width);
+  w.Be32(t.height);
+  a.End();
+}
+
+// Opens the track's media: "mdia" with its header and handler, then "minf",
+// into which the caller writes the media's own header atom.
+void BeginMedia(Atoms& a, uint32_t created, uint32_t modified, uint32_t scale, uint32_t duration,
+                const char* subtype, const char* maker, const char* handlerName) {
+  a.Begin("mdia");
+  Mdhd(a, created, modified, scale, duration);
+  Hdlr(a, "mhlr", subtype, maker, handlerName);
+  a.Begin("minf");
+}
+
+// The data handler and reference, then "stbl" and a sample description of
+// one entry of `format`, opened after its reserved bytes and data reference
+// 1; the caller writes the rest of the entry and calls EndSampleEntry.
+void BeginSampleEntry(Atoms& a, const char* format) {
+  Hdlr(a, "dhlr", "alis", "appl", "Apple Alias Data Handler");
+  Dinf(a);
+  a.Begin("stbl");
+  a.Begin("stsd");
+  a.FullHeader(0);
+  a.W().Be32(1);
+  a.Begin(format);
+  a.W().Zeros(6);
+  a.W().Be16(1);  // data reference
+}
+
+void EndSampleEntry(Atoms& a) {
+  a.End();  // the entry
+  a.End();  // stsd
+}
+
+// One chunk-table entry: every chunk holds one sample.
+void OneSamplePerChunk(Atoms& a) {
+  a.Begin("stsc");
+  a.FullHeader(0);
+  a.W().Be32(1);
+  a.W().Be32(1);
+  a.W().Be32(1);
+  a.W().Be32(1);
+  a.End();
+}
+
+// Closes the sample table, the media and the track (with its empty user data).
+void EndTrack(Atoms& a) {
+  a.End();  // stbl
+  a.End();  // minf
+  a.End();  // mdia
+  Udta(a);
+  a.End();  // trak
+}
+
 // Recorder time as the text track shows it: the date in the recorder's
 // order, the time, three blanks (22 characters).
 void FormatTextTime(uint32_t seconds, int dateFormat, char out[23]) {
@@ -622,23 +703,14 @@ size_t MovieWriter::BuildMovieAtom(uint8_t* out, size_t capacity) const {
 
   // Video.
   const uint32_t vscale = aspect_[0] ? aspect_[2] / aspect_[0] : 1;
-  a.Begin("trak");
-  a.Begin("tkhd");
-  a.FullHeader(0x0F);
-  w.Be32(0);
-  w.Be32(kQtModified);
-  w.Be32(1);
-  w.Be32(0);
-  w.Be32(videoDur);
-  w.Zeros(8);
-  w.Be16(0);  // layer
-  w.Be16(0);  // alternate group
-  w.Be16(0);  // volume
-  w.Be16(0);
-  a.Matrix(one, one * (vscale ? vscale : 1), 0, 0);
-  w.Be32(width_ << 16);
-  w.Be32(height_ << 16);
-  a.End();
+  TrackHeader video;
+  video.modified = kQtModified;
+  video.id = 1;
+  video.duration = videoDur;
+  video.scaleY = one * (vscale ? vscale : 1);
+  video.width = width_ << 16;
+  video.height = height_ << 16;
+  BeginTrack(a, video);
   a.Begin("tapt");
   for (const char* type : {"clef", "prof", "enof"}) {
     a.Begin(type);
@@ -650,10 +722,8 @@ size_t MovieWriter::BuildMovieAtom(uint8_t* out, size_t capacity) const {
   }
   a.End();
   Elst(a, videoDur);
-  a.Begin("mdia");
-  Mdhd(a, kQtModified, kQtModified, scale, videoDur);
-  Hdlr(a, "mhlr", "vide", "appl", "Apple Video Media Handler");
-  a.Begin("minf");
+  BeginMedia(a, kQtModified, kQtModified, scale, videoDur, "vide", "appl",
+             "Apple Video Media Handler");
   a.Begin("vmhd");
   a.FullHeader(1);
   w.Be16(0x0040);
@@ -661,15 +731,7 @@ size_t MovieWriter::BuildMovieAtom(uint8_t* out, size_t capacity) const {
   w.Be16(0x8000);
   w.Be16(0x8000);
   a.End();
-  Hdlr(a, "dhlr", "alis", "appl", "Apple Alias Data Handler");
-  Dinf(a);
-  a.Begin("stbl");
-  a.Begin("stsd");
-  a.FullHeader(0);
-  w.Be32(1);
-  a.Begin("avc1");
-  w.Zeros(6);
-  w.Be16(1);  // data reference
+  BeginSampleEntry(a, "avc1");
   w.Be16(1);  // version
   w.Be16(1);  // revision
   w.Bytes("appl", 4);
@@ -697,8 +759,7 @@ size_t MovieWriter::BuildMovieAtom(uint8_t* out, size_t capacity) const {
   a.Begin("avcC");
   w.Bytes(avcc_, avccBytes_);
   a.End();
-  a.End();  // avc1
-  a.End();  // stsd
+  EndSampleEntry(a);
   a.Begin("stts");
   a.FullHeader(0);
   w.Be32(1);
@@ -710,13 +771,7 @@ size_t MovieWriter::BuildMovieAtom(uint8_t* out, size_t capacity) const {
   w.Be32(keyFrames_);
   for (uint32_t i = 0; i < keyFrames_; ++i) w.Be32(t_->keyFrames[i]);
   a.End();
-  a.Begin("stsc");
-  a.FullHeader(0);
-  w.Be32(1);
-  w.Be32(1);
-  w.Be32(1);
-  w.Be32(1);
-  a.End();
+  OneSamplePerChunk(a);
   a.Begin("stsz");
   a.FullHeader(0);
   w.Be32(0);
@@ -724,49 +779,26 @@ size_t MovieWriter::BuildMovieAtom(uint8_t* out, size_t capacity) const {
   for (uint32_t i = 0; i < videoSamples_; ++i) w.Be32(t_->sampleSizes[i]);
   a.End();
   Stco(a, t_->sampleOffsets, videoSamples_);
-  a.End();  // stbl
-  a.End();  // minf
-  a.End();  // mdia
-  Udta(a);
-  a.End();  // trak
+  EndTrack(a);
 
   if (audioSamples_ > 0 && audioChunks_ > 0) {
-    a.Begin("trak");
-    a.Begin("tkhd");
-    a.FullHeader(0x0F);
-    w.Be32(kSoundCreated);
-    w.Be32(kSoundModified);
-    w.Be32(3);
-    w.Be32(0);
-    w.Be32(audioDur);
-    w.Zeros(8);
-    w.Be16(0xFFFF);  // layer -1
-    w.Be16(0);
-    w.Be16(0x0100);  // volume 1.0
-    w.Be16(0);
-    a.Matrix(one, one, 0, 0);
-    w.Be32(0);
-    w.Be32(0);
-    a.End();
+    TrackHeader sound;
+    sound.created = kSoundCreated;
+    sound.modified = kSoundModified;
+    sound.id = 3;
+    sound.duration = audioDur;
+    sound.layer = 0xFFFF;   // -1
+    sound.volume = 0x0100;  // 1.0
+    BeginTrack(a, sound);
     Elst(a, audioDur);
-    a.Begin("mdia");
-    Mdhd(a, kSoundCreated, kSoundModified, kAudioRate, uint32_t(audioSamples_));
-    Hdlr(a, "mhlr", "soun", "appl", "Apple Sound Media Handler");
-    a.Begin("minf");
+    BeginMedia(a, kSoundCreated, kSoundModified, kAudioRate, uint32_t(audioSamples_), "soun",
+               "appl", "Apple Sound Media Handler");
     a.Begin("smhd");
     a.FullHeader(0);
     w.Be16(0);
     w.Be16(0);
     a.End();
-    Hdlr(a, "dhlr", "alis", "appl", "Apple Alias Data Handler");
-    Dinf(a);
-    a.Begin("stbl");
-    a.Begin("stsd");
-    a.FullHeader(0);
-    w.Be32(1);
-    a.Begin("raw ");
-    w.Zeros(6);
-    w.Be16(1);       // data reference
+    BeginSampleEntry(a, "raw ");
     w.Be16(1);       // version
     w.Be16(0);       // revision
     w.Be32(0);       // vendor
@@ -779,8 +811,7 @@ size_t MovieWriter::BuildMovieAtom(uint8_t* out, size_t capacity) const {
     w.Be32(1);  // bytes per packet
     w.Be32(1);  // bytes per frame
     w.Be32(1);  // bytes per sample
-    a.End();
-    a.End();
+    EndSampleEntry(a);
     a.Begin("stts");
     a.FullHeader(0);
     w.Be32(1);
@@ -802,11 +833,7 @@ size_t MovieWriter::BuildMovieAtom(uint8_t* out, size_t capacity) const {
     w.Be32(uint32_t(audioSamples_));
     a.End();
     Stco(a, t_->audioOffsets, audioChunks_);
-    a.End();  // stbl
-    a.End();  // minf
-    a.End();  // mdia
-    Udta(a);
-    a.End();  // trak
+    EndTrack(a);
   }
 
   if (textSamples_ > 0) {
@@ -814,28 +841,18 @@ size_t MovieWriter::BuildMovieAtom(uint8_t* out, size_t capacity) const {
     const uint32_t ty =
         (height_ > 16 ? height_ - 16 : 0) * (scaled ? aspect_[2] : 1) / (scaled ? aspect_[3] : 1);
     const uint32_t tx = width_ > 160 ? width_ - 160 : 0;
-    a.Begin("trak");
-    a.Begin("tkhd");
-    a.FullHeader(0x0F);
-    w.Be32(0);
-    w.Be32(kQtModified);
-    w.Be32(2);
-    w.Be32(0);
-    w.Be32(videoDur);
-    w.Zeros(8);
-    w.Be16(0);
-    w.Be16(0);
-    w.Be16(0);
-    w.Be16(0);
-    a.Matrix(one, one, tx << 16, ty << 16);
-    w.Be32(160 << 16);
-    w.Be32(16 << 16);
-    a.End();
+    TrackHeader text;
+    text.modified = kQtModified;
+    text.id = 2;
+    text.duration = videoDur;
+    text.moveX = tx << 16;
+    text.moveY = ty << 16;
+    text.width = 160 << 16;
+    text.height = 16 << 16;
+    BeginTrack(a, text);
     Elst(a, videoDur);
-    a.Begin("mdia");
-    Mdhd(a, kQtModified, kQtModified, scale, videoDur);
-    Hdlr(a, "mhlr", "text", "app2", "Apple Text Media Handler");
-    a.Begin("minf");
+    BeginMedia(a, kQtModified, kQtModified, scale, videoDur, "text", "app2",
+               "Apple Text Media Handler");
     a.Begin("gmhd");
     a.Begin("gmin");
     a.FullHeader(0);
@@ -850,15 +867,7 @@ size_t MovieWriter::BuildMovieAtom(uint8_t* out, size_t capacity) const {
     a.Matrix(one, one, 0, 0);
     a.End();
     a.End();  // gmhd
-    Hdlr(a, "dhlr", "alis", "appl", "Apple Alias Data Handler");
-    Dinf(a);
-    a.Begin("stbl");
-    a.Begin("stsd");
-    a.FullHeader(0);
-    w.Be32(1);
-    a.Begin("text");
-    w.Zeros(6);
-    w.Be16(1);       // data reference
+    BeginSampleEntry(a, "text");
     w.Be32(0x5000);  // display flags
     w.Be32(0);       // justification
     w.Zeros(6);      // background black
@@ -876,8 +885,7 @@ size_t MovieWriter::BuildMovieAtom(uint8_t* out, size_t capacity) const {
     w.Be16(0xFFFF);
     w.Be16(0xFFFF);
     w.U8(0);  // font name (none)
-    a.End();
-    a.End();
+    EndSampleEntry(a);
     // One sample a second: each lasts until the next second's, the last
     // until the end of the video.
     a.Begin("stts");
@@ -909,24 +917,14 @@ size_t MovieWriter::BuildMovieAtom(uint8_t* out, size_t capacity) const {
     }
     if (w.Ok()) StoreBe32(w.Data() + countAt, entries);
     a.End();
-    a.Begin("stsc");
-    a.FullHeader(0);
-    w.Be32(1);
-    w.Be32(1);
-    w.Be32(1);
-    w.Be32(1);
-    a.End();
+    OneSamplePerChunk(a);
     a.Begin("stsz");
     a.FullHeader(0);
     w.Be32(kTextSampleSize);
     w.Be32(textSamples_);
     a.End();
     Stco(a, t_->textOffsets, textSamples_);
-    a.End();  // stbl
-    a.End();  // minf
-    a.End();  // mdia
-    Udta(a);
-    a.End();  // trak
+    EndTrack(a);
   }
   a.End();  // moov
   return w.Ok() ? w.Position() : 0;

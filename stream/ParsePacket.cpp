@@ -49,9 +49,16 @@ bool PlaybackStopped(uint32_t playbackControl) {
 
 int StreamSystem::ParsePacket(StreamConnection& c) {
   if (!c.Context || !c.Context->view || !c.Context->stats) return 1;
-  // A frame still waiting for its time keeps everything behind it.
+  // A frame still waiting for its time keeps everything behind it. In
+  // Backup mode the frame waits for the backup job (its next file), and goes
+  // back to it: shown and dropped here, it would be missing from the movie.
   if (c.FrameLength != 0) {
-    PresentFrame(c, picture_.keyFrameSeen);
+    if (c.Context->view->Mode != kModeBackup)
+      PresentFrame(c, picture_.keyFrameSeen);
+    else if (hooks_.backupStep)
+      hooks_.backupStep(c);
+    else
+      c.FrameLength = 0;
     if (c.FrameLength != 0) return 1;
   }
   if (!c.MainRing.Allocated()) return 1;

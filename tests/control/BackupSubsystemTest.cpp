@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "base/RecorderTime.h"
 #include "control/TevranoImpl1.h"
 #include "platform/fake/FakePlatform.h"
@@ -100,6 +102,46 @@ TEST(BackupSubsystem, ARefusedSpanStartsNothing) {
   EXPECT_FALSE(b.control.Backup().StartBackup(2, kStart + 10, kStart, "/home/u/out.mov"));
   EXPECT_FALSE(b.control.Backup().StartBackup(16, kStart, kStart + 10, "/home/u/out.mov"));
   EXPECT_EQ(record::BackupOutcome::kNone, b.control.Backup().Job().Outcome());
+}
+
+// The view's backup state 2 on the Backup page (the preview): the job shows
+// the stream's I-frames on display slot 0 and, when the preview ends, has
+// written nothing and reports no backup.
+TEST(BackupSubsystem, ThePreviewShowsIFramesOnSlot0AndEndsWithoutAReport) {
+  BackupControl b;
+  std::vector<int> slots;
+  std::vector<uint8_t> first;
+  b.control.Streams().Stream().Hooks().decodeFrame = [&](const uint8_t* d, uint32_t n, int slot) {
+    slots.push_back(slot);
+    if (first.empty()) first.assign(d, d + n);
+  };
+  const std::string label = b.control.Form().Label1.caption;
+  b.control.Streams().Stream().SetViewMode(b.View(), kModeBackup);
+  b.View().Backup.State = 2;
+  b.control.Backup().Poll();
+  EXPECT_EQ(record::BackupJob::kPreview, b.control.Backup().Job().State());
+  for (uint32_t f = 0; f < 25; ++f) b.Frame(kStart, f);
+  b.Frame(kStart + 1, 0);
+  EXPECT_EQ((std::vector<int>{0, 0}), slots) << "the two I-frames, on slot 0";
+  ASSERT_GE(first.size(), 5u);
+  EXPECT_EQ(0x67, first[4]) << "led by the sequence parameter set";
+
+  // A start while previewing is the page's business; the preview ends with
+  // the state, or with the mode.
+  b.View().Backup.State = 0;
+  b.control.Backup().Poll();
+  EXPECT_EQ(record::BackupJob::kIdle, b.control.Backup().Job().State());
+  b.View().Backup.State = 2;
+  b.control.Backup().Poll();
+  EXPECT_EQ(record::BackupJob::kPreview, b.control.Backup().Job().State());
+  b.control.Streams().Stream().SetViewMode(b.View(), kModeLive);
+  b.control.Backup().Poll();
+  EXPECT_EQ(record::BackupJob::kIdle, b.control.Backup().Job().State());
+
+  EXPECT_EQ(record::BackupOutcome::kNone, b.control.Backup().Job().Outcome());
+  EXPECT_EQ(label, b.control.Form().Label1.caption);
+  EXPECT_TRUE(b.fakes.host.opened.empty());
+  EXPECT_FALSE(b.fakes.files.Exists("/home/u/DVR_Backup"));
 }
 
 }  // namespace

@@ -28,6 +28,136 @@ inline QString Stamp(const QDate& day, const char* time) {
   return day.toString("yyyy-MM-dd") + "T" + time;
 }
 
+// Starts `sim` with camera 1 recorded on `day` from `from` to `to` (the
+// archive lies beside the test's folder, which the simulator empties) and
+// the options `extra`.
+inline ::testing::AssertionResult StartRecorded(Simulator& sim, const std::string& dir,
+                                                const QDate& day, const char* from, const char* to,
+                                                const QStringList& extra) {
+  const std::string archive = dir + "_archive.json";
+  WriteArchive(archive, day, from, to);
+  if (sim.Start(QStringList{"--archive", QString::fromStdString(archive)} + extra))
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << sim.Output();
+}
+
+// Recorder seconds since 2000-01-01 (whose year 2000 counts 365 days).
+inline int64_t RecorderSeconds(const QDate& d, int hour, int minute, int second = 0) {
+  int64_t days = QDate(2000, 1, 1).daysTo(d);
+  if (d >= QDate(2000, 3, 1)) --days;
+  return days * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+// The Backup page driven by a script, as a user does it: the Backup page and
+// camera 1 on the key panel, the span's start and end each chosen on the
+// calendar (a day cell of this month's grid, a half-hour slot, then minute
+// steps) and confirmed, then the start button. Every step waits for the
+// key panel's variables to show it took effect.
+struct PageSpan {
+  QDate day;
+  int fromSlot = 1, fromMinutes = 0;  // slot k starts at (k - 1) × 30 minutes
+  int toSlot = 1, toMinutes = 0;
+  int midPercent = 0;  // > 0: a dump once the progress reaches it
+};
+struct PageBackupResult {
+  ViewerResult run;
+  std::string home;    // the viewer's home: the movies go to its DVR_Backup
+  QJsonObject middle;  // the dump at midPercent (when asked)
+  QJsonObject end;     // the dump once the backup ended
+};
+
+inline QJsonObject ReadJsonFile(const std::string& path) {
+  QFile f(QString::fromStdString(path));
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QJsonDocument::fromJson(f.readAll()).object();
+}
+
+inline int SlotMinutes(int slot) {
+  return (slot - 1) * 30;
+}
+
+inline PageBackupResult RunPageBackup(const Simulator& sim, const std::string& dir,
+                                      const PageSpan& span, std::chrono::seconds timeout) {
+  PageBackupResult r;
+  r.home = dir + "/home";
+  QDir().mkpath(QString::fromStdString(r.home));
+  // The calendar opens on this month; its grid starts on the Sunday before
+  // the 1st (a whole week when the 1st is a Sunday), so yesterday is in it.
+  const QDate today = QDate::currentDate();
+  const QDate first(today.year(), today.month(), 1);
+  const int w = first.dayOfWeek() % 7;
+  const QDate gridStart = first.addDays(-(w == 0 ? 7 : w));
+  const int cell = int(gridStart.daysTo(span.day)) + 1;
+  const int64_t dayStart = RecorderSeconds(span.day, 0, 0);
+
+  const std::string script = dir + "/backup_page.txt";
+  {
+    std::ofstream f(script);
+    f << "wait-until logged-in\n"
+         "wait-until picture\n"
+         "click-target TevranoKeyForm IE_Page2#SD 3\n"
+         "wait-until interface IE_Page2#SD = 2\n"
+         "click-target TevranoKeyForm IE_DOING#SD 1\n"
+         "wait-until interface IE_DOING#SD = 0\n";
+    auto choose = [&](int which, int slot, int minutes, const char* result) {
+      const int64_t at = dayStart + int64_t(SlotMinutes(slot)) * 60;
+      f << "click-target TevranoKeyForm IE_SET_T#SD " << which << "\n"
+        << "wait-until interface IE_Month_T#SD = " << which << "\n"
+        << "click-target TevranoKeyForm Mon_Cmd#SD " << cell << "\n"
+        << "wait-until interface Mon_Time#SD = " << dayStart << "\n"
+        << "click-target TevranoKeyForm IE_ST3#SD " << slot << "\n"
+        << "wait-until interface Mon_Time#SD = " << at << "\n";
+      // The minute arrow (the second of the three time steps).
+      for (int m = 1; m <= minutes; ++m)
+        f << "click-target TevranoKeyForm Mon_Add#SD 3\n"
+          << "wait-until interface Mon_Time#SD = " << at + m * 60 << "\n";
+      f << "click-target TevranoKeyForm IE_OK#SD 1\n"
+        << "wait-until interface " << result << " = " << at + minutes * 60 << "\n"
+        << "wait-until interface IE_Month_T#SD = 0\n";
+    };
+    choose(2, span.fromSlot, span.fromMinutes, "Mon_B_F_T#SD");
+    choose(3, span.toSlot, span.toMinutes, "Mon_B_T_T#SD");
+    f << "click-target TevranoKeyForm IE_ST#SD 1\n"
+         "wait-until interface IE_ST2#SD = 1\n";
+    if (span.midPercent > 0)
+      f << "wait-until interface IE_percentage#SD >= " << span.midPercent << " " << timeout.count()
+        << "\n"
+        << "dump " << dir << "/middle.json\n"
+        << "snapshot " << dir << "/keyform_middle.png Image1\n";
+    f << "wait-until backup-ended " << timeout.count() << "\n"
+      << "dump " << dir << "/end.json\n"
+      << "snapshot " << dir << "/keyform_end.png Image1\n"
+      << "quit\n";
+  }
+
+  QProcess p;
+  p.setProcessChannelMode(QProcess::MergedChannels);
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("HOME", QString::fromStdString(r.home));
+  p.setProcessEnvironment(env);
+  QStringList args{"--headless", "--script", QString::fromStdString(script)};
+  args += RecorderArgs(sim);
+  p.start(TEVRANO_VIEWER, args);
+  if (!p.waitForStarted(10000)) return r;
+  r.run.finished = p.waitForFinished(int(timeout.count() + 120) * 1000);
+  if (!r.run.finished) {
+    p.kill();
+    p.waitForFinished(5000);
+  }
+  r.run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  r.run.output = p.readAll().toStdString();
+  if (span.midPercent > 0) r.middle = ReadJsonFile(dir + "/middle.json");
+  r.end = ReadJsonFile(dir + "/end.json");
+  return r;
+}
+
+// The movies of a page backup in the viewer's DVR_Backup, by name.
+inline QStringList BackupMovies(const std::string& home) {
+  return QDir(QString::fromStdString(home + "/DVR_Backup"))
+      .entryList({"*.mov"}, QDir::Files, QDir::Name);
+}
+
 inline uint32_t Be32(const std::vector<uint8_t>& f, size_t at) {
   return at + 4 <= f.size() ? uint32_t(f[at]) << 24 | uint32_t(f[at + 1]) << 16 |
                                   uint32_t(f[at + 2]) << 8 | f[at + 3]
@@ -99,9 +229,64 @@ inline bool HaveFfmpeg() {
   return code == 0;
 }
 
+inline bool HaveMediainfo() {
+  int code = 0;
+  Run("mediainfo", {"--Version"}, &code);
+  return code == 0;
+}
+
+// mediainfo's reading of a movie: a QuickTime file, not cut short, with an
+// AVC video track of `videoFrames` frames, 8 kHz PCM sound and a text track
+// of one sample a second, whose durations agree.
+inline void CheckMediainfo(const std::string& path, uint32_t videoFrames) {
+  if (!HaveMediainfo()) {
+    std::printf("mediainfo not installed: its reading not checked\n");
+    return;
+  }
+  int code = 0;
+  const std::string info = Run("mediainfo", {"--Output=JSON", QString::fromStdString(path)}, &code);
+  ASSERT_EQ(0, code) << info;
+  const QJsonArray tracks = QJsonDocument::fromJson(QByteArray::fromStdString(info))
+                                .object()
+                                .value("media")
+                                .toObject()
+                                .value("track")
+                                .toArray();
+  ASSERT_EQ(4, tracks.size()) << info;
+  const double seconds = videoFrames / 25.0;
+  bool general = false, video = false, audio = false, text = false;
+  for (const auto& t : tracks) {
+    const QJsonObject o = t.toObject();
+    const QString type = o.value("@type").toString();
+    const double duration = o.value("Duration").toString().toDouble();
+    if (type == "General") {
+      general = true;
+      EXPECT_EQ("QuickTime", o.value("Format_Profile").toString()) << info;
+      EXPECT_FALSE(o.value("extra").toObject().contains("IsTruncated")) << info;
+      EXPECT_NEAR(seconds, duration, 0.05) << info;
+    } else if (type == "Video") {
+      video = true;
+      EXPECT_EQ("AVC", o.value("Format").toString()) << info;
+      EXPECT_EQ(QString::number(videoFrames), o.value("FrameCount").toString()) << info;
+      EXPECT_NEAR(seconds, duration, 0.05) << info;
+    } else if (type == "Audio") {
+      audio = true;
+      EXPECT_EQ("PCM", o.value("Format").toString()) << info;
+      EXPECT_EQ("8000", o.value("SamplingRate").toString()) << info;
+      EXPECT_NEAR(seconds, duration, 1.0) << info;
+    } else if (type == "Text") {
+      text = true;
+      EXPECT_NEAR(seconds, o.value("FrameCount").toString().toDouble(), 1.5) << info;
+      EXPECT_NEAR(seconds, duration, 0.05) << info;
+    }
+  }
+  EXPECT_TRUE(general && video && audio && text) << info;
+}
+
 // Checks one movie: the agent's index matches the samples in the file,
-// ffprobe finds video (with `videoFrames` frames), sound and text streams
-// whose durations agree, and ffmpeg decodes every frame without an error.
+// ffprobe finds video (with `videoFrames` frames; 0: as many as the index
+// holds), sound and text streams whose durations agree, ffmpeg decodes
+// every frame without an error, and mediainfo reads it whole.
 inline void CheckMovie(const std::string& path, uint32_t videoFrames) {
   QFile file(QString::fromStdString(path));
   ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path;
@@ -110,6 +295,7 @@ inline void CheckMovie(const std::string& path, uint32_t videoFrames) {
   EXPECT_EQ(0u, f.size() % 512) << path;
   const MovieIndex index = AgentIndexRead(f);
   ASSERT_TRUE(index.ok) << path;
+  if (videoFrames == 0) videoFrames = index.count;
   EXPECT_EQ(videoFrames, index.count) << path;
   const size_t moov = 40 + size_t(Be32(f, 40));
   for (uint32_t i = 0; i < index.count; ++i) {
@@ -181,6 +367,7 @@ inline void CheckMovie(const std::string& path, uint32_t videoFrames) {
 
   if (!HaveFfmpeg()) {
     std::printf("ffprobe/ffmpeg not installed: players' reading not checked\n");
+    CheckMediainfo(path, videoFrames);
     return;
   }
   int code = 0;
@@ -220,6 +407,7 @@ inline void CheckMovie(const std::string& path, uint32_t videoFrames) {
       Run("ffmpeg", {"-v", "error", "-i", QString::fromStdString(path), "-f", "null", "-"}, &code);
   EXPECT_EQ(0, code) << decode;
   EXPECT_EQ("", decode) << path;
+  CheckMediainfo(path, videoFrames);
 }
 
 inline AgentAnswer RunAgentIndexRead(const std::string& movie, const std::string& root, int op) {

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdio>
+#include <cstring>
 
 #include "control/TevranoImpl1.h"
 #include "host/FormRenderer.h"
@@ -33,8 +34,8 @@ class FormDumpTest : public ::testing::Test {
 
 TEST_F(FormDumpTest, HasEveryComponentUnderItsNameWithItsFields) {
   QJsonObject dump = Dump();
-  EXPECT_EQ(dump.keys(), (QStringList{"components", "control", "events", "interface", "messages",
-                                      "playback", "speed_dome"}));
+  EXPECT_EQ(dump.keys(), (QStringList{"backup", "components", "control", "events", "interface",
+                                      "messages", "playback", "speed_dome"}));
   QJsonObject components = dump["components"].toObject();
   EXPECT_EQ(components.size(), static_cast<qsizetype>(control.Form().Components().size()));
   for (const Component* c : control.Form().Components()) {
@@ -114,6 +115,31 @@ TEST_F(FormDumpTest, EventsAndThePadWindowAreListed) {
   EXPECT_EQ(pad["top"].toInt(), -20);
   state.events.clear();
   EXPECT_TRUE(Dump()["events"].toArray().isEmpty());
+}
+
+TEST_F(FormDumpTest, BackupReportsItsOutcomeProgressAndLastFile) {
+  struct Case {
+    int32_t outcome;
+    const char* says;
+  };
+  const Case cases[] = {
+      {0, "none"}, {1, "running"}, {2, "complete"}, {3, "incomplete"}, {7, "none"}};
+  for (const Case& c : cases) {
+    state.backup = {};
+    state.backup.outcome = c.outcome;
+    state.backup.percent = 42;
+    state.backup.partsWritten = 2;
+    std::snprintf(state.backup.fileName, sizeof state.backup.fileName, "/home/u/m(1).mov");
+    const QJsonObject backup = Dump()["backup"].toObject();
+    EXPECT_EQ(backup["outcome"].toString(), c.says) << c.outcome;
+    EXPECT_EQ(backup["percent"].toInt(), 42);
+    EXPECT_EQ(backup["parts_written"].toInt(), 2);
+    EXPECT_EQ(backup["file"].toString(), "/home/u/m(1).mov");
+  }
+  // A file name that fills the whole field is cut, not read past.
+  std::memset(state.backup.fileName, 'a', sizeof state.backup.fileName);
+  EXPECT_EQ(Dump()["backup"].toObject()["file"].toString().size(),
+            qsizetype(sizeof state.backup.fileName));
 }
 
 // Password edits are drawn masked, one mask character per character typed.

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "control/TevranoImpl1.h"
@@ -35,7 +36,15 @@ class DirectControl : public ScriptedControl {
     target.y = t->y;
     return target;
   }
+  std::optional<int32_t> InterfaceValue(const std::string& name) override {
+    const auto v = variables.find(name);
+    if (v == variables.end()) return std::nullopt;
+    return v->second;
+  }
+  TevranoBackupStatus BackupStatus() override { return backup; }
   TevranoScriptingView view{};
+  std::map<std::string, int32_t> variables;
+  TevranoBackupStatus backup{};
 
  private:
   TevranoX& control_;
@@ -126,6 +135,13 @@ TEST_F(ScriptTest, ReportsTheFirstBadLineByNumber) {
       {"wait-until video-state no video\n", 1, "bad STATE: 'no'"},
       {"wait-until video-state frozen\n", 1, "bad STATE"},
       {"wait-until video-state no-video soon\n", 1, "bad TIMEOUT"},
+      {"wait-until backup-ended 5 6\n", 1, "unexpected '6'"},
+      {"wait-until interface\n", 1, "missing NAME"},
+      {"wait-until interface IE_percentage#SD\n", 1, "bad OP"},
+      {"wait-until interface IE_percentage#SD => 5\n", 1, "bad OP"},
+      {"wait-until interface IE_percentage#SD >= half\n", 1, "bad VALUE"},
+      {"wait-until interface Mon_Time#SD = 2147483648\n", 1, "bad VALUE"},
+      {"wait-until interface IE_percentage#SD >= 5 soon\n", 1, "bad TIMEOUT"},
       {"tab 8\n", 1, "no tab"},
       {"select LabeledEdit_System1\n", 1, "bad INDEX"},
       {"quit now\n", 1, "unexpected"},
@@ -381,6 +397,75 @@ TEST_F(ScriptTest, WaitUntilThatTimesOutFailsTheScriptWithItsLine) {
     EXPECT_EQ(o.error.message, c.says);
     EXPECT_TRUE(runner.Done());
   }
+}
+
+TEST_F(ScriptTest, WaitUntilInterfaceComparesTheVariableAsAsked) {
+  using C = ScriptCommand::Compare;
+  struct Case {
+    const char* op;
+    C compare;
+    int32_t holdsAt, failsAt;  // with 50 on the right-hand side
+  };
+  const Case cases[] = {{"=", C::Equal, 50, 49},          {"==", C::Equal, 50, 51},
+                        {"!=", C::NotEqual, 49, 50},      {"<", C::Less, 49, 50},
+                        {"<=", C::LessOrEqual, 50, 51},   {">", C::Greater, 51, 50},
+                        {">=", C::GreaterOrEqual, 50, 49}};
+  for (const Case& c : cases) {
+    const std::string text =
+        std::string("wait-until interface IE_percentage#SD ") + c.op + " 50 4\n";
+    ParsedScript s = ParseScript(text, form());
+    ASSERT_FALSE(s.error) << text;
+    ASSERT_EQ(s.commands.size(), 1u);
+    EXPECT_EQ(s.commands[0].condition, ScriptCommand::Condition::Interface);
+    EXPECT_EQ(s.commands[0].binding, "IE_percentage#SD");
+    EXPECT_EQ(s.commands[0].compare, c.compare) << c.op;
+    EXPECT_EQ(s.commands[0].value, 50);
+    EXPECT_EQ(s.commands[0].seconds, 4);
+    ScriptRunner runner = Runner(s.commands);
+    direct.variables["IE_percentage#SD"] = c.failsAt;
+    EXPECT_EQ(runner.Continue().kind, Kind::Wait) << c.op;
+    direct.variables["IE_percentage#SD"] = c.holdsAt;
+    EXPECT_EQ(runner.Continue().kind, Kind::Finished) << c.op;
+  }
+  // Recorder times are values too: the whole 32-bit range parses.
+  ParsedScript s = ParseScript("wait-until interface Mon_Time#SD = 850003200\n", form());
+  ASSERT_FALSE(s.error) << s.error->message;
+  EXPECT_EQ(s.commands[0].value, 850003200);
+}
+
+TEST_F(ScriptTest, WaitUntilInterfaceOnAVariableThatDoesNotExistFailsAtOnce) {
+  ParsedScript s = ParseScript("# first\nwait-until interface No_Such#SD = 1\n", form());
+  ASSERT_FALSE(s.error);
+  ScriptRunner runner = Runner(s.commands);
+  const ScriptRunner::Outcome o = runner.Continue();
+  EXPECT_EQ(o.kind, Kind::Error);
+  EXPECT_EQ(o.error.line, 2);
+  EXPECT_EQ(o.error.message, "wait-until interface: no variable No_Such#SD");
+}
+
+TEST_F(ScriptTest, WaitUntilBackupEndedWaitsForACompleteOrIncompleteBackup) {
+  struct Case {
+    int32_t outcome;
+    bool ended;
+  };
+  // TevranoBackupStatus outcomes: 0 none, 1 running, 2 complete, 3 incomplete.
+  const Case cases[] = {{0, false}, {1, false}, {2, true}, {3, true}};
+  for (const Case& c : cases) {
+    ParsedScript s = ParseScript("wait-until backup-ended 60\n", form());
+    ASSERT_FALSE(s.error);
+    EXPECT_EQ(s.commands[0].condition, ScriptCommand::Condition::BackupEnded);
+    ScriptRunner runner = Runner(s.commands);
+    direct.backup.outcome = c.outcome;
+    EXPECT_EQ(runner.Continue().kind, c.ended ? Kind::Finished : Kind::Wait) << c.outcome;
+  }
+  ParsedScript s = ParseScript("wait-until backup-ended 2\n", form());
+  ScriptRunner runner = Runner(s.commands);
+  direct.backup.outcome = 1;
+  EXPECT_EQ(runner.Continue().kind, Kind::Wait);
+  nowMs += 2000;
+  const ScriptRunner::Outcome o = runner.Continue();
+  EXPECT_EQ(o.kind, Kind::Error);
+  EXPECT_EQ(o.error.message, "wait-until backup-ended: not within 2 s");
 }
 
 }  // namespace

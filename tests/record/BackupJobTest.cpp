@@ -6,6 +6,7 @@
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/fake/ManualClock.h"
 #include "record/BackupNames.h"
+#include "stream/ParamSetPrefix.h"
 #include "stream/StreamConnection.h"
 #include "tests/record/MovieFixtures.h"
 #include "view/ViewRecords.h"
@@ -270,6 +271,54 @@ TEST_F(BackupJobTest, FramesOfSeveralPacketsAreJoined) {
   Video(kStart + 1, 0);
   EXPECT_EQ(BackupOutcome::kComplete, job.Outcome());
   EXPECT_EQ(31u, MovieSamples("/out/movie.mov"));
+}
+
+// The preview (state 5): each whole I-frame of the stream is shown on
+// display slot 0 with its parameter sets in front, written over the
+// FrameHeader; everything else is dropped; nothing is written.
+TEST_F(BackupJobTest, ThePreviewShowsWholeIFramesLedByTheirParameterSets) {
+  std::vector<std::vector<uint8_t>> shown;
+  job.Hooks().showPreview = [&](const uint8_t* f, uint32_t n) { shown.emplace_back(f, f + n); };
+  view.Backup.State = 2;
+  job.SetState(BackupJob::kPreview);
+  struct Case {
+    const char* what;
+    bool key;
+    uint32_t extraPackets;
+    bool audio;
+    bool shown;
+  };
+  const Case cases[] = {{"whole I-frame", true, 0, false, true},
+                        {"P-frame", false, 0, false, false},
+                        {"first packet of an I-frame of two", true, 1, false, false},
+                        {"sound", false, 0, true, false}};
+  const std::vector<uint8_t> slice{0x65, 0x88, 0x80, 0x40};
+  for (const Case& k : cases) {
+    shown.clear();
+    PacketSpec s = Spec(kStart, 0, k.key);
+    s.extraPackets = k.extraPackets;
+    const std::vector<uint8_t> p = k.audio ? AudioPacket(s, 64, 0x10) : VideoPacket(s, {slice});
+    std::memcpy(c.FrameBuffer.get(), p.data(), p.size());
+    c.FrameLength = uint32_t(p.size());
+    EXPECT_EQ(0, job.Step(c)) << k.what;
+    EXPECT_EQ(0u, c.FrameLength) << k.what;  // taken either way
+    ASSERT_EQ(k.shown ? 1u : 0u, shown.size()) << k.what;
+    if (!k.shown) continue;
+    uint8_t prefix[ParamSetPrefix::kMaxBytes];
+    const uint32_t n = ParamSetPrefix::Build(s.widthMb, s.heightMb, prefix);
+    ASSERT_EQ(n + p.size() - 32, shown[0].size());
+    EXPECT_TRUE(std::equal(prefix, prefix + n, shown[0].begin()));
+    EXPECT_TRUE(std::equal(p.begin() + 32, p.end(), shown[0].begin() + n));
+  }
+  EXPECT_EQ(BackupJob::kPreview, job.State());
+  // Leaving the preview (the view's end step) reports no backup.
+  job.SetState(BackupJob::kEnd);
+  job.Poll(c);
+  EXPECT_EQ(BackupJob::kIdle, job.State());
+  EXPECT_EQ(0, finishedCalls);
+  EXPECT_EQ(BackupOutcome::kNone, job.Outcome());
+  EXPECT_TRUE(openedFolder.empty());
+  EXPECT_FALSE(files.Exists("/out/movie.mov"));
 }
 
 }  // namespace

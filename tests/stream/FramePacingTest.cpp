@@ -1,4 +1,5 @@
 // Filtering, pacing, presentation and the view switches of the stream.
+#include <algorithm>
 #include <cstring>
 
 #include "stream/ParamSetPrefix.h"
@@ -387,6 +388,42 @@ TEST_F(PacedStream, PresentationWithoutADisplaySlotConsumesTheFrame) {
   EXPECT_EQ(Step(Key()), 0);
   EXPECT_TRUE(decoded.empty());
   EXPECT_EQ(conn().FrameLength, 0u);
+}
+
+// In Backup mode a frame the backup job holds (its next file is not open
+// yet) is offered to the job again before anything else is parsed; it is
+// never shown and dropped in between.
+TEST_F(FramePacingTest, ABackupFrameHeldByTheJobGoesBackToTheJob) {
+  view.Mode = kModeBackup;
+  std::vector<uint32_t> offered;  // seconds of each frame the job was handed
+  bool hold = true;
+  stream.Hooks().backupStep = [&](StreamConnection& c) {
+    offered.push_back(LoadLe32(c.FrameBuffer.get() + 4));
+    if (hold) return 1;  // kept pending
+    c.FrameLength = 0;
+    return 0;
+  };
+  PacketSpec first;
+  first.kind = 1;
+  first.seconds = 5000;
+  PacketSpec second = first;
+  second.sequence = 2;
+  second.seconds = 5001;
+  FeedTransport(first);
+  FeedTransport(second);
+  EXPECT_EQ(Parse(), 1);
+  for (int i = 0; i < 3; ++i) {
+    clock.AdvanceMs(200);
+    EXPECT_EQ(Parse(), 1) << "the held frame keeps everything behind it";
+  }
+  EXPECT_TRUE(decoded.empty());
+  EXPECT_EQ(offered, std::vector<uint32_t>(4, 5000u));
+  hold = false;
+  Parse();
+  Parse();
+  EXPECT_EQ(offered.back(), 5001u) << "once taken, the next frame follows";
+  EXPECT_EQ(std::count(offered.begin(), offered.end(), 5000u), 5);
+  EXPECT_TRUE(decoded.empty());
 }
 
 TEST_F(FramePacingTest, SetViewModeSwitchesCaptionsPagesAndPlaybackTime) {
