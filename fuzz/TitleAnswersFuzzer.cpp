@@ -11,6 +11,7 @@
 #include "net/ModuleTable.h"
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/fake/FakeHost.h"
+#include "tests/support/FuzzTextSurface.h"
 #include "titles/ChannelTitles.h"
 
 using namespace tevrano;
@@ -21,7 +22,7 @@ struct Harness {
   TTevranoX form;
   platform::FakeHostServices host;
   platform::FakeFileSystem files;
-  platform::FakeTextSurface measure{0, 0}, box{0, 0};
+  test::FuzzTextSurface measure, box;
 };
 
 }  // namespace
