@@ -23,6 +23,16 @@ struct Harness {
   platform::FakeHostServices host;
   platform::FakeFileSystem files;
   test::FuzzTextSurface measure, box;
+  // The set the viewer offers, its titles rendered once.
+  VdttState offered;
+
+  Harness() {
+    ChannelTitles titles(form, host, files, measure, box);
+    titles.SetTitle(0, "Gate");
+    titles.SetTitle(15, "Yard 16");
+    titles.RedrawMarked();
+    offered = titles.State();
+  }
 };
 
 }  // namespace
@@ -35,8 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const uint8_t control = *data++;
   --size;
-  h->measure.drawn.clear();
-  h->box.drawn.clear();
   auto titles = std::make_unique<ChannelTitles>(h->form, h->host, h->files, h->measure, h->box);
   titles->Bind();
   ChannelTitles::Hooks& hooks = titles->GetHooks();
@@ -48,8 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   hooks.handle = [] { return 77u; };
   hooks.connected = [] { return true; };
   hooks.tabShowing = [] { return true; };
-  titles->SetTitle(0, "Gate");
-  titles->SetTitle(15, "Yard 16");
+  titles->State() = h->offered;
   if (control & 1)
     titles->Apply();
   else

@@ -27,8 +27,6 @@ struct Harness {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Harness* h = new Harness;
-  h->measure.drawn.clear();
-  h->box.drawn.clear();
   auto titles = std::make_unique<ChannelTitles>(h->form, h->host, h->files, h->measure, h->box);
   titles->Bind();
   h->files.AddFile("/t/in.ttl", std::vector<uint8_t>(data, data + size));
