@@ -2,12 +2,10 @@
 
 #include <cstdio>
 
-#include "base/Form.h"
 #include "control/TevranoImpl1.h"
 #include "platform/fake/FakePlatform.h"
 #include "platform/posix/PosixFileSystem.h"
-#include "tests/ui/SkinBuilder.h"
-#include "ui/Ui.h"
+#include "tests/ui/SkinRig.h"
 
 namespace tevrano::ui {
 namespace {
@@ -15,24 +13,13 @@ namespace {
 using test::ElementSpec;
 using test::PieceSpec;
 using test::SkinBuilder;
+using Fixture = test::SkinRig;
 
 // A 100 x 60 background at (0, 30) of a 512 x 100 image and a 20 x 10 button
 // sheet at (200, 30).
 SkinBuilder BasicSkin() {
-  SkinBuilder b = test::BackgroundAndButtonSkin(100, 200);
-  return b;
+  return test::BackgroundAndButtonSkin(100, 200);
 }
-
-struct Fixture {
-  TTevranoX form;
-  Ui ui{form};
-  Fixture() { ui.ResetSkins(); }
-  int Load(const SkinBuilder& b, const char* name = "TevranoKeyForm_test.YUV2", int x = 0,
-           int y = 3) {
-    const auto bytes = b.Bytes();
-    return ui.Skin_LoadBytes(bytes, x, y, 0, name);
-  }
-};
 
 TEST(SkinFile, FlagLettersAndBindingFollowTheNameEnding) {
   SkinBuilder b = BasicSkin();
