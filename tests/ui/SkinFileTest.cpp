@@ -2,9 +2,8 @@
 
 #include <cstdio>
 
-#include "control/TevranoImpl1.h"
-#include "platform/fake/FakePlatform.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "platform/fake/FakeFileSystem.h"
+#include "tests/support/StartedControl.h"
 #include "tests/ui/SkinRig.h"
 
 namespace tevrano::ui {
@@ -238,10 +237,9 @@ TEST(SkinShow, PadSkinGoesToImage5AndSizesTheWindow) {
 
 // The skins our build tool made are in the data folder the control finds.
 TEST(BuiltSkins, LoadThroughStartUpAndOfferTheirTargets) {
-  platform::PosixFileSystem disk;
-  platform::FakePlatform fakes{disk};
-  TevranoX control{fakes.platform()};
-  control.ActiveFormCreate();
+  tevrano::test::StartedOnDisk started;
+  TevranoX& control = started.control;
+  platform::PosixFileSystem& disk = started.disk;
   const std::string key = control.SystemFolder() + "/TevranoKeyForm_02030330.YUV2";
   // The build makes the skins before the tests: a missing skin is a failure.
   ASSERT_TRUE(disk.Open(key, platform::FileMode::kRead)) << "skins not built in " << key;
