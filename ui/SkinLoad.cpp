@@ -84,7 +84,9 @@ void Ui::ResetSkins() {
 int Ui::Skin_Load(platform::FileSystem& files, const std::string& folder, int x, int y, int type,
                   const char* file_name) {
   char path[kPathCapacity];
-  std::snprintf(path, sizeof path, "%s/%s", folder.c_str(), file_name);
+  const int length = std::snprintf(path, sizeof path, "%s/%s", folder.c_str(), file_name);
+  // A path cut to the buffer would name another file.
+  if (length < 0 || static_cast<size_t>(length) >= sizeof path) return -1;
   std::vector<uint8_t> bytes;
   if (platform::ReadWholeFile(files, path, kBufferCapacity, bytes) != platform::ReadFileResult::kOk)
     return -1;

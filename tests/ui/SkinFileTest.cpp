@@ -155,6 +155,21 @@ TEST(SkinFile, LoadReadsTheFileFromTheFolderThroughTheFiles) {
   EXPECT_EQ(f.ui.FindSkin("Huge"), -1);
 }
 
+// A folder and name too long for the path buffer are refused: cut to the
+// buffer, the path would name another file (here one that exists).
+TEST(SkinFile, APathTooLongForItsBufferIsRefusedNotCut) {
+  const std::string folder = "/data/" + std::string(490, 'x');
+  const std::string name = "TevranoKeyForm_t.YUV2";
+  const std::string path = folder + "/" + name;
+  ASSERT_GT(path.size(), 511u);
+  platform::FakeFileSystem files;
+  files.AddFile(path.substr(0, 511), BasicSkin().Bytes());
+  files.AddFile(path, BasicSkin().Bytes());
+  Fixture f;
+  EXPECT_EQ(f.ui.Skin_Load(files, folder, 0, 3, 0, name.c_str()), -1);
+  EXPECT_EQ(f.ui.FindSkin("TevranoKeyForm"), -1);
+}
+
 TEST(SkinFile, CountsAreClampedAndCellsClippedToCanvasAndSheet) {
   SkinBuilder b = BasicSkin();
   b.pieceCount = 1000;
