@@ -52,17 +52,17 @@ bool TransportHeader::Parse(ByteReader& r, TransportHeader& out) {
   ByteReader b;
   if (!r.Sub(kSize, b)) return false;
   TransportHeader t;
-  b.Le32At(0, t.total);
-  b.Le32At(8, t.intervalMs);
-  b.Le32At(12, t.sequence);
-  b.Le32At(20, t.channel);
-  b.Le32At(24, t.recorderValue);
-  b.Le32At(32, t.delivery);
-  b.Le32At(36, t.seconds);
-  b.Le32At(40, t.frame);
-  b.Le32At(44, t.value44);
-  b.Le32At(48, t.deliveryType);
-  b.Le32At(52, t.tag);
+  b.Le32At(kTotalOffset, t.total);
+  b.Le32At(kIntervalOffset, t.intervalMs);
+  b.Le32At(kSequenceOffset, t.sequence);
+  b.Le32At(kChannelOffset, t.channel);
+  b.Le32At(kRecorderValueOffset, t.recorderValue);
+  b.Le32At(kDeliveryOffset, t.delivery);
+  b.Le32At(kSecondsOffset, t.seconds);
+  b.Le32At(kFrameOffset, t.frame);
+  b.Le32At(kValue44Offset, t.value44);
+  b.Le32At(kDeliveryTypeOffset, t.deliveryType);
+  b.Le32At(kTagOffset, t.tag);
   out = t;
   return true;
 }

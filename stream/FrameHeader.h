@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -58,17 +59,31 @@ struct TransportHeader {
   static constexpr uint32_t kSize = 128;
   static constexpr uint32_t kMaxTotal = 0x40000;  // totals must stay below this
 
-  uint32_t total = 0;          // 0: packet length including these 128 bytes
-  uint32_t intervalMs = 0;     // 8: live frame interval
-  uint32_t sequence = 0;       // 12: per-channel sequence number
-  uint32_t channel = 0;        // 20: 0..16
-  uint32_t recorderValue = 0;  // 24
-  uint32_t delivery = 0;       // 32: delivery sequence number
-  uint32_t seconds = 0;        // 36: position for the live lag
-  uint32_t frame = 0;          // 40
-  uint32_t value44 = 0;        // 44
-  uint32_t deliveryType = 0;   // 48: 2 audio, else video
-  uint32_t tag = 0;            // 52: connection tag, 0 = any
+  // Byte offsets of the little-endian words read from the header; the
+  // bytes between them and after the last are not used.
+  static constexpr size_t kTotalOffset = 0;           // packet length
+  static constexpr size_t kIntervalOffset = 8;        // live frame interval
+  static constexpr size_t kSequenceOffset = 12;       // per-channel sequence number
+  static constexpr size_t kChannelOffset = 20;        // channel
+  static constexpr size_t kRecorderValueOffset = 24;  // a value of the recorder's
+  static constexpr size_t kDeliveryOffset = 32;       // delivery sequence number
+  static constexpr size_t kSecondsOffset = 36;        // position for the live lag
+  static constexpr size_t kFrameOffset = 40;          // frame number
+  static constexpr size_t kValue44Offset = 44;        // another value of the recorder's
+  static constexpr size_t kDeliveryTypeOffset = 48;   // video or audio
+  static constexpr size_t kTagOffset = 52;            // connection tag
+
+  uint32_t total = 0;          // packet length including these 128 bytes
+  uint32_t intervalMs = 0;     // live frame interval
+  uint32_t sequence = 0;       // per-channel sequence number
+  uint32_t channel = 0;        // 0..16
+  uint32_t recorderValue = 0;  // kept in the stream statistics
+  uint32_t delivery = 0;       // delivery sequence number
+  uint32_t seconds = 0;        // position for the live lag
+  uint32_t frame = 0;          // frame number, with `seconds` for the live lag
+  uint32_t value44 = 0;        // kept with the channel's pacing state
+  uint32_t deliveryType = 0;   // 2 audio, else video
+  uint32_t tag = 0;            // connection tag, 0 = any
 
   // Reads the 128 header bytes from `r` into `out`. False, with `out` and
   // the reader's position as they were, when fewer than 128 bytes are left.

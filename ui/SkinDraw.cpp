@@ -123,7 +123,7 @@ void Ui::Skin_Redraw(int force) {
   for (int i = kMaxSkins - 1; i >= 0; --i) {
     if (skins_[i].x == -1) continue;
     // The pad is drawn while its window is open; opening it asks for a redraw.
-    if (skins_[i].type == 770 && !form_.SpeedDome.visible) continue;
+    if (skins_[i].type == kPadSkinType && !form_.SpeedDome.visible) continue;
     Compose(i);
     Skin_Show(i);
   }

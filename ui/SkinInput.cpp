@@ -103,7 +103,7 @@ void Ui::PreClick() {
 }
 
 void Ui::PostClick(int skin) {
-  if (skins_[skin].type == 770) {
+  if (skins_[skin].type == kPadSkinType) {
     // The pad's close button (command 3) closes it; the rest is the pad's.
     if (vars.Dm_Cmd == 3) {
       vars.Dm_Cmd = -1;
@@ -143,7 +143,7 @@ void Ui::Skin_Mouse(int event, int x, int y, std::string_view skin_name) {
   keysActed_ = 0;
   pressed_ = SkinHit{};
   lastApplied_ = SkinHit{};
-  if (skins_[si].type == 770 && hooks.padRelease) hooks.padRelease();
+  if (skins_[si].type == kPadSkinType && hooks.padRelease) hooks.padRelease();
   if (redraw) Skin_Redraw(1);
   if (sliderDrag_) {
     sliderDrag_ = false;
@@ -181,7 +181,7 @@ std::optional<Ui::Target> Ui::FindTarget(std::string_view skin, std::string_view
       continue;
     }
     Target t;
-    t.image = s.type == 770 ? "Image5" : "Image1";
+    t.image = s.type == kPadSkinType ? "Image5" : "Image1";
     ItemCenter(e, left - 1, t.x, t.y);
     return t;
   }

@@ -2,8 +2,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numbers>
+#include <type_traits>
 
 #include "base/Form.h"
+#include "ui/Speed_dome_form.h"
 #include "ui/Ui.h"
 
 namespace tevrano::ui {
@@ -12,33 +15,41 @@ using namespace skin_format;
 
 namespace {
 
-// The three flag letters of a binding name: "Key_Split#SD" → S D 0,
-// "IE_CH#ADN" → A D N, no "#" in place → 0 0 0.
-void FlagLetters(const SkinName& name, char flags[3]) {
+constexpr size_t kPathCapacity = 512;  // a skin's path: folder, "/", file name, terminator
+constexpr int kMaxCanvasSide = 4096;   // largest width and height of a composed skin picture
+constexpr int kMaxFlagLetters = 3;     // flag letters after the "#" of a binding name
+constexpr int kCircleLayout = 1;       // an element's layout: items on a circle (0: a grid)
+constexpr int kCircleSteps = 256;      // steps of a full turn in the circle tables
+constexpr int kFixedShift = 16;        // the circle tables are 16.16 fixed point
+static_assert((kCircleSteps & (kCircleSteps - 1)) == 0, "angles wrap with a mask");
+
+// The flag letters of a binding name: "Key_Split#SD" → S D 0,
+// "IE_CH#ADN" → A D N, no "#" in place → 0 0 0. Two letters are looked
+// for first, then three.
+void FlagLetters(const SkinName& name, char flags[kMaxFlagLetters]) {
   const size_t n = std::strlen(name.text);
-  flags[0] = flags[1] = flags[2] = '0';
-  if (n >= 3 && name.text[n - 3] == '#') {
-    flags[0] = name.text[n - 2];
-    flags[1] = name.text[n - 1];
-  } else if (n >= 4 && name.text[n - 4] == '#') {
-    flags[0] = name.text[n - 3];
-    flags[1] = name.text[n - 2];
-    flags[2] = name.text[n - 1];
+  for (int i = 0; i < kMaxFlagLetters; ++i) flags[i] = '0';
+  for (size_t letters = 2; letters <= kMaxFlagLetters; ++letters) {
+    if (n > letters && name.text[n - letters - 1] == '#') {
+      std::memcpy(flags, name.text + n - letters, letters);
+      return;
+    }
   }
 }
 
 char Upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// 16.16 fixed-point cosine and sine over 256 steps of a full turn.
+// 16.16 fixed-point cosine and sine over the steps of a full turn.
 struct CircleTables {
-  int32_t cosine[256], sine[256];
+  int32_t cosine[kCircleSteps], sine[kCircleSteps];
   CircleTables() {
-    for (int a = 0; a < 256; ++a) {
-      const double r = a * 2.0 * 3.14159265358979323846 / 256.0;
-      cosine[a] = static_cast<int32_t>(std::lround(std::cos(r) * 65536.0));
-      sine[a] = static_cast<int32_t>(std::lround(std::sin(r) * 65536.0));
+    constexpr double kOne = 1 << kFixedShift;
+    for (int a = 0; a < kCircleSteps; ++a) {
+      const double r = a * 2.0 * std::numbers::pi / kCircleSteps;
+      cosine[a] = static_cast<int32_t>(std::lround(std::cos(r) * kOne));
+      sine[a] = static_cast<int32_t>(std::lround(std::sin(r) * kOne));
     }
   }
 };
@@ -47,15 +58,17 @@ const CircleTables kCircle;
 // (table × radius) >> 16 with negative products rounded toward zero first.
 int FixedScale(int32_t table, int radius) {
   const int64_t p = static_cast<int64_t>(table) * radius;
-  return static_cast<int>(p < 0 ? -((-p) >> 16) : p >> 16);
+  return static_cast<int>(p < 0 ? -((-p) >> kFixedShift) : p >> kFixedShift);
 }
 
 }  // namespace
 
 Ui::Ui(TTevranoX& form) : form_(form) {
-  for (int i = 0; i < 100; ++i) {
+  static_assert(std::extent_v<decltype(UiVariables::Dm_SCh)> == Speed_dome_form::kSlots &&
+                std::extent_v<decltype(UiVariables::Dm_SPre)> == Speed_dome_form::kSlots);
+  for (int i = 0; i < Speed_dome_form::kSlots; ++i) {
     vars.Dm_SPre[i] = 0;
-    vars.Dm_SCh[i] = 16;
+    vars.Dm_SCh[i] = Speed_dome_form::kNoChannel;
   }
 }
 
@@ -70,8 +83,10 @@ void Ui::ResetSkins() {
 
 int Ui::Skin_Load(platform::FileSystem& files, const std::string& folder, int x, int y, int type,
                   const char* file_name) {
-  char path[512];
-  std::snprintf(path, sizeof path, "%s/%s", folder.c_str(), file_name);
+  char path[kPathCapacity];
+  const int length = std::snprintf(path, sizeof path, "%s/%s", folder.c_str(), file_name);
+  // A path cut to the buffer would name another file.
+  if (length < 0 || static_cast<size_t>(length) >= sizeof path) return -1;
   std::vector<uint8_t> bytes;
   if (platform::ReadWholeFile(files, path, kBufferCapacity, bytes) != platform::ReadFileResult::kOk)
     return -1;
@@ -81,7 +96,7 @@ int Ui::Skin_Load(platform::FileSystem& files, const std::string& folder, int x,
 int Ui::Skin_LoadBytes(std::span<const uint8_t> bytes, int x, int y, int type,
                        const char* file_name) {
   const bool pad = std::strstr(file_name, "Mouse_Preset") != nullptr;
-  if (pad) x = 54, type = 770;
+  if (pad) x = kPadSkinX, type = kPadSkinType;
   int free = -1;
   for (int i = 0; i < kMaxSkins; ++i) {
     if (skins_[i].x == x && skins_[i].y == y) return -1;  // already registered
@@ -112,10 +127,10 @@ int Ui::Skin_LoadBytes(std::span<const uint8_t> bytes, int x, int y, int type,
   // background), cut to what the file holds.
   if (s.element_count > 0) {
     const SkinElement& bg = elements_[s.first_element];
-    s.canvas_w = bg.cell_width & ~1;
+    s.canvas_w = bg.cell_width & ~1;  // whole YUYV pairs
     s.canvas_h = bg.cell_height;
-    if (s.canvas_w > 4096) s.canvas_w = 4096;
-    if (s.canvas_h > 4096) s.canvas_h = 4096;
+    if (s.canvas_w > kMaxCanvasSide) s.canvas_w = kMaxCanvasSide;
+    if (s.canvas_h > kMaxCanvasSide) s.canvas_h = kMaxCanvasSide;
   }
   s.canvas.assign(static_cast<size_t>(s.canvas_w) * s.canvas_h, kTransparent);
   PlaceItems();
@@ -230,8 +245,8 @@ void Ui::ItemCenter(const SkinElement& e, int k, int& x, int& y) const {
   x = e.center_x;
   y = e.center_y;
   if (n < 2) return;
-  if (e.layout == 1) {
-    const int a = ((256 / n) * k) & 255;
+  if (e.layout == kCircleLayout) {
+    const int a = ((kCircleSteps / n) * k) & (kCircleSteps - 1);
     x = e.center_x + FixedScale(kCircle.cosine[a], e.radius);
     y = e.center_y - FixedScale(kCircle.sine[a], e.radius);
     return;

@@ -21,6 +21,10 @@ namespace tevrano::ui {
 constexpr int kMaxElements = 144;  // over all skins
 constexpr int kMaxSkins = 3;
 constexpr int kMaxItems = 256;  // items of one element (the circle has 256 steps)
+// The speed-dome pad's skin ("Mouse_Preset…") registers at x 54 with type
+// 770, whatever it is loaded with.
+constexpr int kPadSkinX = 54;
+constexpr int kPadSkinType = 770;
 
 // Special element kinds (the piece's `kind`).
 enum ElementKind : int {
@@ -66,7 +70,7 @@ struct SkinElement {
 // One loaded skin: its registration and its own copy of the file.
 struct SkinEntry {
   int x = -1, y = 0;  // registration key; x == -1 marks a free entry
-  int type = 0;       // 770 for the speed-dome pad
+  int type = 0;       // kPadSkinType for the speed-dome pad
   char file_name[40] = {};
   int first_element = 0, element_count = 0, max_items = 0;
   std::vector<uint8_t> bytes;  // the file, read once at load

@@ -1,5 +1,7 @@
 #include "video/PicturePool.h"
 
+#include <cstring>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/buffer.h>
@@ -94,6 +96,9 @@ int PicturePool::GetBuffer(AVCodecContext* context, AVFrame* frame, int) {
     ++self->refusals_;
     return AVERROR(ENOMEM);
   }
+  // A buffer holds whatever picture used it last; macroblocks the decoder
+  // does not write (a slice that never came) show mid-grey instead.
+  std::memset(buffer->data, kBlank, layout.size);
   frame->buf[0] = buffer;
   for (int i = 0; i < 3; ++i) {
     frame->data[i] = buffer->data + layout.offsets[i];

@@ -16,7 +16,8 @@ namespace tevrano {
 // through its get_buffer2 callback. A buffer returns to the pool when the
 // decoder and the display have dropped their last reference to it. When all
 // are in use the callback refuses (the decoder reports an error for that
-// picture); nothing else is ever allocated for pictures.
+// picture); nothing else is ever allocated for pictures. Every picture's
+// planes are filled with `kBlank` before the decoder writes into them.
 class PicturePool {
  public:
   // Enough for the reference pictures the decoder keeps alive (four
@@ -26,6 +27,8 @@ class PicturePool {
   // Largest picture: 60 x 36 macroblocks.
   static constexpr int kMaxWidth = 960;
   static constexpr int kMaxHeight = 576;
+  // Value of every plane byte before decoding: mid-grey luma, neutral chroma.
+  static constexpr uint8_t kBlank = 128;
 
   PicturePool() = default;
   ~PicturePool();

@@ -2,32 +2,12 @@
 
 #include <vector>
 
-#include "control/TevranoImpl1.h"
-#include "platform/fake/FakePlatform.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "tests/support/StartedControl.h"
 
 namespace tevrano {
 namespace {
 
-// Started on the real disk, so that the skins the build made are loaded.
-struct Started {
-  platform::PosixFileSystem disk;
-  platform::FakePlatform fakes{disk};
-  TevranoX control{fakes.platform()};
-  TTevranoX& form = control.Form();
-  Started() { control.ActiveFormCreate(); }
-  // The recorder's system information arrives with `channels` channels.
-  void LogIn(int channels) {
-    uint8_t info[256] = {};
-    info[0] = static_cast<uint8_t>(channels);
-    for (auto& handOff : control.Net().Hooks().SystemInfoArrived)
-      handOff(control.Net().Context(0), info);
-  }
-  void Tick(int ms) {
-    fakes.clock.AdvanceMs(ms);
-    control.Timer1Timer();
-  }
-};
+using Started = test::StartedOnDisk;
 
 TEST(FormMouse, LoginHandsTheChannelCountAndPageRightsToTheKeyPanel) {
   Started s;

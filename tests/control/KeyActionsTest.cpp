@@ -4,41 +4,12 @@
 
 #include <string>
 
-#include "control/TevranoImpl1.h"
-#include "platform/fake/FakePlatform.h"
-#include "platform/posix/PosixFileSystem.h"
+#include "tests/support/StartedControl.h"
 
 namespace tevrano {
 namespace {
 
-// Started on the real disk, so that the skins the build made are loaded.
-struct Started {
-  platform::PosixFileSystem disk;
-  platform::FakePlatform fakes{disk};
-  TevranoX control{fakes.platform()};
-  TTevranoX& form = control.Form();
-  ui::Ui& ui = control.OnScreen();
-  Started() { control.ActiveFormCreate(); }
-  void LogIn(int channels) {
-    uint8_t info[256] = {};
-    info[0] = static_cast<uint8_t>(channels);
-    for (auto& handOff : control.Net().Hooks().SystemInfoArrived)
-      handOff(control.Net().Context(0), info);
-  }
-  void Tick(int ms) {
-    fakes.clock.AdvanceMs(ms);
-    control.Timer1Timer();
-  }
-  // A click on item `item` of the built key panel's element bound to `binding`.
-  bool Click(const char* binding, int item = 1) {
-    const auto t = control.FindSkinTarget("TevranoKeyForm", binding, item);
-    if (!t) return false;
-    Tick(40);
-    form.Image1.onMouseDown(t->x, t->y);
-    form.Image1.onMouseUp(t->x, t->y);
-    return true;
-  }
-};
+using Started = test::StartedOnDisk;
 
 // The built key panel binds every key to a name of the table: PTZ included
 // (it was bound to a name the table does not hold, so it did nothing).
@@ -113,7 +84,9 @@ TEST(StartUp, TitlePicturesAreNamedAndNeverShown) {
     EXPECT_EQ(image.width, large ? 704 : 0) << name;
     EXPECT_EQ(image.height, large ? 576 : 0) << name;
     EXPECT_EQ(image.picture.Width(), large ? 704 : 0) << name;
-    if (large) EXPECT_EQ(image.picture.At(0, 0), 0x00FFFFFFu) << name;
+    if (large) {
+      EXPECT_EQ(image.picture.At(0, 0), 0x00FFFFFFu) << name;
+    }
   }
 }
 

@@ -4,15 +4,12 @@
 #include "control/TevranoApi.h"
 #include "control/TevranoImpl1.h"
 #include "platform/fake/FakePlatform.h"
+#include "tests/support/StartedControl.h"
 
 namespace tevrano {
 namespace {
 
-struct StartedControl {
-  platform::FakePlatform fakes;
-  TevranoX control{fakes.platform()};
-  StartedControl() { control.ActiveFormCreate(); }
-};
+using test::StartedControl;
 
 TEST(StartUp, ShowsConnectingAndTheVersion) {
   StartedControl s;

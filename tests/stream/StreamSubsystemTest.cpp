@@ -7,6 +7,7 @@
 #include "platform/fake/FakePlatform.h"
 #include "platform/fake/ManualClock.h"
 #include "tests/stream/StreamPackets.h"
+#include "tests/support/StartedControl.h"
 
 namespace tevrano {
 namespace {
@@ -52,11 +53,7 @@ TEST(ViewRecordsTest, LayoutOfALiveRecord) {
   }
 }
 
-struct StartedControl {
-  platform::FakePlatform fakes;
-  TevranoX control{fakes.platform()};
-  StartedControl() { control.ActiveFormCreate(); }
-};
+using test::StartedControl;
 
 TEST(StreamSubsystemTest, StartUpRegistersIcmdAndVidoAfterZellAndLinksTheStreams) {
   StartedControl s;

@@ -34,6 +34,14 @@ class VidoModuleTest : public ::testing::Test {
     SetConnections(1);
   }
   void SetConnections(uint32_t n) { StoreLe32(zell.SystemInfo + system_info::kConnections, n); }
+  // Two connections, packet `seq` delivered (and forgotten): the queue
+  // follows on from it.
+  void TwoConnectionsAfterPacket(uint32_t seq) {
+    SetConnections(2);
+    Receive(Body(seq));
+    vido.DeliverPackets(context);
+    routed.clear();
+  }
   // A "VIDO" body with one packet whose transport sequences are `seq`.
   std::vector<uint8_t> Body(uint32_t seq, uint32_t payloadBytes = 40, uint32_t session = 77) {
     PacketSpec s;
@@ -76,20 +84,14 @@ TEST_F(VidoModuleTest, OneConnectionDeliversInArrivalOrder) {
 }
 
 TEST_F(VidoModuleTest, TwoConnectionsDeliverInSequenceOrder) {
-  SetConnections(2);
-  Receive(Body(4));
-  vido.DeliverPackets(context);
-  routed.clear();
+  TwoConnectionsAfterPacket(4);
   for (uint32_t seq : {5u, 7u, 6u}) Receive(Body(seq));
   vido.DeliverPackets(context);
   EXPECT_EQ(RoutedSequences(), (std::vector<uint32_t>{5, 6, 7}));
 }
 
 TEST_F(VidoModuleTest, AMissingSequenceHoldsTheQueueUntil512Arrivals) {
-  SetConnections(2);
-  Receive(Body(1));
-  vido.DeliverPackets(context);
-  routed.clear();
+  TwoConnectionsAfterPacket(1);
   for (uint32_t seq = 3; seq < 3 + 511; ++seq) Receive(Body(seq));  // 2 is lost
   vido.DeliverPackets(context);
   EXPECT_TRUE(routed.empty());
@@ -107,10 +109,7 @@ TEST_F(VidoModuleTest, AMissingSequenceHoldsTheQueueUntil512Arrivals) {
 }
 
 TEST_F(VidoModuleTest, WaitingPacketsAreNeverOverwrittenInTheAssembly) {
-  SetConnections(2);
-  Receive(Body(1));
-  vido.DeliverPackets(context);
-  routed.clear();
+  TwoConnectionsAfterPacket(1);
   // Packet 2 is lost; packets 3.. wait behind it until the assembly is full,
   // and the one that no longer fits gives up the missing place.
   const uint32_t big = 200000;
@@ -158,10 +157,7 @@ TEST_F(VidoModuleTest, PositionValuesReachTheChannelPacer) {
 }
 
 TEST_F(VidoModuleTest, ClearingTheQueueDropsWaitingPacketsAndFollowsTheNextSequence) {
-  SetConnections(2);
-  Receive(Body(1));
-  vido.DeliverPackets(context);
-  routed.clear();
+  TwoConnectionsAfterPacket(1);
   Receive(Body(5));
   VidoModule::ClearQueue(context);
   Receive(Body(20));
@@ -250,10 +246,7 @@ TEST_F(VidoModuleTest, AfterClearingTheQueueLatePacketsOfTheOtherConnectionAreDr
 // With the assembly full behind lost numbers, their places are given up and
 // the stream goes on without losing what arrived.
 TEST_F(VidoModuleTest, AFullAssemblyGivesUpTheMissingPlacesAndGoesOn) {
-  SetConnections(2);
-  Receive(Body(1));
-  vido.DeliverPackets(context);
-  routed.clear();
+  TwoConnectionsAfterPacket(1);
   // 2 and 3 are lost; the packets behind them fill the assembly, and the
   // failed writes give up one missing place each.
   uint32_t seq = 4;

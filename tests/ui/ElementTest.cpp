@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "base/Form.h"
-#include "tests/ui/SkinBuilder.h"
-#include "ui/Ui.h"
+#include "tests/ui/SkinRig.h"
 
 namespace tevrano::ui {
 namespace {
@@ -12,17 +10,13 @@ using test::PieceSpec;
 using test::SkinBuilder;
 
 SkinBuilder BasicSkin() {
-  SkinBuilder b = test::BackgroundAndButtonSkin(200, 300);
-  return b;
+  return test::BackgroundAndButtonSkin(200, 300);
 }
 
-struct Fixture {
-  TTevranoX form;
-  Ui ui{form};
+// The skin loaded and drawn once.
+struct Fixture : test::SkinRig {
   explicit Fixture(const SkinBuilder& b) {
-    ui.ResetSkins();
-    const auto bytes = b.Bytes();
-    EXPECT_EQ(ui.Skin_LoadBytes(bytes, 0, 3, 0, "TevranoKeyForm_t.YUV2"), 0);
+    EXPECT_EQ(Load(b), 0);
     ui.Skin_Redraw(1);
   }
 };

@@ -4,9 +4,7 @@
 #include <tuple>
 #include <vector>
 
-#include "base/Form.h"
-#include "tests/ui/SkinBuilder.h"
-#include "ui/Ui.h"
+#include "tests/ui/SkinRig.h"
 
 namespace tevrano::ui {
 namespace {
@@ -52,21 +50,7 @@ TEST(VideoArea, CellUnderThePointerSelectsItsChannel) {
 // A small key form: four page buttons, seven split keys, a repeating arrow.
 SkinBuilder KeyForm() {
   SkinBuilder b = test::BackgroundAndButtonSkin(200, 300);
-  b.Element({.name = "Pages",
-             .piece = "Btn",
-             .parent = "Back",
-             .offset_y = -20,
-             .item_count = 4,
-             .columns = 4,
-             .source = "IE_Page#ADN",
-             .target = "IE_Page2#SD"});
-  b.Element({.name = "Splits",
-             .piece = "Btn",
-             .parent = "Back",
-             .item_count = 7,
-             .columns = 7,
-             .source = "16#CS",
-             .target = "IE_DOING#SD"});
+  test::AddPageAndSplitKeys(b);
   b.Element({.name = "Up",
              .piece = "Btn",
              .parent = "Back",
@@ -80,25 +64,14 @@ struct ViewCall {
   int context, channels, page, state, layout, noSend;
 };
 
-struct KeyFormFixture {
-  TTevranoX form;
-  Ui ui{form};
+struct KeyFormFixture : test::SkinRig {
   std::vector<ViewCall> views;
   KeyFormFixture() {
-    ui.ResetSkins();
-    const auto bytes = KeyForm().Bytes();
-    EXPECT_EQ(ui.Skin_LoadBytes(bytes, 0, 3, 0, "TevranoKeyForm_t.YUV2"), 0);
+    EXPECT_EQ(Load(KeyForm()), 0);
     ui.hooks.viewCommand = [this](int c, int n, int p, int s, int l, int ns) {
       views.push_back({c, n, p, s, l, ns});
     };
     ui.Skin_Redraw(1);
-  }
-  void Click(const char* binding, int item) {
-    auto t = ui.FindTarget("TevranoKeyForm", binding, item);
-    ASSERT_TRUE(t) << binding;
-    ui.ThirtyThreeMsStep();  // the main loop draws what is pending before a click lands
-    ui.Image1MouseDown(t->x, t->y);
-    ui.Image1MouseUp(t->x, t->y);
   }
 };
 

@@ -8,9 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "base/Form.h"
-#include "tests/ui/SkinBuilder.h"
-#include "ui/Ui.h"
+#include "tests/ui/SkinRig.h"
 
 namespace tevrano::ui {
 namespace {
@@ -37,21 +35,7 @@ constexpr KeyName kKeys[] = {
 // keys, and an element that writes `pageConstant` into the requested page.
 SkinBuilder KeyRowForm(const std::string& pageConstant = "") {
   SkinBuilder b = test::BackgroundAndButtonSkin(300, 320);
-  b.Element({.name = "Pages",
-             .piece = "Btn",
-             .parent = "Back",
-             .offset_y = -20,
-             .item_count = 4,
-             .columns = 4,
-             .source = "IE_Page#ADN",
-             .target = "IE_Page2#SD"});
-  b.Element({.name = "Splits",
-             .piece = "Btn",
-             .parent = "Back",
-             .item_count = 7,
-             .columns = 7,
-             .source = "16#CS",
-             .target = "IE_DOING#SD"});
+  test::AddPageAndSplitKeys(b);
   for (int k = 0; k < 15; ++k)
     b.Element({.name = "K" + std::to_string(k),
                .piece = "Btn",
@@ -75,16 +59,12 @@ struct ViewCall {
   int page, state, layout;
 };
 
-struct Form {
-  TTevranoX form;
-  Ui ui{form};
+struct Form : test::SkinRig {
   std::vector<ViewCall> views;
   std::vector<bool> freezes;
   int snapshots = 0;
   explicit Form(const SkinBuilder& b = KeyRowForm()) {
-    ui.ResetSkins();
-    const auto bytes = b.Bytes();
-    EXPECT_EQ(ui.Skin_LoadBytes(bytes, 0, 3, 0, "TevranoKeyForm_t.YUV2"), 0);
+    EXPECT_EQ(Load(b), 0);
     ui.hooks.viewCommand = [this](int, int, int page, int state, int layout, int) {
       views.push_back({page, state, layout});
     };
@@ -92,13 +72,6 @@ struct Form {
     ui.hooks.snapshot = [this] { ++snapshots; };
     form.Label_time.SetCaption("Connecting ...");
     ui.Skin_Redraw(1);
-  }
-  void Click(const char* binding, int item) {
-    auto t = ui.FindTarget("TevranoKeyForm", binding, item);
-    ASSERT_TRUE(t) << binding;
-    ui.ThirtyThreeMsStep();
-    ui.Image1MouseDown(t->x, t->y);
-    ui.Image1MouseUp(t->x, t->y);
   }
   void Key(int k) { Click(kKeys[k].key, 1); }
 };
@@ -328,16 +301,11 @@ SkinBuilder Pad() {
   return b;
 }
 
-struct PadForm {
-  TTevranoX form;
-  Ui ui{form};
+struct PadForm : test::SkinRig {
   std::vector<int> padCommands;
   PadForm() {
-    ui.ResetSkins();
-    const auto key = KeyRowForm().Bytes();
-    EXPECT_EQ(ui.Skin_LoadBytes(key, 0, 3, 0, "TevranoKeyForm_t.YUV2"), 0);
-    const auto pad = Pad().Bytes();
-    EXPECT_EQ(ui.Skin_LoadBytes(pad, 0, 3, 0, "Mouse_Preset_t.YUV2"), 0);
+    EXPECT_EQ(Load(KeyRowForm()), 0);
+    EXPECT_EQ(Load(Pad(), "Mouse_Preset_t.YUV2"), 0);
     ui.hooks.padPostClick = [this] { padCommands.push_back(ui.vars.Dm_Cmd); };
     ui.SetUpRecorder(16, 0, 0);
     ui.OpenSpeedDome();

@@ -2,12 +2,9 @@
 
 #include <cstdio>
 
-#include "base/Form.h"
-#include "control/TevranoImpl1.h"
-#include "platform/fake/FakePlatform.h"
-#include "platform/posix/PosixFileSystem.h"
-#include "tests/ui/SkinBuilder.h"
-#include "ui/Ui.h"
+#include "platform/fake/FakeFileSystem.h"
+#include "tests/support/StartedControl.h"
+#include "tests/ui/SkinRig.h"
 
 namespace tevrano::ui {
 namespace {
@@ -15,24 +12,13 @@ namespace {
 using test::ElementSpec;
 using test::PieceSpec;
 using test::SkinBuilder;
+using Fixture = test::SkinRig;
 
 // A 100 x 60 background at (0, 30) of a 512 x 100 image and a 20 x 10 button
 // sheet at (200, 30).
 SkinBuilder BasicSkin() {
-  SkinBuilder b = test::BackgroundAndButtonSkin(100, 200);
-  return b;
+  return test::BackgroundAndButtonSkin(100, 200);
 }
-
-struct Fixture {
-  TTevranoX form;
-  Ui ui{form};
-  Fixture() { ui.ResetSkins(); }
-  int Load(const SkinBuilder& b, const char* name = "TevranoKeyForm_test.YUV2", int x = 0,
-           int y = 3) {
-    const auto bytes = b.Bytes();
-    return ui.Skin_LoadBytes(bytes, x, y, 0, name);
-  }
-};
 
 TEST(SkinFile, FlagLettersAndBindingFollowTheNameEnding) {
   SkinBuilder b = BasicSkin();
@@ -169,6 +155,21 @@ TEST(SkinFile, LoadReadsTheFileFromTheFolderThroughTheFiles) {
   EXPECT_EQ(f.ui.FindSkin("Huge"), -1);
 }
 
+// A folder and name too long for the path buffer are refused: cut to the
+// buffer, the path would name another file (here one that exists).
+TEST(SkinFile, APathTooLongForItsBufferIsRefusedNotCut) {
+  const std::string folder = "/data/" + std::string(490, 'x');
+  const std::string name = "TevranoKeyForm_t.YUV2";
+  const std::string path = folder + "/" + name;
+  ASSERT_GT(path.size(), 511u);
+  platform::FakeFileSystem files;
+  files.AddFile(path.substr(0, 511), BasicSkin().Bytes());
+  files.AddFile(path, BasicSkin().Bytes());
+  Fixture f;
+  EXPECT_EQ(f.ui.Skin_Load(files, folder, 0, 3, 0, name.c_str()), -1);
+  EXPECT_EQ(f.ui.FindSkin("TevranoKeyForm"), -1);
+}
+
 TEST(SkinFile, CountsAreClampedAndCellsClippedToCanvasAndSheet) {
   SkinBuilder b = BasicSkin();
   b.pieceCount = 1000;
@@ -251,10 +252,9 @@ TEST(SkinShow, PadSkinGoesToImage5AndSizesTheWindow) {
 
 // The skins our build tool made are in the data folder the control finds.
 TEST(BuiltSkins, LoadThroughStartUpAndOfferTheirTargets) {
-  platform::PosixFileSystem disk;
-  platform::FakePlatform fakes{disk};
-  TevranoX control{fakes.platform()};
-  control.ActiveFormCreate();
+  tevrano::test::StartedOnDisk started;
+  TevranoX& control = started.control;
+  platform::PosixFileSystem& disk = started.disk;
   const std::string key = control.SystemFolder() + "/TevranoKeyForm_02030330.YUV2";
   // The build makes the skins before the tests: a missing skin is a failure.
   ASSERT_TRUE(disk.Open(key, platform::FileMode::kRead)) << "skins not built in " << key;

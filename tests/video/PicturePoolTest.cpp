@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "video/PicturePool.h"
@@ -65,6 +66,28 @@ TEST(PicturePool, EveryPlaneAndStrideIsAlignedTo64Bytes) {
     }
     EXPECT_LE(f->data[2] + f->linesize[2] * ((h + 1) / 2), f->buf[0]->data + f->buf[0]->size);
     av_frame_unref(p.frames.back());
+  }
+}
+
+TEST(PicturePool, EveryPlaneHandedOutIsMidGreyEvenInABufferUsedBefore) {
+  PoolOnContext p;
+  // Every buffer holds an older picture, then all go back to the pool.
+  for (int i = 0; i < PicturePool::kBuffers; ++i) {
+    ASSERT_EQ(p.Get(704, 576), 0) << i;
+    const AVFrame* f = p.frames.back();
+    std::memset(f->buf[0]->data, 0x5A, f->buf[0]->size);
+  }
+  for (AVFrame* f : p.frames) av_frame_unref(f);
+  for (auto [w, h] : {std::pair{704, 576}, {352, 288}}) {
+    ASSERT_EQ(p.Get(w, h), 0);
+    const AVFrame* f = p.frames.back();
+    for (int i = 0; i < 3; ++i) {
+      const int rows = i == 0 ? h : h / 2, columns = i == 0 ? w : w / 2;
+      for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < columns; ++x)
+          ASSERT_EQ(f->data[i][y * f->linesize[i] + x], PicturePool::kBlank)
+              << "plane " << i << " at " << x << "," << y << " of " << w << "x" << h;
+    }
   }
 }
 

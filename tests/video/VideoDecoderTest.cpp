@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <span>
 #include <vector>
 
+#include "base/ByteReader.h"
 #include "base/Form.h"
 #include "tests/support/TestStream.h"
 #include "video/AllocationCounter.h"
@@ -231,6 +233,51 @@ TEST(VideoDecoder, APictureWhoseLastSliceFailsIsNotDrawn) {
   for (size_t i = last + 7; i < broken.bytes.size(); ++i) broken.bytes[i] = 0xFF;
   v.Feed(broken);
   EXPECT_EQ(v.video.PicturesShown(), 2u);
+  EXPECT_NE(v.video.SliceError(), 0);
+}
+
+// The units of `unit` up to and including its first slice: the parameter
+// sets and the top slice of a picture, as when the packets carrying the
+// later slices are lost.
+TestUnit FirstSliceOnly(const TestUnit& unit) {
+  TestUnit cut;
+  cut.keyFrame = unit.keyFrame;
+  NalLengthWalker walker(unit.bytes.data(), unit.bytes.size());
+  std::span<const uint8_t> body;
+  while (walker.Next(body)) {
+    const std::span<const uint8_t> whole = walker.LastWithPrefix();
+    cut.bytes.insert(cut.bytes.end(), whole.begin(), whole.end());
+    const int type = NalUnitType(body);
+    if (type == kNalIdr || type == kNalSlice) break;
+  }
+  return cut;
+}
+
+TEST(VideoDecoder, AnIFrameMissingItsLaterSlicesShowsNothingOfAnOlderPicture) {
+  test::EncoderOptions fourSlices;
+  fourSlices.slices = 4;
+  const auto bright = EncodeStream(
+      704, 576, 12, [](int i) { return MovingSquare(704, 576, i, 200); }, fourSlices);
+  const auto dark = EncodeStream(
+      704, 576, 2, [](int i) { return MovingSquare(704, 576, i, 50); }, fourSlices);
+  OpenVideo v;
+  for (const auto& u : bright) v.Feed(u);  // every pool buffer in use held luma 200
+  ASSERT_EQ(v.video.PicturesShown(), bright.size());
+  const uint32_t shown = v.form.Image_video.picture.At(20, 500);
+
+  const TestUnit cut = FirstSliceOnly(dark[0]);
+  ASSERT_LT(cut.bytes.size(), dark[0].bytes.size());
+  v.Feed(cut);
+  // The top quarter came; the decoder fills the macroblocks of the lost
+  // slices from it, never from the buffer's older picture.
+  const VideoPicture& p = v.video.Decoder(0).Picture();
+  ASSERT_EQ(p.height, 576);
+  for (int y = 144; y < 576; y += 16)
+    for (int x = 0; x < 704; x += 32)
+      ASSERT_NEAR(p.planes[0][y * p.strides[0] + x], 50, 8) << x << "," << y;
+  // Such a picture is not drawn: the older one stays on the screen.
+  EXPECT_EQ(v.video.PicturesShown(), bright.size());
+  EXPECT_EQ(v.form.Image_video.picture.At(20, 500), shown);
   EXPECT_NE(v.video.SliceError(), 0);
 }
 
