@@ -138,6 +138,8 @@ std::string FormDumpJson(const TTevranoX& form, const DumpState& state) {
   out += ", \"audio_lag_max_ms\": " + std::to_string(status.audioLagMaxMs);
   out += ", \"audio_lag_mean_ms\": " + std::to_string(status.audioLagMeanMs);
   out += ", \"audio_lag_samples\": " + std::to_string(status.audioLagSamples);
+  // Decoded pictures drawn since start-up (a soak run takes pictures per second from it).
+  out += ", \"pictures_shown\": " + std::to_string(status.picturesShown);
   out += "}";
   AppendInterfaceAndPlayback(out, status, state.interfaceVariables);
   out += ",\n  \"messages\": [";

@@ -86,6 +86,17 @@ struct LineParser {
     if (!Trim(rest).empty()) return Fail("unexpected '" + std::string(Trim(rest)) + "'");
     return true;
   }
+  // A text in double quotes (it may hold blanks; no quote inside).
+  bool QuotedText(std::string& out) {
+    while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
+    if (rest.empty() || rest.front() != '"') return Fail("TEXT must be in double quotes");
+    const size_t close = rest.find('"', 1);
+    if (close == std::string_view::npos) return Fail("TEXT lacks its closing quote");
+    if (close == 1) return Fail("TEXT is empty");
+    out = rest.substr(1, close - 1);
+    rest.remove_prefix(close + 1);
+    return true;
+  }
   bool Position() {
     cmd.hasPosition = true;
     return Int(cmd.x, "X") && Int(cmd.y, "Y");
@@ -105,8 +116,11 @@ struct LineParser {
         cmd.condition = ScriptCommand::Condition::LoggedIn;
       } else if (what == "picture") {
         cmd.condition = ScriptCommand::Condition::Picture;
+      } else if (what == "text") {
+        cmd.condition = ScriptCommand::Condition::Text;
+        if (!QuotedText(cmd.text)) return false;
       } else {
-        return Fail("bad CONDITION: '" + std::string(what) + "' (logged-in or picture)");
+        return Fail("bad CONDITION: '" + std::string(what) + "' (logged-in, picture or text)");
       }
       cmd.seconds = ScriptCommand::kDefaultWaitUntilSeconds;
       std::string_view w = NextWord(rest);

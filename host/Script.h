@@ -13,6 +13,8 @@ namespace tevrano::host {
 //   wait-until CONDITION [TIMEOUT] let the event loop run until CONDITION
 //                                  holds (logged-in, picture); fails after
 //                                  TIMEOUT seconds (default 30)
+//   wait-until text "TEXT" [TIMEOUT] the same, until a caption or text of the
+//                                  form or a message box shown contains TEXT
 //   press|move|release IMAGE X Y   mouse on an image, in its pixels
 //   click COMPONENT [X Y]          press and release (images), or its click
 //   click-target SKIN BINDING ITEM press and release on a skin element's item
@@ -52,7 +54,9 @@ struct ScriptCommand {
   // (the dump's logged_in is 1) and its system information arrived, so the
   // key panel offers what the recorder has. Picture: a decoded picture was
   // drawn into the video area after the wait began.
-  enum class Condition { LoggedIn, Picture };
+  // Text: a component's caption or text, or a message box's caption or text,
+  // contains the command's text.
+  enum class Condition { LoggedIn, Picture, Text };
   static constexpr double kDefaultWaitUntilSeconds = 30;
 
   Op op = Op::Quit;
@@ -64,7 +68,7 @@ struct ScriptCommand {
   double seconds = 0;  // wait's time, wait-until's time-out
   int index = 0;       // select, tab, click-target's item; answer's platform::kIdXxx
   std::string text;    // set-text's text, choose-file's and save-file's path, snapshot's and dump's
-                       // file, click-target's skin
+                       // file, click-target's skin, wait-until text's TEXT
   std::string binding;  // click-target's binding
 };
 

@@ -5,6 +5,7 @@
 
 #include "host/FormDump.h"
 #include "host/FormRenderer.h"
+#include "host/FormTextSearch.h"
 #include "host/UserActions.h"
 
 namespace tevrano::host {
@@ -26,19 +27,30 @@ bool ScriptRunner::WaitUntilHolds(const ScriptCommand& cmd, std::string& why) {
     waitStartMs_ = nowMs_();
     waitStartPictures_ = view.picturesShown;
   }
-  const bool holds = cmd.condition == ScriptCommand::Condition::LoggedIn
-                         ? view.loggedIn != 0 && view.recorderKnown != 0
-                         : view.picturesShown > waitStartPictures_;
+  bool holds = false;
+  std::string what;
+  switch (cmd.condition) {
+    case ScriptCommand::Condition::LoggedIn:
+      holds = view.loggedIn != 0 && view.recorderKnown != 0;
+      what = "logged-in";
+      break;
+    case ScriptCommand::Condition::Picture:
+      holds = view.picturesShown > waitStartPictures_;
+      what = "picture";
+      break;
+    case ScriptCommand::Condition::Text:
+      holds = FormShowsText(control_.Form(), host_ ? &host_->Messages() : nullptr, cmd.text);
+      what = "text \"" + cmd.text + "\"";
+      break;
+  }
   if (holds) {
     waiting_ = false;
     return true;
   }
   if (nowMs_() - waitStartMs_ >= std::llround(cmd.seconds * 1000)) {
-    char text[96];
-    std::snprintf(text, sizeof text, "wait-until %s: not within %g s",
-                  cmd.condition == ScriptCommand::Condition::LoggedIn ? "logged-in" : "picture",
-                  cmd.seconds);
-    why = text;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", cmd.seconds);
+    why = "wait-until " + what + ": not within " + seconds + " s";
     waiting_ = false;
   }
   return false;

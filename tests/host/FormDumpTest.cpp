@@ -63,6 +63,7 @@ TEST_F(FormDumpTest, CarriesTextsAndTheControlsState) {
   status.viewMode = 1;
   status.page = 2;
   status.layout = 9;
+  status.picturesShown = 5000000000ull;  // beyond 32 bits after days of 16 channels
   QJsonObject dump = Dump();
   QJsonObject components = dump["components"].toObject();
   EXPECT_EQ(components["LabeledEdit_System1"].toObject()["text"].toString(), "say \"hi\"\\\n\x01");
@@ -70,13 +71,14 @@ TEST_F(FormDumpTest, CarriesTextsAndTheControlsState) {
   QJsonObject c = dump["control"].toObject();
   EXPECT_EQ(c.keys(), (QStringList{"audio_lag_last_ms", "audio_lag_max_ms", "audio_lag_mean_ms",
                                    "audio_lag_samples", "layout", "logged_in", "login_state",
-                                   "page", "session_id", "view_mode"}));
+                                   "page", "pictures_shown", "session_id", "view_mode"}));
   EXPECT_EQ(c["logged_in"].toInt(), 1);
   EXPECT_EQ(c["session_id"].toDouble(), 1733820000.0);
   EXPECT_EQ(c["login_state"].toInt(), 4);
   EXPECT_EQ(c["view_mode"].toInt(), 1);
   EXPECT_EQ(c["page"].toInt(), 2);
   EXPECT_EQ(c["layout"].toInt(), 9);
+  EXPECT_EQ(c["pictures_shown"].toDouble(), 5000000000.0);
 }
 
 TEST_F(FormDumpTest, TabContentsShowOnlyOnTheActivePageOfAVisiblePageControl) {
