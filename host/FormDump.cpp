@@ -154,6 +154,8 @@ std::string FormDumpJson(const TTevranoX& form, const DumpState& state) {
   // The link and picture state ("connecting", "logged in", "no video").
   out += ", \"video_state\": " + JsonString(status.videoState);
   out += ", \"seconds_without_picture\": " + std::to_string(status.secondsWithoutPicture);
+  // Decoded pictures drawn since start-up (a soak run takes pictures per second from it).
+  out += ", \"pictures_shown\": " + std::to_string(status.picturesShown);
   out += "}";
   AppendInterfaceAndPlayback(out, status, state.interfaceVariables);
   out += ",\n  \"messages\": [";

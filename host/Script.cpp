@@ -110,6 +110,17 @@ struct LineParser {
     }
     return Fail("bad STATE: '" + std::string(w) + "' (connecting, logged-in or no-video)");
   }
+  // A text in double quotes (it may hold blanks; no quote inside).
+  bool QuotedText(std::string& out) {
+    while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
+    if (rest.empty() || rest.front() != '"') return Fail("TEXT must be in double quotes");
+    const size_t close = rest.find('"', 1);
+    if (close == std::string_view::npos) return Fail("TEXT lacks its closing quote");
+    if (close == 1) return Fail("TEXT is empty");
+    out = rest.substr(1, close - 1);
+    rest.remove_prefix(close + 1);
+    return true;
+  }
   bool Position() {
     cmd.hasPosition = true;
     return Int(cmd.x, "X") && Int(cmd.y, "Y");
@@ -155,9 +166,12 @@ struct LineParser {
           return Fail("bad OP: '" + std::string(op) + "' (=, !=, <, <=, > or >=)");
         std::string_view v = NextWord(rest);
         if (!ToInt32(v, cmd.value)) return Fail("bad VALUE: '" + std::string(v) + "'");
+      } else if (what == "text") {
+        cmd.condition = ScriptCommand::Condition::Text;
+        if (!QuotedText(cmd.text)) return false;
       } else {
         return Fail("bad CONDITION: '" + std::string(what) +
-                    "' (logged-in, picture, video-state, backup-ended or interface)");
+                    "' (logged-in, picture, video-state, backup-ended, interface or text)");
       }
       cmd.seconds = ScriptCommand::kDefaultWaitUntilSeconds;
       std::string_view w = NextWord(rest);

@@ -17,6 +17,8 @@ namespace tevrano::host {
 //   wait-until video-state STATE [TIMEOUT]
 //                                  the same, until the dump's video_state is
 //                                  STATE: connecting, logged-in, no-video
+//   wait-until text "TEXT" [TIMEOUT] the same, until a caption or text of the
+//                                  form or a message box shown contains TEXT
 //   press|move|release IMAGE X Y   mouse on an image, in its pixels
 //   click COMPONENT [X Y]          press and release (images), or its click
 //   click-target SKIN BINDING ITEM press and release on a skin element's item
@@ -59,8 +61,9 @@ struct ScriptCommand {
   // video_state is `text` ("connecting", "logged in", "no video").
   // BackupEnded: the last backup started has ended, complete or not.
   // Interface: the key panel's variable `binding` compares with `value` as
-  // `compare` says.
-  enum class Condition { LoggedIn, Picture, VideoState, BackupEnded, Interface };
+  // `compare` says. Text: a component's caption or text, or a message box's
+  // caption or text, contains the command's text.
+  enum class Condition { LoggedIn, Picture, VideoState, BackupEnded, Interface, Text };
   enum class Compare { Equal, NotEqual, Less, LessOrEqual, Greater, GreaterOrEqual };
   static constexpr double kDefaultWaitUntilSeconds = 30;
 
@@ -75,7 +78,8 @@ struct ScriptCommand {
   double seconds = 0;  // wait's time, wait-until's time-out
   int index = 0;       // select, tab, click-target's item; answer's platform::kIdXxx
   std::string text;    // set-text's text, choose-file's and save-file's path, snapshot's and dump's
-                       // file, click-target's skin, wait-until video-state's state
+                       // file, click-target's skin, wait-until video-state's state,
+                       // wait-until text's TEXT
   std::string binding;  // click-target's binding, wait-until interface's variable
 };
 

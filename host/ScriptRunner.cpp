@@ -5,6 +5,7 @@
 
 #include "host/FormDump.h"
 #include "host/FormRenderer.h"
+#include "host/FormTextSearch.h"
 #include "host/UserActions.h"
 
 namespace tevrano::host {
@@ -82,15 +83,19 @@ bool ScriptRunner::WaitUntilHolds(const ScriptCommand& cmd, std::string& why) {
       what = "interface " + cmd.binding;
       break;
     }
+    case Condition::Text:
+      holds = FormShowsText(control_.Form(), host_ ? &host_->Messages() : nullptr, cmd.text);
+      what = "text \"" + cmd.text + "\"";
+      break;
   }
   if (holds) {
     waiting_ = false;
     return true;
   }
   if (nowMs_() - waitStartMs_ >= std::llround(cmd.seconds * 1000)) {
-    char text[48];
-    std::snprintf(text, sizeof text, ": not within %g s", cmd.seconds);
-    why = "wait-until " + what + text;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", cmd.seconds);
+    why = "wait-until " + what + ": not within " + seconds + " s";
     waiting_ = false;
   }
   return false;

@@ -101,7 +101,8 @@ TEST(AudioE2e, SpeakerPlaysTheShownCamerasToneAndFallsSilentWhenOffOrChanged) {
   const std::string scriptPath = dir + "/sound.txt";
   {
     std::ofstream script(scriptPath);
-    script << "wait 3\n"
+    script << "wait-until logged-in\n"
+              "wait-until picture\n"
               "click-target TevranoKeyForm IE_DOING#SD 1\n"  // channel 1 alone: 400 Hz
               "wait 3\n"
               "move Image_Trumpet_BG 100 100\n"

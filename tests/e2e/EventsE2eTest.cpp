@@ -42,7 +42,8 @@ TEST(EventsE2e, AlarmOfCameraThreeIsMarkedOverItsQuadCell) {
   {
     std::ofstream f(script);
     // IE_DOING#SD: the 16 channel keys, then the split keys (17: quad 1-4).
-    f << "wait 5\n"
+    f << "wait-until logged-in\n"
+         "wait-until picture\n"
          "click-target TevranoKeyForm IE_DOING#SD 17\n"
          "wait 5\n"
          "snapshot "
@@ -87,7 +88,8 @@ TEST(EventsE2e, PadClicksReachTheRecorderAndThePadIsDragged) {
     // Dm_Cmd#SD items: 1 close, 2..9 the directions from left clockwise
     // (6 right), then zoom (10, 11), focus, iris, the preset page (16),
     // the preset actions go, set, clear (17, 18, 19).
-    f << "wait 5\n"
+    f << "wait-until logged-in\n"
+         "wait-until picture\n"
          "click Image_SpeedDome_Off\n"
          "wait 2\n"
          "click-target Mouse_Preset Dm_Cmd#SD 6\n"

@@ -70,13 +70,15 @@ TEST(FirmwareE2e, UploadEndsWithOsUpdateCompletedAndTheSimulatorHoldsTheImage) {
       << "tab 7\n"
       << "set-text LabeledEdit_Updata3 " << imagePath << "\n"
       << "click Button_Updata3\n"
-      << "click Button_Update_Yes\n";
+      << "click Button_Update_Yes\n"
+      // The reboot countdown takes a minute after the write; the run ends
+      // as soon as the dialog says it is over.
+      << "wait-until text \"OS update completed.\" 180\n"
+      << "quit\n";
   }
   QStringList args = RecorderArgs(sim);
-  // The reboot countdown takes a minute after the write; the run ends after it.
   args << "--update-port" << QString::number(updatePort) << "--script"
-       << QString::fromStdString(script) << "--run-for"
-       << "150";
+       << QString::fromStdString(script);
   Viewer viewer;
   ASSERT_TRUE(viewer.Start(args, "firmware"));
 
@@ -96,6 +98,7 @@ TEST(FirmwareE2e, UploadEndsWithOsUpdateCompletedAndTheSimulatorHoldsTheImage) {
 
   const ViewerResult r = viewer.Finish(seconds(240));
   ASSERT_TRUE(r.finished) << r.output;
+  EXPECT_EQ(r.exitCode, 0) << r.output;
   const QJsonObject dump = ReadDump(dir + "/firmware.json");
   EXPECT_EQ(ComponentOf(dump, "Label_Update1").value("caption").toString(), "OS update completed.")
       << r.output;

@@ -16,7 +16,8 @@ TEST(FrameRateE2e, AThirtyFrameRecorderShowsMovingPictures) {
       << sim.Output();
   const std::string dir = std::filesystem::path(sim.LogPath()).parent_path().string();
   const std::string path = dir + "/script.txt";
-  std::ofstream(path) << "wait 3\nclick-target TevranoKeyForm IE_DOING#SD 1\nwait 3\nsnapshot "
+  std::ofstream(path) << "wait-until logged-in\nwait-until picture\n"
+                         "click-target TevranoKeyForm IE_DOING#SD 1\nwait 3\nsnapshot "
                       << dir << "/a.png\nwait 1.5\nsnapshot " << dir << "/b.png\nquit\n";
   QStringList args = RecorderArgs(sim);
   args << "--script" << QString::fromStdString(path);

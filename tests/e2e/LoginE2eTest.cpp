@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "tests/e2e/E2eHarness.h"
 
@@ -22,15 +23,28 @@ int Count(const std::vector<QJsonObject>& log, const std::function<bool(const QJ
   return n;
 }
 
+// Waits until the simulator's log holds at least `n` lines for which `p`
+// holds; true when it did within `timeout`.
+bool WaitForCount(const Simulator& sim, const std::function<bool(const QJsonObject&)>& p, int n,
+                  seconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  do {
+    if (Count(sim.Log(), p) >= n) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  } while (std::chrono::steady_clock::now() < end);
+  return false;
+}
+
+bool IsPollOnSocketZero(const QJsonObject& l) {
+  return Is(l, "frame") && l.value("command").toInt() == 5 && l.value("socket").toInt() == 0;
+}
+
 TEST(LoginE2e, ViewerLogsInAndSaysSoInTheDump) {
   Simulator sim;
   ASSERT_TRUE(sim.Start()) << sim.Output();
   Viewer viewer;
-  QStringList args = RecorderArgs(sim);
-  args << "--run-for"
-       << "4";
   const auto started = std::chrono::steady_clock::now();
-  ASSERT_TRUE(viewer.Start(args, "login"));
+  ASSERT_TRUE(viewer.Start(RecorderArgs(sim), "login"));
   auto login = sim.WaitForLog([](const QJsonObject& l) { return Is(l, "login"); }, seconds(60));
   const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - started);
@@ -38,6 +52,9 @@ TEST(LoginE2e, ViewerLogsInAndSaysSoInTheDump) {
   std::printf("login took %lld ms from the viewer's start (log polled every 100 ms)\n",
               static_cast<long long>(took.count()));
 
+  // Polls keep coming after the login; the run ends once ten have come.
+  EXPECT_TRUE(WaitForCount(sim, IsPollOnSocketZero, 10, seconds(60))) << sim.Output();
+  viewer.Terminate();
   ViewerResult r = viewer.Finish();
   ASSERT_TRUE(r.finished) << r.output;
   EXPECT_EQ(r.exitCode, 0) << r.output;
@@ -75,23 +92,14 @@ TEST(LoginE2e, ViewerLogsInAndSaysSoInTheDump) {
                            l.value("size").toInt() == 960;
                   }),
             1);
-  // Polls keep coming after the login.
-  EXPECT_GE(Count(log,
-                  [](const QJsonObject& l) {
-                    return Is(l, "frame") && l.value("command").toInt() == 5 &&
-                           l.value("socket").toInt() == 0;
-                  }),
-            10);
+  EXPECT_GE(Count(log, IsPollOnSocketZero), 10);
 }
 
 TEST(LoginE2e, TwoConnectionsOpenCommandSocketOne) {
   Simulator sim;
   ASSERT_TRUE(sim.Start({"--connections", "2"})) << sim.Output();
   Viewer viewer;
-  QStringList args = RecorderArgs(sim);
-  args << "--run-for"
-       << "4";
-  ASSERT_TRUE(viewer.Start(args, "two"));
+  ASSERT_TRUE(viewer.Start(RecorderArgs(sim), "two"));
   // Socket 1 opens once the system information allows two connections; it
   // carries polls only while socket 0 waits for an answer, so its connection
   // (after the login, besides the stream socket) is what shows it.
@@ -104,6 +112,7 @@ TEST(LoginE2e, TwoConnectionsOpenCommandSocketOne) {
       },
       seconds(60));
   EXPECT_TRUE(second.has_value()) << sim.Output();
+  viewer.Terminate();
   ViewerResult r = viewer.Finish();
   ASSERT_TRUE(r.finished) << r.output;
   EXPECT_EQ(ControlOf(r.dump).value("logged_in").toInt(), 1);
@@ -163,23 +172,30 @@ TEST(LoginE2e, AWaitForALoginThatNeverComesFailsTheScriptWithItsLine) {
 TEST(LoginE2e, ARefusingRecorderIsAskedAgainWithoutACrash) {
   Simulator sim;
   ASSERT_TRUE(sim.Start({"--refuse"})) << sim.Output();
-  QStringList args = RecorderArgs(sim);
-  args << "--run-for"
-       << "4";
-  ViewerResult r = RunViewer(args, "refused");
+  auto refused = [](const QJsonObject& l) { return Is(l, "refused"); };
+  Viewer viewer;
+  ASSERT_TRUE(viewer.Start(RecorderArgs(sim), "refused"));
+  // The run ends once the recorder has refused the viewer twice.
+  EXPECT_TRUE(WaitForCount(sim, refused, 2, seconds(60))) << sim.Output();
+  viewer.Terminate();
+  ViewerResult r = viewer.Finish();
   ASSERT_TRUE(r.finished) << r.output;
   EXPECT_EQ(r.exitCode, 0) << r.output;
   EXPECT_EQ(ControlOf(r.dump).value("logged_in").toInt(), 0);
-  EXPECT_GE(Count(sim.Log(), [](const QJsonObject& l) { return Is(l, "refused"); }), 2);
+  EXPECT_GE(Count(sim.Log(), refused), 2);
 }
 
 TEST(LoginE2e, WrongCredentialsAreRefused) {
   Simulator sim;
   ASSERT_TRUE(sim.Start()) << sim.Output();
-  QStringList args = RecorderArgs(sim, "1111", "2222");
-  args << "--run-for"
-       << "3";
-  ViewerResult r = RunViewer(args, "wrong");
+  Viewer viewer;
+  ASSERT_TRUE(viewer.Start(RecorderArgs(sim, "1111", "2222"), "wrong"));
+  // The run ends once the recorder has refused the credentials.
+  EXPECT_TRUE(WaitForCount(
+      sim, [](const QJsonObject& l) { return Is(l, "refused"); }, 1, seconds(60)))
+      << sim.Output();
+  viewer.Terminate();
+  ViewerResult r = viewer.Finish();
   ASSERT_TRUE(r.finished) << r.output;
   EXPECT_EQ(r.exitCode, 0) << r.output;
   EXPECT_EQ(ControlOf(r.dump).value("logged_in").toInt(), 0);

@@ -67,15 +67,16 @@ TEST_F(FormDumpTest, CarriesTextsAndTheControlsState) {
   status.layout = 9;
   std::snprintf(status.videoState, sizeof status.videoState, "no video");
   status.secondsWithoutPicture = 7;
+  status.picturesShown = 5000000000ull;  // beyond 32 bits after days of 16 channels
   QJsonObject dump = Dump();
   QJsonObject components = dump["components"].toObject();
   EXPECT_EQ(components["LabeledEdit_System1"].toObject()["text"].toString(), "say \"hi\"\\\n\x01");
   EXPECT_EQ(components["PageControl1"].toObject()["item_index"].toInt(), 4);
   QJsonObject c = dump["control"].toObject();
-  EXPECT_EQ(c.keys(),
-            (QStringList{"audio_lag_last_ms", "audio_lag_max_ms", "audio_lag_mean_ms",
-                         "audio_lag_samples", "layout", "logged_in", "login_state", "page",
-                         "seconds_without_picture", "session_id", "video_state", "view_mode"}));
+  EXPECT_EQ(c.keys(), (QStringList{"audio_lag_last_ms", "audio_lag_max_ms", "audio_lag_mean_ms",
+                                   "audio_lag_samples", "layout", "logged_in", "login_state",
+                                   "page", "pictures_shown", "seconds_without_picture",
+                                   "session_id", "video_state", "view_mode"}));
   EXPECT_EQ(c["logged_in"].toInt(), 1);
   EXPECT_EQ(c["session_id"].toDouble(), 1733820000.0);
   EXPECT_EQ(c["login_state"].toInt(), 4);
@@ -84,6 +85,7 @@ TEST_F(FormDumpTest, CarriesTextsAndTheControlsState) {
   EXPECT_EQ(c["layout"].toInt(), 9);
   EXPECT_EQ(c["video_state"].toString(), "no video");
   EXPECT_EQ(c["seconds_without_picture"].toInt(), 7);
+  EXPECT_EQ(c["pictures_shown"].toDouble(), 5000000000.0);
 }
 
 TEST_F(FormDumpTest, TabContentsShowOnlyOnTheActivePageOfAVisiblePageControl) {

@@ -2,13 +2,25 @@
 # on a fresh machine, runs it headless without a recorder and checks that it
 # found its skins and pictures: its stderr and status line name no missing
 # data, and its snapshot shows the key panel (drawn pixels in Image1's area).
-#   cmake -DSOURCE=… -DOUT=… -DGENERATOR=… -DREGION=<tevrano_png_region> -P FreshViewerBuildCheck.cmake
+#   cmake -DSOURCE=… -DOUT=… -DGENERATOR=… -DREGION=<tevrano_png_region>
+#         [-DBUILD=folder] [-DBUILD_TYPE=type] -P FreshViewerBuildCheck.cmake
+# BUILD is the new build folder (made empty first; default OUT/build) and
+# BUILD_TYPE its build type (default Debug, which compiles fastest without a
+# compiler cache).
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT})
-set(build ${OUT}/build)
-# Debug (no optimisation) compiles fastest; only the viewer is built.
+if(DEFINED BUILD AND NOT BUILD STREQUAL "")
+  set(build ${BUILD})
+  file(REMOVE_RECURSE ${build})
+else()
+  set(build ${OUT}/build)
+endif()
+if(NOT DEFINED BUILD_TYPE OR BUILD_TYPE STREQUAL "")
+  set(BUILD_TYPE Debug)
+endif()
+# Only the viewer is built.
 execute_process(
-  COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G ${GENERATOR} -DCMAKE_BUILD_TYPE=Debug
+  COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G ${GENERATOR} -DCMAKE_BUILD_TYPE=${BUILD_TYPE}
           -DTEVRANO_BUILD_SIM=OFF -DTEVRANO_BUILD_AGENT=OFF -DTEVRANO_BUILD_BENCH=OFF
           -DTEVRANO_BUILD_FUZZ=OFF
   RESULT_VARIABLE rc OUTPUT_FILE ${OUT}/configure.log ERROR_FILE ${OUT}/configure.log)

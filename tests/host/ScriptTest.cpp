@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -150,6 +151,12 @@ TEST_F(ScriptTest, ReportsTheFirstBadLineByNumber) {
       {"click-target Skin Binding 0\n", 1, "ITEM counts from 1"},
       {"wait 1 # not a comment here\n", 1, "unexpected"},
       {"Wait 1\n", 1, "unknown command"},
+      {"wait-until text\n", 1, "TEXT must be in double quotes"},
+      {"wait-until text OS update\n", 1, "TEXT must be in double quotes"},
+      {"wait-until text \"OS update\n", 1, "lacks its closing quote"},
+      {"wait-until text \"\" 5\n", 1, "TEXT is empty"},
+      {"wait-until text \"done\" soon\n", 1, "bad TIMEOUT"},
+      {"wait-until text \"done\" 5 6\n", 1, "unexpected '6'"},
   };
   for (const Case& c : cases) {
     ParsedScript s = ParseScript(c.script, form());
@@ -466,6 +473,89 @@ TEST_F(ScriptTest, WaitUntilBackupEndedWaitsForACompleteOrIncompleteBackup) {
   const ScriptRunner::Outcome o = runner.Continue();
   EXPECT_EQ(o.kind, Kind::Error);
   EXPECT_EQ(o.error.message, "wait-until backup-ended: not within 2 s");
+}
+
+TEST_F(ScriptTest, WaitUntilTextParsesTheQuotedTextAndItsTimeOut) {
+  ParsedScript s = ParseScript(
+      "wait-until text \"OS update completed.\" 150\n"
+      "wait-until text   \"  Live  CH1\"\n"
+      "wait-until text \"Setup Successful.\"\t2.5\r\n",
+      form());
+  ASSERT_FALSE(s.error) << s.error->message;
+  ASSERT_EQ(s.commands.size(), 3u);
+  EXPECT_EQ(s.commands[0].op, Op::WaitUntil);
+  EXPECT_EQ(s.commands[0].condition, ScriptCommand::Condition::Text);
+  EXPECT_EQ(s.commands[0].text, "OS update completed.");
+  EXPECT_EQ(s.commands[0].seconds, 150);
+  EXPECT_EQ(s.commands[1].text, "  Live  CH1");  // blanks inside the quotes are kept
+  EXPECT_EQ(s.commands[1].seconds, ScriptCommand::kDefaultWaitUntilSeconds);
+  EXPECT_EQ(s.commands[2].text, "Setup Successful.");
+  EXPECT_EQ(s.commands[2].seconds, 2.5);
+}
+
+// The text may turn up in a label's caption, an edit's text, a hidden
+// component or a message box; each wait polls until it does, and nothing
+// after it runs before.
+TEST_F(ScriptTest, WaitUntilTextHoldsOnceTheFormOrAMessageBoxShowsIt) {
+  struct Case {
+    const char* name;
+    std::function<void(TTevranoX&, QtHostServices&)> show;
+  };
+  const Case cases[] = {
+      {"label caption",
+       [](TTevranoX& f, QtHostServices&) { f.Label_time.caption = "x OS update completed. y"; }},
+      {"edit text",
+       [](TTevranoX& f, QtHostServices&) { f.LabeledEdit_System1.text = "OS update completed."; }},
+      {"hidden component",
+       [](TTevranoX& f, QtHostServices&) {
+         f.Label1.visible = false;
+         f.Label1.caption = "OS update completed.";
+       }},
+      {"message box text",
+       [](TTevranoX&, QtHostServices& h) { h.MessageBox("OS update completed.", "Update", 0); }},
+      {"message box caption",
+       [](TTevranoX&, QtHostServices& h) { h.MessageBox("Reboot", "OS update completed.", 0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    platform::FakePlatform platform;
+    TevranoX fresh(platform.platform());
+    fresh.ActiveFormCreate();
+    DirectControl control(fresh);
+    QtHostServices host(true);
+    int clicks = 0;
+    fresh.Form().Image1.onClick = [&] { ++clicks; };
+    ParsedScript s =
+        ParseScript("wait-until text \"OS update completed.\" 5\nclick Image1\n", fresh.Form());
+    ASSERT_FALSE(s.error) << s.error->message;
+    ScriptRunner runner(
+        control, s.commands, [this] { return nowMs; }, &host);
+    for (int poll = 0; poll < 3; ++poll) {
+      ScriptRunner::Outcome o = runner.Continue();
+      EXPECT_EQ(o.kind, Kind::Wait);
+      EXPECT_EQ(o.waitMs, ScriptRunner::kWaitUntilPollMs);
+      nowMs += 1000;
+    }
+    EXPECT_EQ(clicks, 0);
+    c.show(fresh.Form(), host);
+    EXPECT_EQ(runner.Continue().kind, Kind::Finished);
+    EXPECT_EQ(clicks, 1);
+  }
+}
+
+TEST_F(ScriptTest, WaitUntilTextThatNeverShowsFailsWithItsTextAndLine) {
+  form().Label_time.caption = "OS update";  // a part of the text is not enough
+  ParsedScript s =
+      ParseScript("# first\nwait-until text \"OS update completed.\" 2\nquit\n", form());
+  ASSERT_FALSE(s.error);
+  ScriptRunner runner = Runner(s.commands);  // no message boxes: the form alone is searched
+  EXPECT_EQ(runner.Continue().kind, Kind::Wait);
+  nowMs += 2000;
+  ScriptRunner::Outcome o = runner.Continue();
+  EXPECT_EQ(o.kind, Kind::Error);
+  EXPECT_EQ(o.error.line, 2);
+  EXPECT_EQ(o.error.message, "wait-until text \"OS update completed.\": not within 2 s");
+  EXPECT_TRUE(runner.Done());
 }
 
 }  // namespace
