@@ -77,9 +77,10 @@ class Audiothread1 {
   static constexpr uint32_t kScratchSize = 32 * 1024;
   static constexpr uint32_t kMaxTotal = 0x2000;  // longer audio packets mean lost step
   static constexpr int kMaxHold = 30;
-  // Sound queued in the device beyond this (160 ms: two blocks and a late
-  // cycle) is more than lip sync allows when what waits is already behind
-  // the picture: a staged block is dropped instead of queued.
+  // Without a picture or a packet time to go by: sound queued in the device
+  // beyond this (160 ms: two blocks and a late cycle) behind padding heard
+  // in front of it is more than lip sync allows, and a staged block is
+  // dropped instead of queued.
   static constexpr uint32_t kLagBound = 1280;
   // What the device must hold to play on until the next cycle (50 ms) with
   // a margin: 55 ms.
