@@ -454,16 +454,17 @@ int Audiothread1::FeedAudio() {
     return 1;
   }
   // Lip sync: staged sound that would be heard more than kCatchUpMs after
-  // its picture is skipped down to kSettleMs behind it, keeping a full block
-  // to submit now unless the device holds enough to bridge to the next
-  // cycle. Without a picture or a packet time to go by, a block is dropped
+  // its picture is skipped down to kSettleMs behind it, keeping enough to
+  // bring the device past the next cycle without filler unless it holds
+  // enough to bridge to it already. Without a picture or a packet time to go by, a block is dropped
   // once the device holds more than the bound and padding played in front
   // of the staged sound delayed it by a block.
   int64_t pictureMs = 0, audioMs = 0;
   if (avail != 0 && PictureMs(played, pictureMs) && StagedMs(read, audioMs)) {
     const int64_t lateMs = pictureMs - audioMs + ahead / 8;
     if (lateMs > kCatchUpMs) {
-      const uint64_t keep = ahead >= int64_t(kBridge) ? 0 : kBlock;
+      const uint64_t keep =
+          ahead >= int64_t(kBridge) ? 0 : uint64_t(std::max<int64_t>(kKeepPlaying - ahead, 0));
       const uint64_t k =
           std::min<uint64_t>(uint64_t(lateMs - kSettleMs) * 8, avail > keep ? avail - keep : 0);
       if (k != 0) {
