@@ -12,7 +12,6 @@
 namespace tevrano {
 
 namespace {
-
 // A word of state the control thread writes while the audio thread reads it.
 uint32_t SharedWord(const uint32_t& word) {
   return std::atomic_ref<uint32_t>(const_cast<uint32_t&>(word)).load(std::memory_order_relaxed);
@@ -74,6 +73,11 @@ void Audiothread1::ReleaseAudioOutput() {
 void Audiothread1::ResetAudio() {
   playback_.Read.store(0);
   playback_.Written.store(0);
+  for (StagedTime& t : staged_) t = StagedTime{};
+  stagedNext_ = 0;
+  runCount_ = 0;
+  runSum_ = 0;
+  received_ = 0;
   ResetFeeder();
   playback_.DeviceBufferSize = kBlock * kBlockCount;
 }
@@ -87,6 +91,9 @@ void Audiothread1::ResetFeeder() {
   playback_.CursorWraps = 0;
   fillerPending_ = 0;
   fillerPlayed_ = 0;
+  for (SubmittedBlock& b : submitted_) b = SubmittedBlock{};
+  submittedNext_ = 0;
+  pictureNext_ = 0;  // the device's clock starts again
 }
 
 void Audiothread1::RestartAudio() {
@@ -348,7 +355,25 @@ void Audiothread1::Stage(const uint8_t* payload, uint32_t samples, uint32_t bias
     p.Base[w] = uint8_t(payload[2 * i + 1] + bias);
     if (++w == p.Size) w = 0;
   }
-  staged_[stagedNext_++ % 64] = {start, timeMs};
+  // The sound is one run of samples at 8 kHz while its packets' times come
+  // in whole frames (and a recorder may stamp a packet with the frame it
+  // sends it with): a packet's time is its place in the run of sound
+  // received (padding not counted) plus the mean of its run's recent packet
+  // times, each taken back to the run's start, so that the heard sound's
+  // time runs on with the samples. A packet off the run by more than 100 ms
+  // (a gap in what the recorder sent) starts a new run.
+  const int64_t offset = timeMs * 8 - int64_t(received_);
+  constexpr uint32_t kRun = sizeof runOffsets_ / sizeof runOffsets_[0];
+  if (runCount_ != 0) {
+    const int64_t mean = runSum_ / int64_t(std::min(runCount_, kRun));
+    if (offset - mean > 800 || mean - offset > 800) runCount_ = 0, runSum_ = 0;
+  }
+  if (runCount_ >= kRun) runSum_ -= runOffsets_[runCount_ % kRun];
+  runOffsets_[runCount_++ % kRun] = offset;
+  runSum_ += offset;
+  const int64_t runMs = (int64_t(received_) + runSum_ / int64_t(std::min(runCount_, kRun))) / 8;
+  received_ += samples;
+  staged_[stagedNext_++ % 64] = {start, samples, runMs};
   p.Written.store(start + samples, std::memory_order_release);
 }
 
@@ -421,38 +446,38 @@ int Audiothread1::FeedAudio() {
     p.BytesSubmitted = played;
     ahead = 0;
   }
+  NotePicture(played);
+  MeasureLag(played);
   uint64_t avail = written - read;
   if (ahead >= int64_t(size - kBlock)) {
     if (avail >= kBlock) p.Read.store(read + kBlock);  // full: drop a block
     return 1;
   }
-  // Catching up: a staged block is dropped instead of queued when it would
-  // be heard more than 100 ms after its picture and the device holds enough
-  // to bridge a late cycle without it; without a picture to go by, once the
-  // device holds more than the bound and padding played in front of the
-  // staged sound delayed it by a block.
-  if (avail >= kBlock && ahead >= int64_t(kLagBound - kBlock)) {
-    constexpr int64_t kLipSyncMs = 100;
-    const uint32_t shown = heardChannel_ >= 0 && heardChannel_ < kChannels
-                               ? SharedWord(connection_.Pacers[heardChannel_].FrameCount)
-                               : 0;
-    const StagedTime* at = nullptr;  // the packet holding the read position
-    for (const StagedTime& s : staged_)
-      if (stagedNext_ != 0 && s.sample <= read && (!at || s.sample > at->sample)) at = &s;
-    bool late = false;
-    if (shown != 0 && at) {
-      const int64_t audioMs = at->ms + int64_t(read - at->sample) / 8;
-      const int64_t pictureMs =
-          int64_t(shown / uint32_t(fps_)) * 1000 + (shown % fps_) * 1000 / fps_;
-      late = pictureMs - audioMs + ahead / 8 > kLipSyncMs;
-    } else {
-      late = ahead >= int64_t(kLagBound) && fillerPlayed_ >= kBlock;
+  // Lip sync: staged sound that would be heard more than kCatchUpMs after
+  // its picture is skipped down to kSettleMs behind it, keeping enough to
+  // bring the device past the next cycle without filler unless it holds
+  // enough to bridge to it already. Without a picture or a packet time to go by, a block is dropped
+  // once the device holds more than the bound and padding played in front
+  // of the staged sound delayed it by a block.
+  int64_t pictureMs = 0, audioMs = 0;
+  if (avail != 0 && PictureMs(played, pictureMs) && StagedMs(read, audioMs)) {
+    const int64_t lateMs = pictureMs - audioMs + ahead / 8;
+    if (lateMs > kCatchUpMs) {
+      const uint64_t keep =
+          ahead >= int64_t(kBridge) ? 0 : uint64_t(std::max<int64_t>(kKeepPlaying - ahead, 0));
+      const uint64_t k =
+          std::min<uint64_t>(uint64_t(lateMs - kSettleMs) * 8, avail > keep ? avail - keep : 0);
+      if (k != 0) {
+        read += k;
+        avail -= k;
+        p.Read.store(read);
+        fillerPlayed_ -= std::min<uint64_t>(fillerPlayed_, k);
+      }
     }
-    if (late) {
-      p.Read.store(read + kBlock);
-      fillerPlayed_ -= std::min<uint64_t>(fillerPlayed_, kBlock);
-      return 1;
-    }
+  } else if (avail >= kBlock && ahead >= int64_t(kLagBound) && fillerPlayed_ >= kBlock) {
+    p.Read.store(read + kBlock);
+    fillerPlayed_ -= kBlock;
+    return 1;
   }
   if (ahead <= 256) {
     Pad(1024);
@@ -460,39 +485,79 @@ int Audiothread1::FeedAudio() {
   }
   uint8_t block[kBlock];
   const uint32_t n = uint32_t(std::min<uint64_t>(avail, kBlock));
-  if (n < kBlock && (restartStyle_ == 2 || ahead > int64_t(kBlock))) return 1;
+  uint32_t count = kBlock;
+  if (n < kBlock) {
+    // Short of a block: wait for more while the device holds enough to
+    // bridge to the next cycle. Otherwise the staged samples go, and of the
+    // rest only as much (the last sample repeated) as keeps the device
+    // playing past the next cycle: every filler sample is heard in front of
+    // all the sound that follows.
+    if (restartStyle_ == 2 || ahead >= int64_t(kBridge)) return 1;
+    count = uint32_t(std::clamp<int64_t>(int64_t(kKeepPlaying) - ahead, n, kBlock));
+  }
   uint32_t r = uint32_t(read % p.Size);
   for (uint32_t i = 0; i < n; ++i) {
     block[i] = p.Base[r];
     if (++r == p.Size) r = 0;
   }
-  // Short of a block: the rest holds the last sample, never bytes not yet written.
+  // The rest holds the last sample, never bytes not yet written.
   const uint8_t last = n ? block[n - 1] : p.Base[(r + p.Size - 1) % p.Size];
-  std::memset(block + n, last, kBlock - n);
+  std::memset(block + n, last, count - n);
   // Padding played stands in for sound that comes later: it is made up by
   // the catch-up rule above.
   const uint64_t fillerEnd = fillerFrom_ + fillerPending_;
   const uint64_t from = std::max(read, fillerFrom_), to = std::min(read + n, fillerEnd);
   if (fillerPending_ != 0 && to > from) fillerPlayed_ += to - from;
-  fillerPlayed_ += kBlock - n;
+  fillerPlayed_ += count - n;
   p.Read.store(read + n, std::memory_order_release);
-  SubmitBlock(block, kBlock);
-  MeasureLag(p.BytesSubmitted - played);
+  submitted_[submittedNext_++ % 16] = {p.BytesSubmitted, read, n, count};
+  SubmitBlock(block, count);
   return n == kBlock ? 0 : 1;
 }
 
-// The time of the sample at the play cursor against the shown frame.
-void Audiothread1::MeasureLag(int64_t aheadSamples) {
-  if (heardChannel_ < 0 || heardChannel_ >= kChannels || stagedNext_ == 0) return;
+bool Audiothread1::StagedMs(uint64_t sample, int64_t& ms) const {
+  for (const StagedTime& t : staged_)
+    if (t.count != 0 && sample >= t.sample && sample - t.sample < t.count) {
+      ms = t.ms + int64_t(sample - t.sample) / 8;
+      return true;
+    }
+  return false;
+}
+
+void Audiothread1::NotePicture(int64_t played) {
+  if (heardChannel_ < 0 || heardChannel_ >= kChannels) return;
   const uint32_t shown = SharedWord(connection_.Pacers[heardChannel_].FrameCount);
   if (shown == 0) return;
-  const int64_t atCursor = int64_t(playback_.Read.load()) - aheadSamples;
-  const StagedTime* best = nullptr;
-  for (const StagedTime& s : staged_)
-    if (int64_t(s.sample) <= atCursor && (!best || s.sample > best->sample)) best = &s;
-  if (!best) return;
-  const int64_t audioMs = best->ms + (atCursor - int64_t(best->sample)) / 8;
-  const int64_t pictureMs = int64_t(shown / uint32_t(fps_)) * 1000 + (shown % fps_) * 1000 / fps_;
+  pictureFrameMs_ =
+      int64_t(shown / uint32_t(fps_)) * 1000 + int64_t(shown % uint32_t(fps_)) * 1000 / fps_;
+  pictureOffsets_[pictureNext_++ % 24] = played / 8 - pictureFrameMs_;
+}
+
+bool Audiothread1::PictureMs(int64_t played, int64_t& ms) const {
+  if (pictureNext_ == 0) return false;
+  const uint32_t known = std::min<uint32_t>(pictureNext_, 24);
+  int64_t sum = 0;
+  for (uint32_t i = 0; i < known; ++i) sum += pictureOffsets_[i];
+  // Cycles fall at any point of a frame's showing: on the mean, half a
+  // frame interval after it was shown.
+  const int64_t frameMs = 1000 / fps_;
+  const int64_t offset = sum / int64_t(known) - frameMs / 2;
+  ms = std::clamp(played / 8 - offset, pictureFrameMs_, pictureFrameMs_ + frameMs);
+  return true;
+}
+
+// The time of the sound at the play cursor against the picture shown now:
+// the block under the cursor tells which staged sample is being heard;
+// padding and the filled rest of a short block have no time and are not
+// counted.
+void Audiothread1::MeasureLag(int64_t played) {
+  int64_t pictureMs = 0, audioMs = 0;
+  if (!PictureMs(played, pictureMs)) return;
+  const SubmittedBlock* under = nullptr;
+  for (const SubmittedBlock& b : submitted_)
+    if (b.span != 0 && played >= b.device && played - b.device < int64_t(b.span)) under = &b;
+  if (!under || played - under->device >= int64_t(under->count)) return;
+  if (!StagedMs(under->sample + uint64_t(played - under->device), audioMs)) return;
   const int32_t lag = int32_t(std::clamp<int64_t>(audioMs - pictureMs, -1000000, 1000000));
   const int32_t a = lag < 0 ? -lag : lag;
   lagLast_.store(lag);

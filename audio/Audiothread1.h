@@ -77,10 +77,21 @@ class Audiothread1 {
   static constexpr uint32_t kScratchSize = 32 * 1024;
   static constexpr uint32_t kMaxTotal = 0x2000;  // longer audio packets mean lost step
   static constexpr int kMaxHold = 30;
-  // Sound queued in the device beyond this (160 ms: two blocks and a late
-  // cycle) is more than lip sync allows when what waits is already behind
-  // the picture: a staged block is dropped instead of queued.
+  // Without a picture or a packet time to go by: sound queued in the device
+  // beyond this (160 ms: two blocks and a late cycle) behind padding heard
+  // in front of it is more than lip sync allows, and a staged block is
+  // dropped instead of queued.
   static constexpr uint32_t kLagBound = 1280;
+  // What the device must hold to play on until the next cycle (50 ms) with
+  // a margin: 55 ms.
+  static constexpr uint32_t kBridge = 440;
+  // A short block brings the device up to this (86 ms): past the next cycle
+  // and clear of the dry mark.
+  static constexpr uint32_t kKeepPlaying = 688;
+  // Staged sound that would be heard more than kCatchUpMs after its picture
+  // is skipped until it would be heard kSettleMs after it.
+  static constexpr int64_t kCatchUpMs = 85;
+  static constexpr int64_t kSettleMs = 65;
 
   Audiothread1(platform::AudioDeviceFactory& factory, StreamConnection& connection,
                PictureGlobals& picture);
@@ -146,7 +157,15 @@ class Audiothread1 {
   void SubmitBlock(const uint8_t* samples, uint32_t count);
   void Stage(const uint8_t* payload, uint32_t samples, uint32_t bias, int64_t timeMs);
   void Pad(uint32_t samples);
-  void MeasureLag(int64_t aheadSamples);
+  // The time (ms) of staging sample `sample`, from the packet holding it;
+  // false for padding or a sample no longer known.
+  bool StagedMs(uint64_t sample, int64_t& ms) const;
+  // The picture's time (ms) of the heard channel when the device has played
+  // `played` samples; false before a picture is shown. NotePicture records
+  // the shown frame once a cycle.
+  void NotePicture(int64_t played);
+  bool PictureMs(int64_t played, int64_t& ms) const;
+  void MeasureLag(int64_t played);
   void Beeper();
   uint32_t ViewWord(const uint32_t& word) const;
 
@@ -180,10 +199,36 @@ class Audiothread1 {
   // Packet times of the staged samples, for the lag against the picture.
   struct StagedTime {
     uint64_t sample = 0;  // staging count at the packet's first sample
+    uint32_t count = 0;   // its samples
     int64_t ms = 0;       // the packet's time, ms
   };
   StagedTime staged_[64];
   uint32_t stagedNext_ = 0;
+  // The current run of sound: packet time x 8 - samples received before
+  // it, for its last 16 packets.
+  int64_t runOffsets_[16] = {};
+  uint32_t runCount_ = 0;
+  int64_t runSum_ = 0;
+  uint64_t received_ = 0;  // samples of sound staged since the reset
+  // The blocks given to the device: where each starts in the device's
+  // played-sample count and which staged samples it holds (the rest of a
+  // short block is filler), so the sound at the play cursor is known
+  // exactly, whatever was padded, dropped or skipped before it.
+  struct SubmittedBlock {
+    int64_t device = 0;   // BytesSubmitted before the block
+    uint64_t sample = 0;  // staging count of its first sample
+    uint32_t count = 0;   // staged samples in it
+    uint32_t span = 0;    // samples given (the rest filler)
+  };
+  SubmittedBlock submitted_[16];
+  uint32_t submittedNext_ = 0;
+  // The picture's clock. A frame stands for its time plus the time it has
+  // been shown, up to a frame interval; when frames are shown against the
+  // device's clock is told by (device time - frame time) over the last
+  // cycles (about 1.2 s).
+  int64_t pictureOffsets_[24] = {};
+  uint32_t pictureNext_ = 0;
+  int64_t pictureFrameMs_ = 0;  // the shown frame's time, ms
   int32_t fps_ = 25;
   int32_t heardChannel_ = -1;
   std::atomic<int32_t> lagLast_{0}, lagMaxAbs_{0};

@@ -21,7 +21,10 @@ void WireAudio(TevranoX& c) {
   ah.backupStep = [&stream](StreamConnection& connection) {
     return stream.Hooks().backupStep ? stream.Hooks().backupStep(connection) : 0;
   };
-  // The alarm beeper stays silent: nothing sets an alarm end time yet.
+  // The alarm beeper stays silent: an event report tells which cameras are
+  // in alarm and when that was reported, not how long to beep; its time is
+  // the recorder's clock while the beeper compares with this machine's; and
+  // a blocking beep on the audio thread would starve the camera sound.
 
   // The speaker images hand their toggle on: the switch, then a restart of
   // the output in the image's style.

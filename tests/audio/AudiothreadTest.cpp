@@ -271,6 +271,60 @@ TEST(Audiothread1, PaddingStillUnreadWhenSoundArrivesIsTakenBack) {
   EXPECT_EQ(r.audio->Playback().Base[512], 0x40);
 }
 
+// Short of a block, the feeder waits while the device can play on to the
+// next cycle; otherwise it sends what is staged and only as much filler as
+// keeps the device playing past the next cycle, since every filler sample is
+// heard in front of all the sound that follows.
+TEST(Audiothread1, ShortOfABlockWaitsOrFillsOnlyWhatTheNextCycleNeeds) {
+  struct Case {
+    const char* name;
+    int64_t ahead;    // queued in the device, the cursor at 0
+    uint64_t staged;  // samples waiting in the staging ring
+    int result;
+    int64_t submitted;
+  } cases[] = {
+      {"the device bridges the next cycle", 600, 100, 1, 0},
+      {"the device runs low: filler up to the mark", 300, 100, 1, 388},
+      {"the staged sound passes the mark", 300, 450, 1, 450},
+      {"about to run dry: padded to a full block", 100, 100, 0, 512},
+  };
+  for (const Case& k : cases) {
+    AudioRig r;
+    r.ChooseCamera();
+    AudioPlayback& p = r.audio->Playback();
+    p.Synchronised = true;
+    p.BytesSubmitted = k.ahead;
+    p.Written.store(k.staged);
+    EXPECT_EQ(r.audio->FeedAudio(), k.result) << k.name;
+    EXPECT_EQ(p.BytesSubmitted - k.ahead, k.submitted) << k.name;
+  }
+}
+
+// Sound that would be heard too long after its picture is skipped down to
+// the settle mark, a full block still going to the device; the lag is then
+// read at the play cursor through the block that holds it.
+TEST(Audiothread1, SoundLateForItsPictureIsSkippedDownToTheSettleMark) {
+  AudioRig r;
+  r.ChooseCamera();
+  r.c.Pacers[0].FrameCount = 1000 * 25 + 10;  // the picture: 1000.400 s
+  r.Push(AudioRig::Audio(1, 0x1000, 7936));   // 3936 samples from 1000.040 s
+  ASSERT_EQ(r.Read(), 0);
+  ASSERT_EQ(r.Staged(), 3936u);
+  // Nothing queued, the picture's clock half a frame on (1000.420 s): the
+  // staged sound would be heard 380 ms late.
+  EXPECT_EQ(r.audio->FeedAudio(), 0);
+  const uint64_t skipped = uint64_t(380 - Audiothread1::kSettleMs) * 8;
+  EXPECT_EQ(r.audio->Playback().Read.load(), skipped + Audiothread1::kBlock);
+  EXPECT_EQ(r.audio->Playback().BytesSubmitted, int64_t(Audiothread1::kBlock));
+  // 32 ms on, the next frame shown: the sound heard is the settle mark behind.
+  r.c.Pacers[0].FrameCount = 1000 * 25 + 11;
+  r.Device().SetPlayCursor(256);
+  r.audio->FeedAudio();
+  const AudioLagStats lag = r.audio->Lag();
+  ASSERT_EQ(lag.samples, 1u);
+  EXPECT_NEAR(lag.lastMs, -Audiothread1::kSettleMs, 5);
+}
+
 // A minute of sound at the real rate against the device's real-rate cursor,
 // the picture shown at the time the packets carry, the audio thread's cycle
 // about every 50 ms (some late, which the thread does not make up): what is
@@ -283,10 +337,12 @@ TEST(Audiothread1, QueueAndLagStayShortOverAMinuteAtTheRealRate) {
     uint32_t packetMs;     // how often the recorder sends one
     uint32_t lateEvery;    // every n-th cycle and packet comes late
     uint32_t lateMs;
+    bool sentWithFrame = false;  // sent, and stamped, with the next frame after it is complete
   } cases[] = {{"480 samples, steady", 1024, 60, 0, 0},
                {"512 samples, steady", 1088, 64, 0, 0},
                {"480 samples, late cycles and packets", 1024, 60, 7, 40},
-               {"512 samples, late cycles and packets", 1088, 64, 5, 30}};
+               {"512 samples, late cycles and packets", 1088, 64, 5, 30},
+               {"512 samples stamped with the frame sent after them", 1088, 64, 0, 0, true}};
   for (const Case& k : cases) {
     AudioRig r;
     platform::ManualClock clock;
@@ -304,14 +360,16 @@ TEST(Audiothread1, QueueAndLagStayShortOverAMinuteAtTheRealRate) {
       r.Device().SetPlayCursor(int((uint64_t(now()) * 8) % 4096));
       r.c.Pacers[0].FrameCount = position(now());
       if (now() == nextPacket) {
-        const uint32_t at = sent * k.packetMs;  // the packet's own time
+        const uint32_t at = k.sentWithFrame ? now() : sent * k.packetMs;  // the packet's time
         PacketSpec packet = AudioRig::Audio(at % 1000 / 40, 0x1000, k.packetBytes);
         packet.seconds = 1000 + at / 1000;
         r.Push(packet);
         ASSERT_EQ(r.Read(), 0);
         ++sent;
-        // Packets keep the recorder's rate, some of them late.
+        // Packets keep the recorder's rate, some of them late; or go with
+        // the first frame (every 40 ms) after their last sample.
         nextPacket = sent * k.packetMs + (k.lateEvery && sent % k.lateEvery == 0 ? k.lateMs : 0);
+        if (k.sentWithFrame) nextPacket = ((sent + 1) * k.packetMs + 39) / 40 * 40;
       }
       if (now() == nextCycle) {
         r.audio->FeedAudio();

@@ -151,17 +151,21 @@ TEST(AudioE2e, SpeakerPlaysTheShownCamerasToneAndFallsSilentWhenOffOrChanged) {
   EXPECT_NEAR(hz2, 550, 5.5);
   EXPECT_EQ(std::count(windows.begin() + long(other.first), windows.end(), 400), 0) << timeline;
 
-  // How far the sound was from the picture over the minute (measured, not asserted).
+  // How far the sound was from the picture over the minute the speaker was
+  // on before the dump (measured by the viewer at the play cursor each audio
+  // cycle against the picture's clock; printed, not asserted).
   QFile lagFile(QString::fromStdString(dir + "/lag.json"));
   if (lagFile.open(QIODevice::ReadOnly)) {
     // The dump may carry texts that are not UTF-8 (a memo's own bytes): they
     // become replacement characters so the rest still parses.
     const QJsonObject control =
         ControlOf(QJsonDocument::fromJson(QString::fromUtf8(lagFile.readAll()).toUtf8()).object());
-    std::printf(
-        "sound against picture over a minute: mean %d ms, max %d ms, last %d ms (%d feeds)\n",
-        control.value("audio_lag_mean_ms").toInt(), control.value("audio_lag_max_ms").toInt(),
-        control.value("audio_lag_last_ms").toInt(), control.value("audio_lag_samples").toInt());
+    std::printf("[ measured ] sound against the picture over a minute: mean %d ms, largest %d ms\n",
+                control.value("audio_lag_mean_ms").toInt(),
+                control.value("audio_lag_max_ms").toInt());
+    std::printf("[ measured ] last %d ms (negative: the sound behind the picture), %d readings\n",
+                control.value("audio_lag_last_ms").toInt(),
+                control.value("audio_lag_samples").toInt());
   }
 }
 
