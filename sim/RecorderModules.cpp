@@ -112,7 +112,9 @@ void Recorder::Process(Connection& c) {
 
 void Recorder::HandleFrame(Connection& c, const CommandFrameHeader& h, const ByteReader& frame) {
   std::string user;
-  const bool credentialsOk = CredentialsOk(h.credentials, user);
+  // The credentials fault refuses everybody while it lasts.
+  const bool credentialsOk =
+      CredentialsOk(h.credentials, user) && !FaultOn(FaultKind::Credentials);
   ByteReader payload(nullptr, 0);
   frame.Sub(kFrameHeaderSize, h.length - kFrameHeaderSize, payload);
   JsonEvent e("frame");
@@ -219,7 +221,7 @@ bool Recorder::HandleStreamRequest(Connection& c, const CommandFrameHeader& h,
     Close(c, "bad stream request");
     return false;
   }
-  if (!credentialsOk || options_.refuse) {
+  if (!credentialsOk || RefusingLogins()) {
     Log(JsonEvent("refused").Add("conn", c.id).Add("reason", "stream request credentials"), true);
     Close(c, "refused");
     return false;
@@ -312,7 +314,7 @@ void Recorder::HandleZell(Connection& c, Session& s, const ByteReader& body, Jso
   }
   e.Add("kind", kind);
   std::string reason;
-  if (options_.refuse)
+  if (RefusingLogins())
     reason = "refuse switch";
   else if (!s.credentialsOk)
     reason = "unknown user " + s.user;
@@ -728,6 +730,8 @@ void Recorder::Answer(Connection& c, const CommandFrameHeader& h, Session* s) {
       queue.pop_front();
     }
   }
+  if (s && !s->refused && payload.size() < kMaxAnswerPayload)
+    AddHostile(*s, payload, kMaxAnswerPayload - payload.size());
   const bool refused = s && s->refused;
   if (refused) c.closeWhenFlushed = true;
   const uint32_t id = s ? s->id : h.sessionId;
