@@ -85,7 +85,8 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
       continue;
     }
     if (a == "--status-log") {
-      if (i + 1 >= args.size() || args[i + 1].empty()) return fail("--status-log needs a file name");
+      if (i + 1 >= args.size() || args[i + 1].empty())
+        return fail("--status-log needs a file name");
       o.statusLogPath = args[++i];
       continue;
     }

@@ -6,10 +6,14 @@ namespace tevrano::sim {
 
 const std::vector<std::pair<const char*, FaultKind>>& FaultKinds() {
   static const std::vector<std::pair<const char*, FaultKind>> kinds = {
-      {"drop", FaultKind::Drop},         {"stall", FaultKind::Stall},
-      {"garbage", FaultKind::Garbage},   {"refuse", FaultKind::Refuse},
-      {"credentials", FaultKind::Credentials}, {"split", FaultKind::Split},
-      {"oversize", FaultKind::Oversize}, {"reset", FaultKind::Reset},
+      {"drop", FaultKind::Drop},
+      {"stall", FaultKind::Stall},
+      {"garbage", FaultKind::Garbage},
+      {"refuse", FaultKind::Refuse},
+      {"credentials", FaultKind::Credentials},
+      {"split", FaultKind::Split},
+      {"oversize", FaultKind::Oversize},
+      {"reset", FaultKind::Reset},
       {"slow", FaultKind::Slow}};
   return kinds;
 }

@@ -125,7 +125,8 @@ void Recorder::SendOversize(Connection& c) {
   std::vector<uint8_t> packet(kTransportHeaderSize + kStreamFrameHeaderSize, 0);
   PutLe32(&packet[0], 0x7FFFFFFF);
   PutLe32(&packet[32], 1);
-  std::vector<uint8_t> vido = BuildModuleMessage(Tag("VIDO"), BuildSubHeaderBody(session, 0, packet));
+  std::vector<uint8_t> vido =
+      BuildModuleMessage(Tag("VIDO"), BuildSubHeaderBody(session, 0, packet));
   std::vector<uint8_t> payload = vido;
   payload.insert(payload.end(), messages.begin(), messages.end());
   std::vector<uint8_t> bytes =

@@ -17,10 +17,9 @@ const std::vector<uint32_t>& HostileTags() {
 
 namespace {
 
-const char* const kItemNames[] = {"Zell_Watermark_Var_R", "Zell_Watermark_Var_W",
-                                  "Zell_Upnp_C_Data_W",   "Zell_Upnp_C_Data_R",
-                                  "Zell_Mach_Type_Data_W", "Zell_Mach_Type_Data_R",
-                                  "Zell_ACK_R",           "Zell_LIVE_Event_W"};
+const char* const kItemNames[] = {
+    "Zell_Watermark_Var_R",  "Zell_Watermark_Var_W",  "Zell_Upnp_C_Data_W", "Zell_Upnp_C_Data_R",
+    "Zell_Mach_Type_Data_W", "Zell_Mach_Type_Data_R", "Zell_ACK_R",         "Zell_LIVE_Event_W"};
 const uint32_t kItemSizes[] = {4, 160, 4, 4, 960, 960, 4, 96};
 
 uint32_t ByteSum(const uint8_t* p, size_t n) {
@@ -75,9 +74,7 @@ void HostileModules::Fill(std::vector<uint8_t>& v, size_t from, size_t n) {
   if (v.size() < from + n) v.resize(from + n);
   const int style = std::uniform_int_distribution<int>(0, 3)(random_);
   for (size_t i = 0; i < n; ++i)
-    v[from + i] = style == 0   ? 0
-                  : style == 1 ? 0xFF
-                               : uint8_t(random_());
+    v[from + i] = style == 0 ? 0 : style == 1 ? 0xFF : uint8_t(random_());
 }
 
 std::vector<uint8_t> HostileModules::Body(uint32_t tag, uint32_t session) {

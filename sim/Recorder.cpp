@@ -277,7 +277,10 @@ void Recorder::Send(Connection& c, const std::vector<uint8_t>& bytes) {
   if (c.kind == Connection::Kind::Command && FaultOn(FaultKind::Garbage)) {
     const std::vector<uint8_t> junk = GarbageBytes(random_, 1, 300);
     c.out.insert(c.out.end(), junk.begin(), junk.end());
-    Log(JsonEvent("fault").Add("fault", "garbage").Add("conn", c.id).Add("bytes", int(junk.size())));
+    Log(JsonEvent("fault")
+            .Add("fault", "garbage")
+            .Add("conn", c.id)
+            .Add("bytes", int(junk.size())));
   }
   c.out.insert(c.out.end(), bytes.begin(), bytes.end());
   Flush(c);
@@ -616,7 +619,10 @@ void Recorder::SendStreamPacket(Connection& c, const uint8_t* p, size_t n) {
   if (FaultOn(FaultKind::Garbage)) {
     const std::vector<uint8_t> junk = GarbageBytes(random_, 1, 300);
     c.out.insert(c.out.end(), junk.begin(), junk.end());
-    Log(JsonEvent("fault").Add("fault", "garbage").Add("conn", c.id).Add("bytes", int(junk.size())));
+    Log(JsonEvent("fault")
+            .Add("fault", "garbage")
+            .Add("conn", c.id)
+            .Add("bytes", int(junk.size())));
   } else if (options_.garbageEvery > 0 && c.packets % uint64_t(options_.garbageEvery) == 0) {
     std::uniform_int_distribution<int> length(1, 300), byte(0, 255);
     const size_t at = c.out.size();

@@ -113,8 +113,7 @@ void Recorder::Process(Connection& c) {
 void Recorder::HandleFrame(Connection& c, const CommandFrameHeader& h, const ByteReader& frame) {
   std::string user;
   // The credentials fault refuses everybody while it lasts.
-  const bool credentialsOk =
-      CredentialsOk(h.credentials, user) && !FaultOn(FaultKind::Credentials);
+  const bool credentialsOk = CredentialsOk(h.credentials, user) && !FaultOn(FaultKind::Credentials);
   ByteReader payload(nullptr, 0);
   frame.Sub(kFrameHeaderSize, h.length - kFrameHeaderSize, payload);
   JsonEvent e("frame");

@@ -207,9 +207,8 @@ TEST(SimFaultSwitch, CredentialsRefusesLoginsAndLogsViewersOutUntilItEnds) {
   ASSERT_TRUE(AwaitLine(log, "\"event\":\"fault_start\""));
   // The next poll is answered with a refusal, and the connection ends.
   std::vector<uint8_t> refusal =
-      PollFor(command, session, Tag("ZELL"), [](const std::vector<uint8_t>& b) {
-        return b.size() >= 8 && GetLe32(&b[4]) == 2;
-      });
+      PollFor(command, session, Tag("ZELL"),
+              [](const std::vector<uint8_t>& b) { return b.size() >= 8 && GetLe32(&b[4]) == 2; });
   EXPECT_FALSE(refusal.empty());
   ASSERT_TRUE(AwaitLine(log, "\"event\":\"fault_end\""));
   Socket again(sim.port());
