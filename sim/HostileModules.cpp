@@ -183,14 +183,17 @@ std::vector<uint8_t> HostileModules::Body(uint32_t tag, uint32_t session) {
 
 std::vector<uint8_t> HostileModules::Message(uint32_t tag, uint32_t sessionId) {
   const std::vector<uint32_t>& tags = HostileTags();
+  bool known = true;
   if (tag == 0) {
-    std::uniform_int_distribution<size_t> i(0, tags.size());
-    tag = i(random_) < tags.size() ? tags[i(random_) % tags.size()] : uint32_t(random_());
+    // Each tag alike, and now and then one no module has.
+    const size_t i = std::uniform_int_distribution<size_t>(0, tags.size())(random_);
+    known = i < tags.size();
+    tag = known ? tags[i] : uint32_t(random_());
   }
   std::vector<uint8_t> m = BuildModuleMessage(tag, Body(tag, sessionId));
   // A wrong checksum now and then: the viewer must skip the message.
   if (Chance(20)) PutLe32(&m[8], GetLe32(&m[8]) ^ 0x10);
-  ++counts_[TagText(tag)];
+  ++counts_[known ? TagText(tag) : "other"];
   return m;
 }
 
