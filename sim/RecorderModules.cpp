@@ -20,6 +20,15 @@ constexpr uint32_t kSystemInfo = 1;
 constexpr uint32_t kIcmdRequest = 1, kIcmdSet = 2, kIcmdData = 4;
 constexpr size_t kPageHeaderSize = 72;
 constexpr size_t kPresetAnswerSize = 328;
+// How far (in packets) one command connection's video may run ahead of the
+// other's.
+constexpr int32_t kReorderWindow = 64;
+
+// The delivery sequence of a queued "VIDO" message: module header, sub-header,
+// then the transport header's word at 32.
+uint32_t VideoSequence(const std::vector<uint8_t>& message) {
+  return message.size() >= 32 + 32 + 36 ? GetLe32(&message[32 + 32 + 32]) : 0;
+}
 
 int RecordIndex(uint32_t type) {
   switch (type) {
@@ -718,11 +727,21 @@ void Recorder::Answer(Connection& c, const CommandFrameHeader& h, Session* s) {
       payload.insert(payload.end(), s->outbox.front().begin(), s->outbox.front().end());
       s->outbox.pop_front();
     }
-    // Video for this command connection, as much as the viewer has room for.
+    // Video for this command connection, as much as the viewer has room for
+    // and never more than kReorderWindow packets ahead of what still waits
+    // for the other connection: a viewer puts the packets of both back in
+    // order in a window of 512, and a burst (Playback starts with 768 KiB)
+    // would otherwise run one connection's packets that far ahead that the
+    // other's all come too late.
     const size_t slot = std::min<uint32_t>(c.socketIndex, 1);
     auto& queue = s->videoQueue[slot];
+    const auto& other = s->videoQueue[slot ^ 1];
+    const uint32_t otherFirst = other.empty() ? 0 : VideoSequence(other.front());
+    auto withinWindow = [&](const std::vector<uint8_t>& m) {
+      return other.empty() || int32_t(VideoSequence(m) - otherFirst) < kReorderWindow;
+    };
     while (!queue.empty() && payload.size() + queue.front().size() <= kMaxAnswerPayload &&
-           queue.front().size() <= s->freeSpace) {
+           queue.front().size() <= s->freeSpace && withinWindow(queue.front())) {
       s->freeSpace -= queue.front().size();
       s->videoQueued[slot] -= queue.front().size();
       payload.insert(payload.end(), queue.front().begin(), queue.front().end());
