@@ -8,6 +8,7 @@
 #include "control/AudioWiring.h"
 #include "control/FormMouse.h"
 #include "control/TevranoImpl1.h"
+#include "control/ViewResume.h"
 
 namespace tevrano {
 
@@ -199,6 +200,7 @@ void TevranoX::InitializeViewer() {
   WireSettings(*this);
   backup_.Wire();
   WireTitles(*this);
+  WireViewResume(*this);  // last: after the other login hand-offs
 
   // 13. The key panel and speed-dome skins, the form's small pictures and
   //     the playback loader frames.

@@ -88,6 +88,11 @@ int Viewer::Run() {
                        [this] { Finish(0); });
   }
   WatchSignals();
+  if (options_.statusLogPath) {
+    statusLog_ = std::make_unique<StatusLog>(host_.Handle(), *options_.statusLogPath);
+    if (!statusLog_->Ok())
+      std::fprintf(stderr, "tevrano-viewer: cannot write %s\n", options_.statusLogPath->c_str());
+  }
   if (script_) scriptTimer_.start(0);
   if (options_.backup) {
     backupRun_ = std::make_unique<BackupRun>(host_.Handle(), *options_.backup,
@@ -128,6 +133,7 @@ void Viewer::Finish(int code) {
     std::fprintf(stderr, "tevrano-viewer: cannot write %s\n", options_.snapshotPath->c_str());
     if (code == 0) code = 1;
   }
+  if (statusLog_) statusLog_->WriteLine();
   DumpState state = host_.CollectDumpState();
   state.messages = &platform_.host.Messages();
   if (options_.dumpPath && !WriteDumpFile(*options_.dumpPath, host_.Form(), state)) {

@@ -8,6 +8,7 @@
 #include "host/ControlHost.h"
 #include "host/QtPlatform.h"
 #include "host/ScriptRunner.h"
+#include "host/StatusLog.h"
 #include "host/ViewerOptions.h"
 
 namespace tevrano::host {
@@ -42,6 +43,7 @@ class Viewer : public QObject {
   std::unique_ptr<ScriptRunner> script_;
   QTimer scriptTimer_;
   std::unique_ptr<BackupRun> backupRun_;
+  std::unique_ptr<StatusLog> statusLog_;
 };
 
 }  // namespace tevrano::host

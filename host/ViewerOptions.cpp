@@ -34,7 +34,9 @@ const char* const kViewerUsage =
     "                       (YYYY-MM-DDTHH:MM:SS, recorder time) into FILE.mov, FILE(1).mov\n"
     "                       ... (30 minutes each); exit 0 when complete, 1 when not\n"
 
-    "  --update-port N      the recorder's firmware update port (default 21)\n";
+    "  --update-port N      the recorder's firmware update port (default 21)\n"
+    "  --status-log FILE    ten times a second, a JSON line with the monotonic clock,\n"
+    "                       login, view, picture count, stream and backup state\n";
 
 namespace {
 bool IsDigits(const std::string& s) {
@@ -80,6 +82,12 @@ OptionsResult ParseViewerOptions(const std::vector<std::string>& args) {
     }
     if (a == "--headless") {
       o.headless = true;
+      continue;
+    }
+    if (a == "--status-log") {
+      if (i + 1 >= args.size() || args[i + 1].empty())
+        return fail("--status-log needs a file name");
+      o.statusLogPath = args[++i];
       continue;
     }
     static const char* const kWithValue[] = {

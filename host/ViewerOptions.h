@@ -21,6 +21,8 @@ struct ViewerOptions {
   // --backup CHANNEL --from TIME --to TIME --out FILE.mov (headless).
   std::optional<BackupOptions> backup;
   int updatePort = 21;  // the recorder's firmware update port
+  // --status-log FILE: the control's state as JSON lines, ten a second.
+  std::optional<std::string> statusLogPath;
 };
 
 struct OptionsResult {

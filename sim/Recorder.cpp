@@ -75,8 +75,10 @@ Recorder::Recorder(const SimOptions& options, JsonLog& log, const RecordingArchi
       loops_(options.fps, options.channels),
       nextSessionId_(uint32_t(std::time(nullptr)) & 0x7FFFFFFF),
       upnpSetting_(options.listenPort),  // UPnP off, on the web port
+      fault_(options.faultKind, options.faultAt, options.faultFor),
       random_(options.seed) {
   start_ = Now();
+  if (options_.hostile) hostile_ = std::make_unique<HostileModules>(options_.hostileSeed);
   startSeconds_ = PackRecorderTime(LocalNow());
   // The settings pages a recorder starts with: bitrate "Intranet", the
   // text pages empty.
@@ -120,26 +122,7 @@ void Recorder::Log(JsonEvent e, bool echo) {
 }
 
 bool Recorder::Listen(std::string& error) {
-  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (listenFd_ < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
-  int one = 1;
-  ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(options_.listenPort);
-  if (::inet_pton(AF_INET, options_.listenAddress.c_str(), &addr.sin_addr) != 1) {
-    error = "not an IPv4 address: " + options_.listenAddress;
-    return false;
-  }
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
-      ::listen(listenFd_, 64) < 0) {
-    error = options_.listenAddress + ":" + std::to_string(options_.listenPort) + ": " +
-            std::strerror(errno);
-    return false;
-  }
+  if (!OpenListenSocket(error)) return false;
   JsonEvent e("listen");
   e.Add("address", options_.listenAddress)
       .Add("port", int(options_.listenPort))
@@ -153,6 +136,17 @@ bool Recorder::Listen(std::string& error) {
   if (options_.stallFor >= 0) e.Add("stall_for_ms", int64_t(options_.stallFor * 1000));
   if (options_.garbageEvery > 0) e.Add("garbage_every", options_.garbageEvery);
   if (options_.refuse) e.Add("refuse", true);
+  if (fault_.kind() != FaultKind::None)
+    e.Add("fault", FaultName(fault_.kind()))
+        .Add("fault_at_ms", int64_t(fault_.at() * 1000))
+        .Add("fault_end_ms", int64_t(fault_.end() * 1000));
+  if (hostile_) e.Add("hostile_seed", int64_t(options_.hostileSeed));
+  // The steady clock at the start, in seconds: the log's times plus this
+  // are times on the machine's monotonic clock, which other programs can
+  // compare with their own.
+  char clock[32];
+  std::snprintf(clock, sizeof clock, "%.6f", start_);
+  e.AddRaw("clock", clock);
   e.Add("archive", options_.archivePath.empty() ? "seed " + std::to_string(options_.seed)
                                                 : options_.archivePath);
   Log(e, true);
@@ -184,8 +178,12 @@ void Recorder::Run(const std::atomic<bool>& stop) {
     fds.push_back({stalled_ ? -1 : listenFd_, POLLIN, 0});
     ids.push_back(0);
     for (auto& [id, c] : connections_) {
-      short events = POLLIN;
-      if (c->pending()) events |= POLLOUT;
+      // A connection held back by a split or slow fault waits for its time.
+      short events = 0;
+      if (c->readHoldUntil <= now) events |= POLLIN;
+      if (c->pending() && c->writeHoldUntil <= now) events |= POLLOUT;
+      for (double until : {c->readHoldUntil, c->writeHoldUntil})
+        if (until > now) timeoutMs = std::clamp(int(std::ceil((until - now) * 1000)), 1, timeoutMs);
       fds.push_back({stalled_ ? -1 : c->fd, events, 0});
       ids.push_back(id);
     }
@@ -199,11 +197,12 @@ void Recorder::Run(const std::atomic<bool>& stop) {
         if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) ReadFrom(c);
         if (!c.dead && (fds[i].revents & POLLOUT)) Flush(c);
       }
-      if (fds[0].revents & POLLIN) Accept();
+      if (listenFd_ >= 0 && (fds[0].revents & POLLIN)) Accept();
     }
     const double after = Now();
     Faults(after);
     if (!stalled_) ReportEvents(after);
+    LogHostile(after);
     const uint64_t current = uint64_t((after - start_) * options_.fps);
     if (current > lastSlot_ || lastSlot_ == 0) {
       lastSlot_ = std::max<uint64_t>(current, 1);
@@ -241,8 +240,9 @@ void Recorder::Accept() {
 
 void Recorder::ReadFrom(Connection& c) {
   uint8_t buf[65536];
+  const size_t allowance = ReadAllowance(c, Now());
   for (int guard = 0; guard < 16; ++guard) {
-    ssize_t n = ::recv(c.fd, buf, sizeof buf, 0);
+    ssize_t n = ::recv(c.fd, buf, std::min(sizeof buf, allowance), 0);
     if (n == 0) {
       Close(c, "peer closed");
       return;
@@ -254,6 +254,7 @@ void Recorder::ReadFrom(Connection& c) {
       return;
     }
     c.in.insert(c.in.end(), buf, buf + n);
+    if (allowance < sizeof buf) break;  // a slow connection: one byte a turn
     if (c.in.size() > kMaxInput) Process(c);
     if (c.dead) return;
     if (c.in.size() > kMaxInput) {
@@ -273,13 +274,25 @@ void Recorder::Send(Connection& c, const std::vector<uint8_t>& bytes) {
     Close(c, "answers not read");
     return;
   }
+  if (c.kind == Connection::Kind::Command && FaultOn(FaultKind::Garbage)) {
+    const std::vector<uint8_t> junk = GarbageBytes(random_, 1, 300);
+    c.out.insert(c.out.end(), junk.begin(), junk.end());
+    Log(JsonEvent("fault")
+            .Add("fault", "garbage")
+            .Add("conn", c.id)
+            .Add("bytes", int(junk.size())));
+  }
   c.out.insert(c.out.end(), bytes.begin(), bytes.end());
   Flush(c);
 }
 
 void Recorder::Flush(Connection& c) {
+  if (c.dead) return;
   while (c.pending() > 0) {
-    ssize_t n = ::send(c.fd, c.out.data() + c.outSent, c.pending(), MSG_NOSIGNAL);
+    const double now = Now();
+    const size_t allowed = WriteAllowance(c, now);
+    if (allowed == 0) break;
+    ssize_t n = ::send(c.fd, c.out.data() + c.outSent, allowed, MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK) break;
       if (errno == EINTR) continue;
@@ -287,6 +300,7 @@ void Recorder::Flush(Connection& c) {
       return;
     }
     c.outSent += size_t(n);
+    AfterWrite(c, size_t(n), now);
   }
   if (c.pending() == 0) {
     c.out.clear();
@@ -366,6 +380,9 @@ void Recorder::Faults(double now) {
     stallOver_ = true;
     Log(JsonEvent("fault").Add("fault", "stall_end"), true);
   }
+  if (fault_.Starts(elapsed)) FaultStarts(now);
+  if (fault_.Ends(elapsed)) faultEnding_ = true;
+  if (faultEnding_) FaultEnds(now);
 }
 
 void Recorder::FrameSlot(uint64_t slot, double now) {
@@ -412,6 +429,7 @@ void Recorder::FrameSlot(uint64_t slot, double now) {
     c.source->Tick(
         seconds, frame, minute, c.view, size, now, congested,
         [&](const uint8_t* p, size_t n, const PacketInfo&) { SendStreamPacket(c, p, n); });
+    if (!congested) AddHostilePacket(c, seconds);
     LogPicture(c.id, c.sessionId, *c.source, c.logged);
     Flush(c);
   }
@@ -598,7 +616,14 @@ void Recorder::LogArchive() {
 void Recorder::SendStreamPacket(Connection& c, const uint8_t* p, size_t n) {
   c.out.insert(c.out.end(), p, p + n);
   ++c.packets;
-  if (options_.garbageEvery > 0 && c.packets % uint64_t(options_.garbageEvery) == 0) {
+  if (FaultOn(FaultKind::Garbage)) {
+    const std::vector<uint8_t> junk = GarbageBytes(random_, 1, 300);
+    c.out.insert(c.out.end(), junk.begin(), junk.end());
+    Log(JsonEvent("fault")
+            .Add("fault", "garbage")
+            .Add("conn", c.id)
+            .Add("bytes", int(junk.size())));
+  } else if (options_.garbageEvery > 0 && c.packets % uint64_t(options_.garbageEvery) == 0) {
     std::uniform_int_distribution<int> length(1, 300), byte(0, 255);
     const size_t at = c.out.size();
     const int count = length(random_);

@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "BackupSource.h"
+#include "FaultPlan.h"
+#include "HostileModules.h"
 #include "JsonLog.h"
 #include "LiveEvents.h"
 #include "LoopLibrary.h"
@@ -109,6 +111,12 @@ struct Connection {
   LiveView view;
   uint64_t packets = 0;
   PictureKey logged{0, 0, -1, -1, 0};  // the picture last reported in the log
+  // Faults that slow the connection down (split, slow): nothing is written
+  // before writeHoldUntil nor read before readHoldUntil (steady seconds);
+  // pieceLeft bytes of the current piece of a split answer may still go.
+  double writeHoldUntil = 0;
+  double readHoldUntil = 0;
+  size_t pieceLeft = 0;
 
   size_t pending() const { return out.size() - outSent; }
 };
@@ -136,6 +144,22 @@ class Recorder {
   void SendStreamPacket(Connection& c, const uint8_t* p, size_t n);
   void QueueVideoMessage(Session& s, const uint8_t* p, size_t n, const PacketInfo& info);
   void Faults(double now);
+  // The --fault switch (FaultSwitch.cpp).
+  bool OpenListenSocket(std::string& error);
+  bool FaultOn(FaultKind kind) const;
+  bool RefusingLogins() const;
+  void FaultStarts(double now);
+  void FaultEnds(double now);
+  void SendOversize(Connection& c);
+  void ResetMidFrame(Connection& c);
+  // How much of the pending output Flush may write now (0: wait).
+  size_t WriteAllowance(Connection& c, double now);
+  void AfterWrite(Connection& c, size_t written, double now);
+  size_t ReadAllowance(Connection& c, double now);
+  // The --hostile switch (FaultSwitch.cpp).
+  void AddHostile(Session& s, std::vector<uint8_t>& payload, size_t budget);
+  void AddHostilePacket(Connection& c, uint32_t seconds);
+  void LogHostile(double now);
   void LogPicture(int connection, uint32_t session, const StreamSource& source, PictureKey& logged);
   void Tidy();
   Resolution CurrentResolution(double now) const;
@@ -198,6 +222,11 @@ class Recorder {
   bool dropped_ = false;
   bool stalled_ = false;
   bool stallOver_ = false;  // a stall of --stall-for has ended; it comes once
+  FaultPlan fault_;
+  bool relisten_ = false;     // the refuse fault has closed the listening socket
+  bool faultEnding_ = false;  // the fault is over; its end not yet carried out
+  std::unique_ptr<HostileModules> hostile_;
+  double lastHostileLog_ = 0;
   std::mt19937 random_;
 };
 

@@ -20,6 +20,15 @@ constexpr uint32_t kSystemInfo = 1;
 constexpr uint32_t kIcmdRequest = 1, kIcmdSet = 2, kIcmdData = 4;
 constexpr size_t kPageHeaderSize = 72;
 constexpr size_t kPresetAnswerSize = 328;
+// How far (in packets) one command connection's video may run ahead of the
+// other's.
+constexpr int32_t kReorderWindow = 64;
+
+// The delivery sequence of a queued "VIDO" message: module header, sub-header,
+// then the transport header's word at 32.
+uint32_t VideoSequence(const std::vector<uint8_t>& message) {
+  return message.size() >= 32 + 32 + 36 ? GetLe32(&message[32 + 32 + 32]) : 0;
+}
 
 int RecordIndex(uint32_t type) {
   switch (type) {
@@ -112,7 +121,8 @@ void Recorder::Process(Connection& c) {
 
 void Recorder::HandleFrame(Connection& c, const CommandFrameHeader& h, const ByteReader& frame) {
   std::string user;
-  const bool credentialsOk = CredentialsOk(h.credentials, user);
+  // The credentials fault refuses everybody while it lasts.
+  const bool credentialsOk = CredentialsOk(h.credentials, user) && !FaultOn(FaultKind::Credentials);
   ByteReader payload(nullptr, 0);
   frame.Sub(kFrameHeaderSize, h.length - kFrameHeaderSize, payload);
   JsonEvent e("frame");
@@ -219,7 +229,7 @@ bool Recorder::HandleStreamRequest(Connection& c, const CommandFrameHeader& h,
     Close(c, "bad stream request");
     return false;
   }
-  if (!credentialsOk || options_.refuse) {
+  if (!credentialsOk || RefusingLogins()) {
     Log(JsonEvent("refused").Add("conn", c.id).Add("reason", "stream request credentials"), true);
     Close(c, "refused");
     return false;
@@ -312,7 +322,7 @@ void Recorder::HandleZell(Connection& c, Session& s, const ByteReader& body, Jso
   }
   e.Add("kind", kind);
   std::string reason;
-  if (options_.refuse)
+  if (RefusingLogins())
     reason = "refuse switch";
   else if (!s.credentialsOk)
     reason = "unknown user " + s.user;
@@ -717,17 +727,29 @@ void Recorder::Answer(Connection& c, const CommandFrameHeader& h, Session* s) {
       payload.insert(payload.end(), s->outbox.front().begin(), s->outbox.front().end());
       s->outbox.pop_front();
     }
-    // Video for this command connection, as much as the viewer has room for.
+    // Video for this command connection, as much as the viewer has room for
+    // and never more than kReorderWindow packets ahead of what still waits
+    // for the other connection: a viewer puts the packets of both back in
+    // order in a window of 512, and a burst (Playback starts with 768 KiB)
+    // would otherwise run one connection's packets that far ahead that the
+    // other's all come too late.
     const size_t slot = std::min<uint32_t>(c.socketIndex, 1);
     auto& queue = s->videoQueue[slot];
+    const auto& other = s->videoQueue[slot ^ 1];
+    const uint32_t otherFirst = other.empty() ? 0 : VideoSequence(other.front());
+    auto withinWindow = [&](const std::vector<uint8_t>& m) {
+      return other.empty() || int32_t(VideoSequence(m) - otherFirst) < kReorderWindow;
+    };
     while (!queue.empty() && payload.size() + queue.front().size() <= kMaxAnswerPayload &&
-           queue.front().size() <= s->freeSpace) {
+           queue.front().size() <= s->freeSpace && withinWindow(queue.front())) {
       s->freeSpace -= queue.front().size();
       s->videoQueued[slot] -= queue.front().size();
       payload.insert(payload.end(), queue.front().begin(), queue.front().end());
       queue.pop_front();
     }
   }
+  if (s && !s->refused && payload.size() < kMaxAnswerPayload)
+    AddHostile(*s, payload, kMaxAnswerPayload - payload.size());
   const bool refused = s && s->refused;
   if (refused) c.closeWhenFlushed = true;
   const uint32_t id = s ? s->id : h.sessionId;

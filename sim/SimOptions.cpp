@@ -128,6 +128,27 @@ Faults (for reliability tests; each is logged):
   --refuse                 refuse every login
   --seed N                 seed of the garbage bytes and of the recording
                            archive (default 1)
+  --fault KIND             one fault, once, --fault-at seconds after the
+                           start, for --fault-for seconds: drop (close
+                           every connection), stall (as --stall-after),
+                           garbage (random bytes before every answer and
+                           after every stream packet), refuse (close
+                           everything, refuse connections, then listen
+                           again), credentials (refuse logins and log
+                           viewers out), split (answers in several small
+                           writes with pauses), oversize (an answer, a
+                           frame, module messages and a stream packet
+                           announcing absurd lengths), reset (half an
+                           answer or packet, then a reset), slow (reads
+                           and writes of one byte at a time); drop,
+                           oversize and reset happen at their moment
+  --fault-at SECONDS       when the fault begins (default 10)
+  --fault-for SECONDS      how long it lasts (default 5)
+  --hostile SEED           put random but well-framed module messages of
+                           every tag ("ZELL", "ICMD", "VIDO", "VDTT",
+                           "ICTL", "PBBA", "SPDM", "RK9P", unknown) into
+                           the answers, and random stream packets into
+                           the streams, from this seed
 
 Every channel's picture is a flat field of its own colour (see
 sim/ChannelPattern.h for the table), its number, a moving square and the
@@ -291,6 +312,16 @@ int ParseOptions(int argc, char** argv, SimOptions& o, std::string& error) {
       ok = ParseSeconds(v, o.stallAfter);
     } else if (name == "--stall-for") {
       ok = ParseSeconds(v, o.stallFor);
+    } else if (name == "--fault") {
+      ok = ParseFaultKind(v, o.faultKind);
+    } else if (name == "--fault-at") {
+      ok = ParseSeconds(v, o.faultAt);
+    } else if (name == "--fault-for") {
+      ok = ParseSeconds(v, o.faultFor);
+    } else if (name == "--hostile") {
+      ok = ParseInt(v, 0, 0x7FFFFFFF, n);
+      o.hostile = ok;
+      o.hostileSeed = uint32_t(n);
     } else if (name == "--garbage-every") {
       ok = ParseInt(v, 1, 1 << 30, n);
       o.garbageEvery = int(n);
@@ -366,6 +397,12 @@ int ParseOptions(int argc, char** argv, SimOptions& o, std::string& error) {
       error = "bad value for " + name + ": " + v;
       return 2;
     }
+  }
+  // The drop and the stall have switches of their own; --fault drives them.
+  if (o.faultKind == FaultKind::Drop) o.dropAfter = o.faultAt;
+  if (o.faultKind == FaultKind::Stall) {
+    o.stallAfter = o.faultAt;
+    o.stallFor = o.faultFor;
   }
   for (const auto* list : {&o.alarmChannels, &o.motionChannels, &o.vlossChannels})
     for (int ch : *list)

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "FaultPlan.h"
+
 namespace tevrano::sim {
 
 struct Resolution {
@@ -36,6 +38,13 @@ struct SimOptions {
   double stallFor = -1;  // <0: the stall lasts for ever
   int garbageEvery = 0;
   bool refuse = false;
+  // --fault KIND --fault-at S --fault-for S: one fault, once.
+  FaultKind faultKind = FaultKind::None;
+  double faultAt = 10;
+  double faultFor = 5;
+  // --hostile SEED: random well-framed module messages in every answer.
+  bool hostile = false;
+  uint32_t hostileSeed = 0;
   int splitFrames = 0;  // >0: video packets carry at most this many payload bytes
   uint32_t seed = 1;
   std::string archivePath;  // empty: the archive is made from the seed
