@@ -78,8 +78,7 @@ void VidoModule::Enqueue(RecorderContext& c, const uint8_t* packet, uint32_t n, 
   if (OneConnection(c)) sequence = q.LastDelivered + q.LocalSequence++;  // arrival order
 
   const bool late = static_cast<int32_t>(sequence - q.LastDelivered) <= 0;
-  if (q.Follow == PacketQueue::FollowAny || (q.Follow == PacketQueue::FollowAfterLast && !late) ||
-      q.SinceDelivery > PacketQueue::kSlots - 1) {
+  if (q.Follow == PacketQueue::FollowAny || q.SinceDelivery > PacketQueue::kSlots - 1) {
     // The run starts here; after too many arrivals without a delivery a
     // lost number no longer holds back what follows it. Neither needs the
     // packet to have been stored first.
@@ -163,10 +162,36 @@ void VidoModule::ClearQueue(RecorderContext& c) {
   if (q.Follow == PacketQueue::InOrder) q.Follow = PacketQueue::FollowAfterLast;
 }
 
+// After a clear the run starts at the lowest number waiting once it is the
+// next one, or once its successor waits too: with two connections the
+// packets alternate between them, and the first answer in may hold only
+// every second number, the run's first packet coming in the other's.
+bool VidoModule::FindRunStart(PacketQueue& q) {
+  bool any = false, next = false;
+  uint32_t lowest = 0;
+  for (const DeliverySlot& s : q.Slots) {
+    if (s.Length == 0 || static_cast<int32_t>(s.Sequence - q.LastDelivered) <= 0) continue;
+    if (s.Sequence == q.LastDelivered + 1) next = true;
+    if (!any || static_cast<int32_t>(s.Sequence - lowest) < 0) lowest = s.Sequence;
+    any = true;
+  }
+  if (!any) return false;
+  if (!next) {
+    bool successor = false;
+    for (const DeliverySlot& s : q.Slots)
+      successor = successor || (s.Length != 0 && s.Sequence == lowest + 1);
+    if (!successor) return false;
+    q.LastDelivered = lowest - 1;
+  }
+  q.Follow = PacketQueue::InOrder;
+  return true;
+}
+
 void VidoModule::DeliverPackets(RecorderContext& c) {
   FollowSession(c);
   PacketQueue& q = c.DeliveryQueue;
   ByteRing& assembly = c.VideoAssembly;
+  if (q.Follow == PacketQueue::FollowAfterLast && q.Waiting != 0 && !FindRunStart(q)) return;
   bool delivered = true;
   for (uint32_t pass = 0; pass < PacketQueue::kSlots && q.Waiting != 0 && delivered; ++pass) {
     delivered = false;
