@@ -162,27 +162,29 @@ void VidoModule::ClearQueue(RecorderContext& c) {
   if (q.Follow == PacketQueue::InOrder) q.Follow = PacketQueue::FollowAfterLast;
 }
 
-// After a clear the run starts at the lowest number waiting once it is the
-// next one, or once its successor waits too: with two connections the
-// packets alternate between them, and the first answer in may hold only
-// every second number, the run's first packet coming in the other's.
+// After a clear the run starts at the next number once it waits, else at
+// the lowest number waiting whose successor waits too: with two connections
+// the packets alternate between them, and the first answer in may hold
+// only every second number, the run's first packet coming in the other's.
 bool VidoModule::FindRunStart(PacketQueue& q) {
-  bool any = false, next = false;
-  uint32_t lowest = 0;
+  bool found = false;
+  uint32_t start = 0;
   for (const DeliverySlot& s : q.Slots) {
     if (s.Length == 0 || static_cast<int32_t>(s.Sequence - q.LastDelivered) <= 0) continue;
-    if (s.Sequence == q.LastDelivered + 1) next = true;
-    if (!any || static_cast<int32_t>(s.Sequence - lowest) < 0) lowest = s.Sequence;
-    any = true;
+    if (s.Sequence == q.LastDelivered + 1) {
+      q.Follow = PacketQueue::InOrder;
+      return true;
+    }
+    if (found && static_cast<int32_t>(s.Sequence - start) >= 0) continue;
+    for (const DeliverySlot& t : q.Slots)
+      if (t.Length != 0 && t.Sequence == s.Sequence + 1) {
+        found = true;
+        start = s.Sequence;
+        break;
+      }
   }
-  if (!any) return false;
-  if (!next) {
-    bool successor = false;
-    for (const DeliverySlot& s : q.Slots)
-      successor = successor || (s.Length != 0 && s.Sequence == lowest + 1);
-    if (!successor) return false;
-    q.LastDelivered = lowest - 1;
-  }
+  if (!found) return false;
+  q.LastDelivered = start - 1;
   q.Follow = PacketQueue::InOrder;
   return true;
 }

@@ -181,6 +181,7 @@ TEST_F(VidoModuleTest, AfterAClearTheRunWaitsForItsFirstPacketFromEitherConnecti
       {"numbers jump: the first comes second", {21, 23}, {20, 22}, {}, {20, 21, 22, 23}},
       {"numbers jump: in order", {20, 21}, {22}, {20, 21}, {22}},
       {"late ones are dropped", {3, 5, 7}, {6}, {}, {6, 7}},
+      {"a stray number does not hold the run", {9, 30, 31}, {32}, {30, 31}, {32}},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
