@@ -208,7 +208,9 @@ int BackupJob::Step(StreamConnection& c) {
   }
   // The backup stream carries the backup camera only.
   if (h.subChannel != view.Backup.Channel) return drop();
-  lastActivity_ = clock_.TickCountMs();
+  // While collecting, a frame counts as a sign of life; in the steady state
+  // only a frame of the span does (SteadyFrame).
+  if (state_ == kCollect) lastActivity_ = clock_.TickCountMs();
   if (missingPackets_ > 0) {
     const FrameHeader first = FrameHeader::Of({frame_.get(), frameBytes_});
     if (h.seconds != first.seconds || h.frame != first.frame) {
@@ -262,7 +264,7 @@ void BackupJob::StepAudio(StreamConnection& c, const uint8_t* packet, uint32_t b
   ViewState& view = *c.Context->view;
   if ((state_ != kCollect && state_ != kSteady) || !Active(view)) return;
   if (bytes < FrameHeader::kSize || bytes > kBufferBytes) return;
-  lastActivity_ = clock_.TickCountMs();
+  if (state_ == kCollect) lastActivity_ = clock_.TickCountMs();
   uint8_t* audio = const_cast<uint8_t*>(packet);
   if (state_ == kCollect) {
     if (entryCount_ < kMaxCollected && bytes <= kBufferBytes - collectedBytes_) {
@@ -339,9 +341,25 @@ void BackupJob::UpdatePercent(uint32_t seconds) {
   percent_ = int(std::clamp<int64_t>(p, 0, 99));
 }
 
+bool BackupJob::Foreign(const FrameHeader& h, bool video) const {
+  const int64_t seconds = h.seconds;
+  // Nothing of the span lies at or after its end: before the first movie
+  // has started, such a frame (the live stream's, from before the request)
+  // would start it, and end it at once as complete. A later part may start
+  // with the frame that closes the span.
+  if (!writer_.Started() && part_ == 0) return seconds >= writer_.EndTime();
+  // The live stream's sound from before the request may still wait in the
+  // audio ring, read apart from the video: sound far past the end is not
+  // the span's and never ends it. A video frame far past the end follows
+  // the span's own frames in order: the recorder has gone past the end.
+  return !video && seconds > writer_.EndTime() + kPastEndSeconds;
+}
+
 bool BackupJob::SteadyFrame(uint8_t* frame, uint32_t length, bool video) {
   SetOffset(frame, length);
   const FrameHeader h = FrameHeader::Of({frame, length});
+  if (Foreign(h, video)) return true;  // dropped, and no sign of life of the backup
+  lastActivity_ = clock_.TickCountMs();
   int limit = writer_.CheckFrameLimits(frame, length);
   if (limit < 0) {
     failed_ = true;  // far past the end time
@@ -354,6 +372,13 @@ bool BackupJob::SteadyFrame(uint8_t* frame, uint32_t length, bool video) {
     limit = 1;  // another picture size starts another movie
   if (limit == 1) {
     if (!video || !h.IsKeyFrame()) return true;  // dropped until the next I-frame
+    if (int64_t(h.seconds) >= writer_.EndTime()) {
+      // The frame that closes the span: nothing is left for another part.
+      complete_ = true;
+      part_ = 0;
+      state_ = kFinish;
+      return true;
+    }
     if (frame != frame_.get()) std::memcpy(frame_.get(), frame, length);
     frameBytes_ = length;
     carried_ = true;

@@ -10,6 +10,7 @@
 #include "record/MovieWriter.h"
 
 namespace tevrano {
+struct FrameHeader;
 struct StreamConnection;
 struct ViewState;
 }  // namespace tevrano
@@ -57,6 +58,8 @@ class BackupJob {
   static constexpr int kMaxCollected = 512;
   static constexpr uint32_t kStallMs = 15000;
   static constexpr uint32_t kWatermarkWaitMs = 1000;
+  // How far past the span's end a frame may lie before the span counts as over.
+  static constexpr int64_t kPastEndSeconds = 5;
 
   BackupJob(platform::FileSystem& files, const platform::Clock& clock);
   ~BackupJob();
@@ -96,6 +99,9 @@ class BackupJob {
   void TakeFrame(StreamConnection& c, ViewState& view, bool video);
   void Collect(ViewState& view, bool video);
   void FlushCollection(ViewState& view);
+  // A frame that is not the span's: one at or after the end before the
+  // movie has started, or sound far past the end. Dropped unwritten.
+  bool Foreign(const FrameHeader& h, bool video) const;
   // One frame in the steady state; false when the frame stays for the next part.
   bool SteadyFrame(uint8_t* frame, uint32_t length, bool video);
   void EndJob(bool failed);

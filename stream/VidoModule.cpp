@@ -78,8 +78,7 @@ void VidoModule::Enqueue(RecorderContext& c, const uint8_t* packet, uint32_t n, 
   if (OneConnection(c)) sequence = q.LastDelivered + q.LocalSequence++;  // arrival order
 
   const bool late = static_cast<int32_t>(sequence - q.LastDelivered) <= 0;
-  if (q.Follow == PacketQueue::FollowAny || (q.Follow == PacketQueue::FollowAfterLast && !late) ||
-      q.SinceDelivery > PacketQueue::kSlots - 1) {
+  if (q.Follow == PacketQueue::FollowAny || q.SinceDelivery > PacketQueue::kSlots - 1) {
     // The run starts here; after too many arrivals without a delivery a
     // lost number no longer holds back what follows it. Neither needs the
     // packet to have been stored first.
@@ -163,10 +162,38 @@ void VidoModule::ClearQueue(RecorderContext& c) {
   if (q.Follow == PacketQueue::InOrder) q.Follow = PacketQueue::FollowAfterLast;
 }
 
+// After a clear the run starts at the next number once it waits, else at
+// the lowest number waiting whose successor waits too: with two connections
+// the packets alternate between them, and the first answer in may hold
+// only every second number, the run's first packet coming in the other's.
+bool VidoModule::FindRunStart(PacketQueue& q) {
+  bool found = false;
+  uint32_t start = 0;
+  for (const DeliverySlot& s : q.Slots) {
+    if (s.Length == 0 || static_cast<int32_t>(s.Sequence - q.LastDelivered) <= 0) continue;
+    if (s.Sequence == q.LastDelivered + 1) {
+      q.Follow = PacketQueue::InOrder;
+      return true;
+    }
+    if (found && static_cast<int32_t>(s.Sequence - start) >= 0) continue;
+    for (const DeliverySlot& t : q.Slots)
+      if (t.Length != 0 && t.Sequence == s.Sequence + 1) {
+        found = true;
+        start = s.Sequence;
+        break;
+      }
+  }
+  if (!found) return false;
+  q.LastDelivered = start - 1;
+  q.Follow = PacketQueue::InOrder;
+  return true;
+}
+
 void VidoModule::DeliverPackets(RecorderContext& c) {
   FollowSession(c);
   PacketQueue& q = c.DeliveryQueue;
   ByteRing& assembly = c.VideoAssembly;
+  if (q.Follow == PacketQueue::FollowAfterLast && q.Waiting != 0 && !FindRunStart(q)) return;
   bool delivered = true;
   for (uint32_t pass = 0; pass < PacketQueue::kSlots && q.Waiting != 0 && delivered; ++pass) {
     delivered = false;

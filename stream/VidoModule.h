@@ -59,6 +59,8 @@ class VidoModule {
   // A context that logged in again numbers its packets afresh.
   static void FollowSession(RecorderContext& c);
   static void RestartQueue(PacketQueue& q, uint32_t lastDelivered);
+  // After a clear: whether the run can start, and where (LastDelivered).
+  static bool FindRunStart(PacketQueue& q);
   static void ProtectWaitingPackets(RecorderContext& c);
 
   RecorderContext* contexts_[2];

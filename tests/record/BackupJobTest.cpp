@@ -226,6 +226,73 @@ TEST_F(BackupJobTest, AFrameFarPastTheEndEndsIncomplete) {
   EXPECT_EQ(30u, MovieSamples("/out/movie.mov"));
 }
 
+// The live stream's packets from before the backup request may reach the
+// job among the span's: video ahead of the span's first frame (the rings
+// keep the arrival order), sound at any time (the audio ring is read apart
+// from the video). None of them is the span's: none is written, none
+// starts the movie, none ends the backup, which goes on to its end.
+TEST_F(BackupJobTest, LivePacketsFromBeforeTheRequestNeitherStartNorEndTheBackup) {
+  constexpr uint32_t kLive = kStart + 3600;  // the recorder's clock now
+  struct Case {
+    const char* what;
+    bool sound;
+    uint32_t liveSecond, liveFrame;
+    uint32_t spanSecondsBefore;  // seconds of the span given before it
+  } cases[] = {
+      {"live sound after the movie started", true, kLive, 18, 1},
+      {"live sound before the span", true, kLive, 18, 0},
+      {"live I-frame before the span", false, kLive, 0, 0},
+      {"live P-frame before the span", false, kLive, 7, 0},
+      {"live I-frame at the span's end before the span", false, kStart + 2, 0, 0},
+  };
+  int n = 0;
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    const std::string path = "/out/movie" + std::to_string(n++) + ".mov";
+    finishedCalls = 0;
+    Start(kStart, kStart + 2, path);
+    Seconds(kStart, kStart + k.spanSecondsBefore);
+    if (k.sound)
+      Give(AudioPacket(Spec(k.liveSecond, k.liveFrame, true), 512, 1));
+    else
+      Video(k.liveSecond, k.liveFrame);
+    EXPECT_EQ(BackupOutcome::kRunning, job.Outcome());
+    Seconds(kStart + k.spanSecondsBefore, kStart + 2);
+    Video(kStart + 2, 0);
+    EXPECT_EQ(BackupOutcome::kComplete, job.Outcome());
+    EXPECT_EQ(1, finishedCalls);
+    EXPECT_EQ(2u * 30 + 1, MovieSamples(path));
+    EXPECT_EQ(kStart, MovieCreation(path));
+    EXPECT_EQ(0, job.Writer().AudioSamples());
+  }
+}
+
+// Packets that are not the span's are no sign of life: a recorder that
+// sends only those ends the backup after 15 s, as one that sends nothing.
+TEST_F(BackupJobTest, PacketsNotOfTheSpanDoNotKeepAStalledBackupAlive) {
+  Start(kStart, kStart + 100);
+  Seconds(kStart, kStart + 1);
+  for (int i = 0; i < 160 && job.Outcome() == BackupOutcome::kRunning; ++i) {
+    Give(AudioPacket(Spec(kStart + 3600 + uint32_t(i / 10), 0, true), 512, 1));
+    clock.AdvanceMs(100);
+    job.Poll(c);
+  }
+  EXPECT_EQ(BackupOutcome::kIncomplete, job.Outcome());
+  EXPECT_EQ(30u, MovieSamples("/out/movie.mov"));
+}
+
+// A span of exactly one part: the I-frame that closes it ends the backup
+// as complete (it starts no movie(1), which would wait for more frames).
+TEST_F(BackupJobTest, ASpanOfExactlyOnePartEndsComplete) {
+  Start(kStart, kStart + 1800);
+  Seconds(kStart, kStart + 1800);
+  Video(kStart + 1800, 0);
+  job.Poll(c);
+  EXPECT_EQ(BackupOutcome::kComplete, job.Outcome());
+  EXPECT_EQ(1800u * 30, MovieSamples("/out/movie.mov"));
+  EXPECT_FALSE(files.Contents("/out/movie(1).mov"));
+}
+
 TEST_F(BackupJobTest, APictureSizeChangeStartsTheNextPartAtItsIFrame) {
   Start(kStart, kStart + 4);
   Seconds(kStart, kStart + 2);

@@ -166,6 +166,41 @@ TEST_F(VidoModuleTest, ClearingTheQueueDropsWaitingPacketsAndFollowsTheNextSeque
   EXPECT_EQ(RoutedSequences(), (std::vector<uint32_t>{20, 21}));
 }
 
+// After a clear (a change of view) the packets of two connections may come
+// in any order: the first answer may hold every second number only. The
+// run does not start before its first packet or its successor is there, so
+// nothing of the new view's start is lost or handed on out of order.
+TEST_F(VidoModuleTest, AfterAClearTheRunWaitsForItsFirstPacketFromEitherConnection) {
+  struct Case {
+    const char* what;
+    std::vector<uint32_t> first, second;  // arrivals before each tick
+    std::vector<uint32_t> afterFirst, afterSecond;
+  } cases[] = {
+      {"numbers go on: the next one comes second", {7, 9}, {6, 8}, {}, {6, 7, 8, 9}},
+      {"numbers go on: the next one comes first", {6, 8}, {7, 9}, {6}, {7, 8, 9}},
+      {"numbers jump: the first comes second", {21, 23}, {20, 22}, {}, {20, 21, 22, 23}},
+      {"numbers jump: in order", {20, 21}, {22}, {20, 21}, {22}},
+      {"late ones are dropped", {3, 5, 7}, {6}, {}, {6, 7}},
+      {"a stray number does not hold the run", {9, 30, 31}, {32}, {30, 31}, {32}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    TwoConnectionsAfterPacket(1);
+    Receive(Body(5));
+    VidoModule::ClearQueue(context);  // the newest number seen is 5
+    for (uint32_t seq : k.first) Receive(Body(seq));
+    vido.DeliverPackets(context);
+    EXPECT_EQ(RoutedSequences(), k.afterFirst);
+    routed.clear();
+    for (uint32_t seq : k.second) Receive(Body(seq));
+    vido.DeliverPackets(context);
+    EXPECT_EQ(RoutedSequences(), k.afterSecond);
+    routed.clear();
+    // Start the next case from a fresh session's queue.
+    context.DeliveryQueue = PacketQueue{};
+  }
+}
+
 // Every packet was routed once, in order, whole, and nothing is left held.
 void ExpectRun(const std::vector<uint32_t>& got, uint32_t first, uint32_t last) {
   ASSERT_EQ(got.size(), size_t(last - first + 1));
