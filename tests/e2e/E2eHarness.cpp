@@ -200,4 +200,19 @@ bool Near(const Rgb& a, const Rgb& b, double tolerance) {
          std::abs(a.b - b.b) <= tolerance;
 }
 
+Rgb ShownColour(double r, double g, double b) {
+  const int y = int(0.299 * r + 0.587 * g + 0.114 * b + 0.5);
+  const int u = int(128 - 0.168736 * r - 0.331264 * g + 0.5 * b + 0.5);
+  const int v = int(128 + 0.5 * r - 0.418688 * g - 0.081312 * b + 0.5);
+  auto clamp = [](int x) { return double(x < 0 ? 0 : x > 255 ? 255 : x); };
+  return {clamp(y + ((v * 292) >> 8) - 146), clamp(y + 125 - ((v * 149 + u * 101) >> 8)),
+          clamp(y + ((u * 516) >> 8) - 258)};
+}
+
+QJsonObject ReadDump(const std::string& path) {
+  QFile f(QString::fromStdString(path));
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QJsonDocument::fromJson(f.readAll()).object();
+}
+
 }  // namespace tevrano::e2e

@@ -101,6 +101,14 @@ struct Rgb {
 Rgb MeanColour(const QImage& image, int cx, int cy, int w, int h);
 // True when every component differs by at most `tolerance`.
 bool Near(const Rgb& a, const Rgb& b, double tolerance);
+// The colour the viewer draws for a camera colour that the recorder sends
+// as full-range BT.601 YCbCr: its conversion adds integer offsets from Cb
+// and Cr to the luma, without black-level offset.
+Rgb ShownColour(double r, double g, double b);
+
+// A dump the viewer wrote (`--dump` or the script's dump); empty when the
+// file cannot be read.
+QJsonObject ReadDump(const std::string& path);
 
 template <typename Pred>
 std::optional<QJsonObject> Simulator::WaitForLog(Pred predicate,

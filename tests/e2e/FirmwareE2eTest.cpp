@@ -40,11 +40,6 @@ std::vector<char> ReadAll(const std::string& path) {
 
 // The dump, with bytes that are not UTF-8 (the UPnP help's quotes) replaced
 // so that the JSON parses.
-QJsonObject ReadDump(const std::string& path) {
-  QFile f(QString::fromStdString(path));
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return QJsonDocument::fromJson(QString::fromUtf8(f.readAll()).toUtf8()).object();
-}
 
 TEST(FirmwareE2e, UploadEndsWithOsUpdateCompletedAndTheSimulatorHoldsTheImage) {
   const std::string dir = TestOutputDir();

@@ -11,20 +11,8 @@
 namespace tevrano::e2e {
 namespace {
 
-// The colour the viewer draws for a camera colour that the recorder sends
-// as full-range BT.601 YCbCr: its conversion adds integer offsets from Cb
-// and Cr to the luma, without black-level offset.
-Rgb Shown(double r, double g, double b) {
-  const int y = int(0.299 * r + 0.587 * g + 0.114 * b + 0.5);
-  const int u = int(128 - 0.168736 * r - 0.331264 * g + 0.5 * b + 0.5);
-  const int v = int(128 + 0.5 * r - 0.418688 * g - 0.081312 * b + 0.5);
-  auto clamp = [](int x) { return double(x < 0 ? 0 : x > 255 ? 255 : x); };
-  return {clamp(y + ((v * 292) >> 8) - 146), clamp(y + 125 - ((v * 149 + u * 101) >> 8)),
-          clamp(y + ((u * 516) >> 8) - 258)};
-}
-
 // Channel 0's colour (200, 40, 40) in the simulator's pictures, as drawn.
-const Rgb kChannel0 = Shown(200, 40, 40);
+const Rgb kChannel0 = ShownColour(200, 40, 40);
 constexpr double kTolerance = 8;
 
 // The centre of the video image in a snapshot of the whole form.
@@ -73,8 +61,8 @@ std::string SnapshotScript(const std::string& dir, const std::vector<int>& secon
 }
 
 // The colours of channels 0 to 3 as drawn.
-const Rgb kQuadColours[4] = {Shown(200, 40, 40), Shown(40, 160, 40), Shown(40, 60, 200),
-                             Shown(210, 190, 40)};
+const Rgb kQuadColours[4] = {ShownColour(200, 40, 40), ShownColour(40, 160, 40),
+                             ShownColour(40, 60, 200), ShownColour(210, 190, 40)};
 
 // Checks the centres of the four cells of a quad view.
 void ExpectQuad(const QImage& form, const QJsonObject& dump) {

@@ -31,11 +31,6 @@ std::string WatchScript(const std::string& dir, int seconds) {
 }
 
 // The viewer's last dump, or an empty object while it is being written.
-QJsonObject ReadDump(const std::string& path) {
-  QFile f(QString::fromStdString(path));
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return QJsonDocument::fromJson(f.readAll()).object();
-}
 
 QImage VideoArea(const QImage& form, const QJsonObject& dump) {
   const QJsonObject v = ComponentOf(dump, "Image_video");

@@ -15,30 +15,13 @@
 namespace tevrano::e2e {
 namespace {
 
-// The colour the viewer draws for a camera colour the recorder sends as
-// full-range BT.601 YCbCr (integer offsets added to the luma).
-Rgb Shown(double r, double g, double b) {
-  const int y = int(0.299 * r + 0.587 * g + 0.114 * b + 0.5);
-  const int u = int(128 - 0.168736 * r - 0.331264 * g + 0.5 * b + 0.5);
-  const int v = int(128 + 0.5 * r - 0.418688 * g - 0.081312 * b + 0.5);
-  auto clamp = [](int x) { return double(x < 0 ? 0 : x > 255 ? 255 : x); };
-  return {clamp(y + ((v * 292) >> 8) - 146), clamp(y + 125 - ((v * 149 + u * 101) >> 8)),
-          clamp(y + ((u * 516) >> 8) - 258)};
-}
-
 // Channel 0's colour (200, 40, 40) as drawn, and dimmed to 3/8.
-const Rgb kChannel0 = Shown(200, 40, 40);
+const Rgb kChannel0 = ShownColour(200, 40, 40);
 const Rgb kChannel0Dimmed = {kChannel0.r * 3 / 8, kChannel0.g * 3 / 8, kChannel0.b * 3 / 8};
 constexpr double kTolerance = 8;
 
 std::string Describe(const Rgb& c) {
   return std::to_string(int(c.r)) + "," + std::to_string(int(c.g)) + "," + std::to_string(int(c.b));
-}
-
-QJsonObject ReadDump(const std::string& path) {
-  QFile f(QString::fromStdString(path));
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return QJsonDocument::fromJson(f.readAll()).object();
 }
 
 // The flat centre of the picture above the "No video" label, and the label's

@@ -34,12 +34,6 @@ std::string Script(const std::string& dir) {
   return path;
 }
 
-QJsonObject ReadDump(const std::string& path) {
-  QFile f(QString::fromStdString(path));
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return QJsonDocument::fromJson(f.readAll()).object();
-}
-
 // Waits up to `limit` for the viewer's video area to change between two
 // snapshots while it reports a login.
 bool PicturesMove(const std::string& dir, std::chrono::seconds limit) {
